@@ -1,7 +1,9 @@
 #pragma once
-// The document list: full paths with a tick each, in list order. Operations work on the
-// ticked entries. Counts and indexes are plain ints (the list holds 100,000 entries and more).
-// It is a list model so that the window's view shows it directly.
+// The document list of Part 1.2: full paths with a tick each, in list order. Operations work
+// on the ticked entries. Counts and indexes are plain ints (100,000 entries and more). It is
+// a list model, so that the window's view shows it directly (DisplayRole and ToolTipRole:
+// the path; CheckStateRole: the tick). Paths use "/". Used on the GUI thread; the scans are
+// static and may run on any thread.
 
 #include <QAbstractListModel>
 #include <QString>
@@ -9,6 +11,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 
 namespace vm {
 
@@ -27,41 +30,77 @@ class DocumentList : public QAbstractListModel {
   static QString getFileExt(const QString& path);
   // The suffix list of the ticked suffix boxes: "doc,docx," (runs of commas reduced to one).
   static QString suffixList(bool doc, bool docx);
+  // The same for any captions: each followed by a comma, runs of commas reduced to one.
+  static QString suffixList(const QStringList& captions);
   // Whether an extension qualifies for a suffix list: equal to one entry (case-sensitive),
   // at least three characters, never "ocx".
   static bool qualifies(const QString& ext, const QString& suffixList);
+  // Whether a path's extension qualifies.
+  static bool pathQualifies(const QString& path, const QString& suffixList);
+  // The number of characters (code points, not UTF-16 units or bytes) of a name.
+  static int characterCount(const QString& name);
+  // Whether the tree add enters a subfolder of this name: not starting with "." and at most
+  // 20 characters.
+  static bool entersSubfolder(const QString& name);
+  // A folder path with "/" appended when missing ("\" is read as "/"); blank stays blank.
+  static QString folderWithSlash(const QString& folder);
 
-  // --- building -----------------------------------------------------------------------------
-  // Directory scans without touching the model, safe on any thread (the window runs them off
-  // the GUI thread and appends the result, so that it keeps answering). A set cancel flag
-  // ends the scan early with what was found so far.
-  static QStringList scanFolder(const QString& folder, const QString& suffixList);
+  // --- scans (no model access; any thread) ------------------------------------------------
+  // Called once per folder read with the number of documents found so far; return false to
+  // cancel.
+  using ScanProgress = std::function<bool(int found, const QString& folder)>;
+  // Every qualifying file of one folder (normal, read-only and hidden files), as folder +
+  // "/" + name, sorted by name (code-unit order). Subfolders are passed over.
+  static QStringList scanFolder(const QString& folder, const QString& suffixList,
+                                const std::atomic<bool>* cancel = nullptr);
+  // The folder and its subfolders: qualifying files not hidden, then each subfolder whose
+  // name does not start with "." and is at most 20 characters, by name, depth first.
+  // Symbolic links to folders are followed once (no cycles). A set cancel flag (or a
+  // progress callback returning false) ends the scan early with what was found so far;
+  // *cancelled tells.
   static QStringList scanTree(const QString& folder, const QString& suffixList,
-                              const std::atomic<bool>* cancel = nullptr);
-  // A single file (isFolder false) or every qualifying file of one folder (isFolder true).
+                              const std::atomic<bool>* cancel = nullptr,
+                              const ScanProgress& progress = {}, bool* cancelled = nullptr);
+
+  // --- building (synchronous: scan + append) ------------------------------------------
+  // AddFiles: nothing for a blank path. A single file (isFolder false): added unchanged when
+  // it exists and qualifies. A folder (isFolder true): "/" appended, then scanFolder.
   // Returns the number of entries added.
   int addFiles(const QString& path, const QString& suffixList, bool isFolder);
-  // A folder and its subfolders (names not starting with "." and at most 20 characters).
+  // ShowAllFile: the recursive add (scanTree), "/" appended to the folder when missing.
   int showAllFile(const QString& folder, const QString& suffixList);
-  // Appends paths, each ticked, in one model reset/insert (for scans done elsewhere).
+  // Appends paths, each ticked, in one insert (for scans done elsewhere).
   void append(const QStringList& paths);
+  void append(const QVector<DocumentEntry>& entries);
 
   // --- editing ------------------------------------------------------------------------------
   void clear();
-  void setAllTicked(bool ticked);
-  void invertTicks();
+  void setAllTicked(bool ticked);  // lbl_select 0 and 1, m_selAll
+  void invertTicks();              // lbl_select 2
   void setTicked(int index, bool ticked);
-  int deleteTicked();  // returns the number removed
-  int clearSame();     // removes later exact duplicates; returns the number removed
-  // Removes entries of existing files that fail the filter. Returns the number removed.
+  int deleteTicked();  // lbl_select 3, m_delSelList; returns the number removed
+  int clearSame();     // m_clearSame: removes later exact duplicates; returns the number removed
+  // The filter's steps 2 and 3: removes the entries of existing files whose path lacks
+  // mustContain (when given) or holds mustNotContain (when given); both texts trimmed;
+  // case-insensitive unless caseSensitive. Entries of missing files stay. Returns the number
+  // removed. (The messages are the command's: see listcommands.h.)
   int filter(const QString& mustContain, const QString& mustNotContain, bool caseSensitive);
+  // Removes the given indexes (any order, duplicates allowed), from the highest down.
+  int removeIndexes(QVector<int> indexes);
 
   // --- reading ------------------------------------------------------------------------------
   int entryCount() const { return static_cast<int>(entries_.size()); }
   int tickedCount() const { return ticked_; }
   const DocumentEntry& at(int index) const { return entries_[index]; }
+  bool isTicked(int index) const { return entries_[index].ticked; }
+  QString path(int index) const { return entries_[index].path; }
   QStringList paths() const;
   QStringList tickedPaths() const;
+  // A copy of the entries (implicitly shared: cheap until the list changes). The run frame
+  // works on one.
+  QVector<DocumentEntry> snapshot() const { return entries_; }
+  // "3|10": the status bar's third panel.
+  QString countsText() const;
 
   // QAbstractListModel
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -70,9 +109,12 @@ class DocumentList : public QAbstractListModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
  signals:
+  // After every change of the ticked count or the entry count.
   void countsChanged(int ticked, int entries);
 
  private:
+  void notifyCounts();
+  void recount();
   QVector<DocumentEntry> entries_;
   int ticked_ = 0;
 };

@@ -1,8 +1,10 @@
 #pragma once
 // Every message and question of the commands goes through a Prompter: message boxes in the
-// window, stderr and --yes on the command line, a recorder in tests. Texts and titles are
-// passed exactly as the user must see them.
+// window (OK; OK and Cancel with the question icon), stderr and --yes on the command line
+// (src/cli/streamprompter.h), a recorder in tests. Texts and titles are passed exactly as
+// the user must see them (see app/messages.h for the shell's own).
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +32,10 @@ class RecordingPrompter : public Prompter {
     entries.push_back({true, title, text});
     return answer;
   }
+  bool empty() const { return entries.isEmpty(); }
+  const Entry& last() const { return entries.back(); }
+  void clear() { entries.clear(); }
+
   bool answer = true;
   QList<Entry> entries;
 };

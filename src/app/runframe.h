@@ -1,14 +1,29 @@
 #pragma once
-// The batch run frame: a start command hands it an operation; a worker thread walks the
-// document list from a start index, skips unticked entries and missing files, calls the
-// operation's per-document routine, and reports progress. Pause, continue and stop act
-// through atomic flags read before each entry. A failing document (an exception from the
-// routine) is logged with its path and the run goes on; the run ends with a summary.
+// The batch run frame of Part 1.3. A start command hands it an Operation; a worker thread
+// walks a snapshot of the document list from a start index, passes over unticked entries and
+// missing files, calls the operation's per-document routine (on the worker thread) and
+// reports progress. Pause, continue and stop act through atomic flags read before each entry.
+// A failing document (any exception from the routine) is written to the error log with its
+// path as the context, and the run goes on; the run ends with a summary.
+//
+// Threads: the frame lives on the GUI thread (or the command line's main thread); call its
+// functions there. Every signal is emitted there too (the worker posts to it), so the window
+// connects its widgets directly. The per-document routine runs on the worker thread.
 //
 // The frame knows no operation: each operation registers its continuation under its
-// identifier ("docR", "docP", ...), and continuing a paused run calls it.
+// identifier ("docR", "docP", ...); continuing a paused run calls it. Without a registered
+// continuation the frame resumes the same operation with the ticked count from
+// CurrentIndex + 1.
+//
+// Choices for the points Part 1.3 leaves open: the flags, Paused and CurrentIndex are cleared
+// at every run start; a start command during a run (paused runs included) is refused with
+// msg::runBusy(); a continuation that starts no worker ends the paused run (the interface is
+// unlocked); stop() on a paused run ends it at once.
 
+#include <QList>
+#include <QMetaType>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -21,16 +36,17 @@ namespace vm {
 
 class DocumentList;
 class ErrorLog;
+class Prompter;
 
 // What a per-document routine returns: a short line for the summary, e.g. "替换 3 处";
-// empty when there is nothing to say. Failures are thrown (vm::word::EngineError or any
-// std::exception); the frame catches them.
+// empty when there is nothing to say. Failures are thrown (vm::word::EngineError, any
+// std::exception, anything); the frame catches them.
 using DocumentRoutine = std::function<QString(const QString& path)>;
 
 struct Operation {
-  QString id;             // operation identifier, e.g. "docR"
-  QString title;          // shown in the summary, e.g. "文档替换"
-  int initialCount = 0;   // the count the progress starts at (0 or 1)
+  QString id;            // operation identifier, e.g. "docR"
+  QString title;         // shown as the summary's title, e.g. "文档替换"
+  int initialCount = 0;  // the count the progress starts at (0 or 1)
   DocumentRoutine perDocument;
 };
 
@@ -45,65 +61,153 @@ struct RunSummary {
   QString operationId;
   QString title;
   int runSize = 0;
-  int handled = 0;  // documents whose routine ran (ok or failed)
-  bool stopped = false;
-  bool paused = false;
-  QList<DocumentResult> results;  // in list order
+  int handled = 0;       // documents whose routine ran (ok or failed)
+  bool stopped = false;  // ended by the stop button
+  QList<DocumentResult> results;  // in the order handled
+  QStringList missing;            // ticked entries whose file was missing (each once)
   int failures() const;
-  // The Chinese text shown at the end of a run (failed documents with their reasons, and
-  // each document's line).
+  QList<DocumentResult> failed() const;
+  // Worth showing: a failure, a missing file or a document line.
+  bool hasNews() const;
+  // The Chinese text shown at the end of a run: the counts, each failed document with its
+  // reason, the missing files, and each document's own line.
   QString text() const;
+};
+
+// What the progress area frmLoadDocList shows; the window binds its widgets to it.
+struct RunView {
+  bool areaVisible = false;  // frmLoadDocList shown (height 3015 twips)
+  bool locked = false;       // the locked set disabled
+  QString statusText;        // lbl
+  QString currentPath;       // lblDqwj (caret at its end)
+  int now = 0;               // lblNow and proBFiles.Value
+  int all = 0;               // lblAll and proBFiles.Max
+  int min = 0;               // proBFiles.Min
+  QString percent = QStringLiteral("0%");  // lblPer
+  QString pauseCaption;      // cmdPauseDo
+  bool pauseEnabled = true;
+  bool pauseVisible = true;
+  QString stopCaption;       // cmdStopDo
+  bool stopEnabled = true;
+  bool stopVisible = true;
+  int stopWidth = 1215;      // twips: 1215 normally, 2500 while stopping
+  int stopLeft = 1320;       // twips: 1320 normally, 1850 while stopping
 };
 
 class RunFrame : public QObject {
   Q_OBJECT
  public:
-  enum class State { Idle, Running, Paused, Stopping };
+  enum class State {
+    Idle,      // no run
+    Running,   // the worker walks the list
+    Pausing,   // pause pressed; the worker returns before the next entry
+    Paused,    // the worker returned; the pause button offers continue; still locked
+    Stopping,  // stop pressed; the worker leaves before the next entry
+  };
+  Q_ENUM(State)
 
   RunFrame(DocumentList& list, ErrorLog& log, QObject* parent = nullptr);
-  ~RunFrame() override;
+  ~RunFrame() override;  // stops and joins a running worker
 
+  // --- set-up ---------------------------------------------------------------------------
   // Continuation table: continuing a paused run of operation id calls this with the frame.
+  // A typical continuation calls frame.resume(frame.operation(), size, frame.currentIndex() + 1).
   using Continuation = std::function<void(RunFrame&)>;
   void registerContinuation(const QString& id, Continuation c);
+  bool hasContinuation(const QString& id) const;
+  // Called first at every run start to end offices Vellumark itself left behind (the office
+  // back end installs it; the default does nothing). Runs on the calling thread.
+  void setStaleOfficeCloser(std::function<void()> closer);
 
-  // The run start sequence: clears flags and Paused, closes stale offices, resets the
-  // progress, locks, starts the worker with the run size (the ticked count) from index 0.
-  // Refused (returns false, and the reason in *refusal) while a run is in progress.
+  // --- commands -------------------------------------------------------------------------
+  // Shows the busy refusal (msg::runBusy(), "出错了！") and returns true while a run is in
+  // progress. Start commands call it before their own checks.
+  bool refuseIfBusy(Prompter& prompter) const;
+  // The run start sequence: clears the flags, Paused and CurrentIndex; closes stale offices;
+  // resets the buttons; lblAll = run size (the ticked count); lblNow = initial count;
+  // lblPer = "0%"; locks; shows the area; starts the worker from index 0. Refused (false,
+  // the reason in *refusal) while a run is in progress or without a routine.
   bool start(const Operation& op, QString* refusal = nullptr);
-  // Starts the worker of op again from startIndex with runSize (used by continuations).
-  void resume(const Operation& op, int runSize, int startIndex);
-
-  // The pause button: pause when running, continue when paused.
+  // Starts the worker of op again from startIndex with runSize, keeping the progress (for
+  // continuations; only while paused).
+  bool resume(const Operation& op, int runSize, int startIndex);
+  // The pause button: pause when Paused is 0, continue when it is 1.
   void pauseOrContinue();
   // The stop button.
   void stop();
 
-  State state() const;
-  bool isBusy() const { return state() != State::Idle; }
+  // --- state ------------------------------------------------------------------------------
+  State state() const { return state_; }
+  bool isBusy() const { return state_ != State::Idle; }
+  bool isLocked() const { return view_.locked; }
   int currentIndex() const { return currentIndex_.load(); }
-  QString operationId() const;
+  QString operationId() const { return operation_.id; }
+  const Operation& operation() const { return operation_; }
   int runSize() const { return runSize_.load(); }
   int paused() const { return paused_.load(); }
+  bool stopRequested() const { return stopRequested_.load(); }
+  bool pauseRequested() const { return pauseRequested_.load(); }
+  const RunView& view() const { return view_; }
+  const RunSummary& lastSummary() const { return summary_; }
+  DocumentList& documents() { return list_; }
+  ErrorLog& errorLog() { return log_; }
 
-  // Blocks, processing events, until the frame is idle or paused. For the command line and tests.
-  void waitUntilSettled();
+  // Blocks, processing events, until the frame is Idle or Paused (true), or the timeout (ms,
+  // negative: none) has passed (false). For the command line and tests.
+  bool waitUntilSettled(int timeoutMs = -1);
+
+  // lblPer: now / all as a percentage with two decimals, locale-independent: "33.33%",
+  // "100.00%"; "0%" when all is 0.
+  static QString formatPercent(int now, int all);
 
  signals:
   void runStarted(const QString& operationId, int runSize, int initialCount);
   void progress(int now, int all, const QString& percent);
-  void documentHandled(const QString& path);
+  // After each document whose routine ran (ok or not): lblDqwj.
+  void documentHandled(int index, const QString& path, bool ok, const QString& message);
   void lockChanged(bool locked);
   void stateChanged(vm::RunFrame::State state);
-  // At the end of a run (not at a pause). summary.results lists every handled document.
+  void viewChanged(const vm::RunView& view);
+  // The worker returned on a pause (the area stays, the interface stays locked).
+  void runPaused();
+  // At the end of a run (not at a pause), after unlocking. The command shows the summary.
   void runFinished(const vm::RunSummary& summary);
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> d_;
+  struct Worker;
+  void launch(const Operation& op, int runSize, int startIndex);
+  void joinWorker();
+  void onDocument(int generation, const DocumentResult& result, bool exists, int now);
+  void onWorkerDone(int generation, bool pausedReturn, bool pausePending);
+  void finishRun();
+  void setState(State s);
+  void setLocked(bool locked);
+  void resetButtons();
+  void publish();
+
+  DocumentList& list_;
+  ErrorLog& log_;
+  std::map<QString, Continuation> continuations_;
+  std::function<void()> closeStaleOffices_;
+
+  // The flags of Part 1.3, read by the worker before each entry.
+  std::atomic<bool> stopRequested_{false};
+  std::atomic<bool> pauseRequested_{false};
+  std::atomic<int> paused_{0};
   std::atomic<int> currentIndex_{-1};
   std::atomic<int> runSize_{0};
-  std::atomic<int> paused_{0};
+
+  State state_ = State::Idle;
+  Operation operation_;
+  RunView view_;
+  RunSummary summary_;
+  QSet<int> missingSeen_;
+  int progressValue_ = 0;  // proBFiles.Value (owned by the worker while it runs)
+  int generation_ = 0;
+  std::unique_ptr<Worker> worker_;
 };
 
 }  // namespace vm
+
+Q_DECLARE_METATYPE(vm::RunSummary)
+Q_DECLARE_METATYPE(vm::RunView)

@@ -1,6 +1,16 @@
 #include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <unistd.h>
+
+#include "cli/registry.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  return 2;
+  QCoreApplication::setApplicationName(QStringLiteral("vellumark-cli"));
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+  QTextStream in(stdin);
+  return vm::cli::run(QCoreApplication::arguments(), out, err, &in, isatty(STDIN_FILENO) != 0);
 }

@@ -1,0 +1,44 @@
+#include "app/appcontext.h"
+
+#include "app/messages.h"
+#include "app/prompter.h"
+
+namespace vm {
+
+AppContext::AppContext(DataFolder folder, QObject* parent)
+    : QObject(parent),
+      folder_(std::move(folder)),
+      ini_(folder_.configIni()),
+      log_(folder_.logFile()),
+      frame_(list_, log_) {
+  settings_ = Settings::load(ini_);
+}
+
+AppContext::~AppContext() = default;
+
+std::unique_ptr<AppContext> AppContext::create(const QString& homeOption, Prompter& prompter) {
+  DataFolder folder(DataFolder::resolve(homeOption));
+  QString reason;
+  if (!folder.ensure(&reason)) {
+    prompter.inform(msg::titleError(), msg::configMissing());
+    return nullptr;
+  }
+  return std::make_unique<AppContext>(std::move(folder));
+}
+
+const EngineStatus& AppContext::checkEngines(int timeoutMs) {
+  setEngines(vm::checkEngines(timeoutMs));
+  return engines_;
+}
+
+bool AppContext::checkConfigIni(Prompter& prompter) const {
+  if (ini_.exists()) return true;
+  prompter.inform(msg::titleError(), msg::configMissing());
+  return false;
+}
+
+void AppContext::reloadSettings() { settings_ = Settings::load(ini_); }
+
+bool AppContext::saveSettings() const { return settings_.save(ini_); }
+
+}  // namespace vm

@@ -1,0 +1,71 @@
+#pragma once
+// One object holding what both front ends share: the data folder, config.ini and the
+// settings, the document list, the error log, the run frame and the engine status. The GUI
+// main and the command line each create one at start-up.
+//
+//   QString home = vm::takeHomeOption(argc, argv);          // before QApplication
+//   auto app = vm::AppContext::create(home, prompter);      // refusal shown when it fails
+//   if (!app) return 1;
+//   app->checkEngines();                                    // start-up step 9 (may block ~0.2 s)
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+#include "app/datafolder.h"
+#include "app/documentlist.h"
+#include "app/engines.h"
+#include "app/errorlog.h"
+#include "app/inifile.h"
+#include "app/runframe.h"
+#include "app/settings.h"
+
+namespace vm {
+
+class Prompter;
+
+class AppContext : public QObject {
+  Q_OBJECT
+ public:
+  // Start-up steps 3, 5 and 8: resolves the data folder (homeOption > $VELLUMARK_HOME >
+  // ~/.local/share/vellumark), creates it on first start, reads the five config.ini values,
+  // clears the run flags. When the folder cannot be created or read: "config.ini配置文档不存在，
+  // 请重新安装！" ("出错！") through the prompter and nullptr (the caller exits).
+  static std::unique_ptr<AppContext> create(const QString& homeOption, Prompter& prompter);
+
+  explicit AppContext(DataFolder folder, QObject* parent = nullptr);
+  ~AppContext() override;
+
+  const DataFolder& dataFolder() const { return folder_; }
+  IniFile& ini() { return ini_; }
+  Settings& settings() { return settings_; }
+  DocumentList& documents() { return list_; }
+  ErrorLog& errorLog() { return log_; }
+  RunFrame& runFrame() { return frame_; }
+
+  // The engine check (start-up step 9). Until it ran, engines() says the office is unusable.
+  const EngineStatus& checkEngines(int timeoutMs = 15000);
+  void setEngines(const EngineStatus& status) { engines_ = status; enginesChecked_ = true; }
+  const EngineStatus& engines() const { return engines_; }
+  bool enginesChecked() const { return enginesChecked_; }
+
+  // The check callers make before using config.ini (print settings, Part 6.1): false after
+  // the refusal when the file is missing (the caller ends the program).
+  bool checkConfigIni(Prompter& prompter) const;
+  // Reads the five values again / writes them.
+  void reloadSettings();
+  bool saveSettings() const;
+
+ private:
+  DataFolder folder_;
+  IniFile ini_;
+  Settings settings_;
+  DocumentList list_;
+  ErrorLog log_;
+  RunFrame frame_;
+  EngineStatus engines_;
+  bool enginesChecked_ = false;
+};
+
+}  // namespace vm

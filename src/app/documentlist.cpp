@@ -1,0 +1,387 @@
+#include "app/documentlist.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+#include <vector>
+
+namespace vm {
+
+DocumentList::DocumentList(QObject* parent) : QAbstractListModel(parent) {}
+
+// --- rules -------------------------------------------------------------------------------------
+
+QString DocumentList::getFileExt(const QString& path) {
+  const int dot = path.lastIndexOf(QLatin1Char('.'));
+  if (dot < 0) return path;
+  return path.mid(dot + 1);
+}
+
+QString DocumentList::suffixList(const QStringList& captions) {
+  QString s;
+  for (const QString& c : captions) s += c + QLatin1Char(',');
+  // Runs of commas reduced to one.
+  QString out;
+  out.reserve(s.size());
+  for (QChar c : s) {
+    if (c == QLatin1Char(',') && out.endsWith(QLatin1Char(','))) continue;
+    out += c;
+  }
+  if (out == QLatin1String(",")) out.clear();
+  return out;
+}
+
+QString DocumentList::suffixList(bool doc, bool docx) {
+  QStringList captions;
+  if (doc) captions << QStringLiteral("doc");
+  if (docx) captions << QStringLiteral("docx");
+  return suffixList(captions);
+}
+
+bool DocumentList::qualifies(const QString& ext, const QString& suffixList) {
+  if (ext.size() < 3 || ext == QLatin1String("ocx")) return false;
+  qsizetype from = 0;
+  while (from <= suffixList.size()) {
+    qsizetype comma = suffixList.indexOf(QLatin1Char(','), from);
+    if (comma < 0) comma = suffixList.size();
+    if (comma - from == ext.size() && QStringView(suffixList).mid(from, comma - from) == ext) return true;
+    from = comma + 1;
+  }
+  return false;
+}
+
+bool DocumentList::pathQualifies(const QString& path, const QString& suffixList) {
+  return qualifies(getFileExt(path), suffixList);
+}
+
+int DocumentList::characterCount(const QString& name) {
+  int n = 0;
+  for (qsizetype i = 0; i < name.size(); ++i) {
+    if (name[i].isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) ++i;
+    ++n;
+  }
+  return n;
+}
+
+bool DocumentList::entersSubfolder(const QString& name) {
+  return !name.isEmpty() && !name.startsWith(QLatin1Char('.')) && characterCount(name) <= 20;
+}
+
+QString DocumentList::folderWithSlash(const QString& folder) {
+  QString f = folder.trimmed();
+  if (f.isEmpty()) return f;
+  f = QDir::fromNativeSeparators(f);
+  if (!f.endsWith(QLatin1Char('/'))) f += QLatin1Char('/');
+  return f;
+}
+
+// --- scans -------------------------------------------------------------------------------------
+
+namespace {
+
+bool codeUnitLess(const QString& a, const QString& b) { return a.compare(b, Qt::CaseSensitive) < 0; }
+
+// Names of the files (and, when wanted, the subfolders) of one folder, each sorted.
+void readFolder(const QString& folder, bool hiddenFiles, QStringList* files, QStringList* subfolders,
+                QStringList* linkedSubfolders) {
+  QDir::Filters filters = QDir::Files | QDir::NoDotAndDotDot;
+  if (hiddenFiles) filters |= QDir::Hidden;
+  if (subfolders) filters |= QDir::Dirs;
+  QDirIterator it(folder, filters);
+  while (it.hasNext()) {
+    it.next();
+    const QFileInfo fi = it.fileInfo();
+    if (fi.isDir()) {
+      if (subfolders) {
+        subfolders->append(fi.fileName());
+        if (fi.isSymLink() && linkedSubfolders) linkedSubfolders->append(fi.fileName());
+      }
+    } else {
+      files->append(fi.fileName());
+    }
+  }
+  std::sort(files->begin(), files->end(), codeUnitLess);
+  if (subfolders) std::sort(subfolders->begin(), subfolders->end(), codeUnitLess);
+}
+
+}  // namespace
+
+QStringList DocumentList::scanFolder(const QString& folder, const QString& suffixList, const std::atomic<bool>* cancel) {
+  QStringList out;
+  const QString base = folderWithSlash(folder);
+  if (base.isEmpty() || (cancel && cancel->load())) return out;
+  QStringList files;
+  readFolder(base, /*hiddenFiles=*/true, &files, nullptr, nullptr);
+  for (const QString& name : files) {
+    QString path = base + name;
+    if (pathQualifies(path, suffixList)) out.append(std::move(path));
+  }
+  return out;
+}
+
+QStringList DocumentList::scanTree(const QString& folder, const QString& suffixList, const std::atomic<bool>* cancel,
+                                   const ScanProgress& progress, bool* cancelled) {
+  QStringList out;
+  if (cancelled) *cancelled = false;
+  const QString root = folderWithSlash(folder);
+  if (root.isEmpty()) return out;
+
+  struct Pending {
+    QString path;       // ends with "/"
+    QString canonical;  // canonical path of the folder, for the cycle check
+  };
+  QSet<QString> visited;
+  std::vector<Pending> stack;
+  QString rootCanonical = QFileInfo(root).canonicalFilePath();
+  if (rootCanonical.isEmpty()) return out;  // not there
+  stack.push_back({root, rootCanonical});
+  visited.insert(rootCanonical);
+
+  QStringList files, subfolders, linked;
+  while (!stack.empty()) {
+    if (cancel && cancel->load()) {
+      if (cancelled) *cancelled = true;
+      break;
+    }
+    Pending cur = std::move(stack.back());
+    stack.pop_back();
+    files.clear();
+    subfolders.clear();
+    linked.clear();
+    // Hidden (and, on Windows, system) files are not listed by the tree add.
+    readFolder(cur.path, /*hiddenFiles=*/false, &files, &subfolders, &linked);
+    for (const QString& name : files) {
+      QString path = cur.path + name;
+      if (pathQualifies(path, suffixList)) out.append(std::move(path));
+    }
+    // Subfolders in name order, depth first: push them in reverse.
+    for (auto it = subfolders.crbegin(); it != subfolders.crend(); ++it) {
+      const QString& name = *it;
+      if (!entersSubfolder(name)) continue;
+      QString canonical = linked.contains(name) ? QFileInfo(cur.path + name).canonicalFilePath()
+                                                : cur.canonical + QLatin1Char('/') + name;
+      if (canonical.isEmpty() || visited.contains(canonical)) continue;
+      visited.insert(canonical);
+      stack.push_back({cur.path + name + QLatin1Char('/'), std::move(canonical)});
+    }
+    if (progress && !progress(static_cast<int>(out.size()), cur.path)) {
+      if (cancelled) *cancelled = true;
+      break;
+    }
+  }
+  return out;
+}
+
+// --- building ----------------------------------------------------------------------------------
+
+int DocumentList::addFiles(const QString& path, const QString& suffixList, bool isFolder) {
+  if (path.trimmed().isEmpty()) return 0;
+  if (isFolder) {
+    const QStringList found = scanFolder(path, suffixList);
+    append(found);
+    return static_cast<int>(found.size());
+  }
+  const QFileInfo fi(path);
+  if (!fi.exists() || fi.isDir() || !pathQualifies(path, suffixList)) return 0;
+  append(QStringList{path});
+  return 1;
+}
+
+int DocumentList::showAllFile(const QString& folder, const QString& suffixList) {
+  if (folder.trimmed().isEmpty()) return 0;
+  const QStringList found = scanTree(folder, suffixList);
+  append(found);
+  return static_cast<int>(found.size());
+}
+
+void DocumentList::append(const QStringList& paths) {
+  if (paths.isEmpty()) return;
+  const int first = entryCount();
+  beginInsertRows({}, first, first + static_cast<int>(paths.size()) - 1);
+  entries_.reserve(entries_.size() + paths.size());
+  for (const QString& p : paths) entries_.push_back({p, true});
+  ticked_ += static_cast<int>(paths.size());
+  endInsertRows();
+  notifyCounts();
+}
+
+void DocumentList::append(const QVector<DocumentEntry>& entries) {
+  if (entries.isEmpty()) return;
+  const int first = entryCount();
+  beginInsertRows({}, first, first + static_cast<int>(entries.size()) - 1);
+  entries_.append(entries);
+  for (const DocumentEntry& e : entries) ticked_ += e.ticked ? 1 : 0;
+  endInsertRows();
+  notifyCounts();
+}
+
+// --- editing -----------------------------------------------------------------------------------
+
+void DocumentList::clear() {
+  if (entries_.isEmpty()) return;
+  beginResetModel();
+  entries_.clear();
+  ticked_ = 0;
+  endResetModel();
+  notifyCounts();
+}
+
+void DocumentList::setAllTicked(bool ticked) {
+  if (entries_.isEmpty()) return;
+  for (DocumentEntry& e : entries_) e.ticked = ticked;
+  ticked_ = ticked ? entryCount() : 0;
+  emit dataChanged(index(0), index(entryCount() - 1), {Qt::CheckStateRole});
+  notifyCounts();
+}
+
+void DocumentList::invertTicks() {
+  if (entries_.isEmpty()) return;
+  for (DocumentEntry& e : entries_) e.ticked = !e.ticked;
+  ticked_ = entryCount() - ticked_;
+  emit dataChanged(index(0), index(entryCount() - 1), {Qt::CheckStateRole});
+  notifyCounts();
+}
+
+void DocumentList::setTicked(int i, bool ticked) {
+  if (i < 0 || i >= entryCount() || entries_[i].ticked == ticked) return;
+  entries_[i].ticked = ticked;
+  ticked_ += ticked ? 1 : -1;
+  emit dataChanged(index(i), index(i), {Qt::CheckStateRole});
+  notifyCounts();
+}
+
+int DocumentList::removeIndexes(QVector<int> indexes) {
+  std::sort(indexes.begin(), indexes.end(), std::greater<int>());
+  indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+  while (!indexes.isEmpty() && indexes.front() >= entryCount()) indexes.removeFirst();
+  while (!indexes.isEmpty() && indexes.back() < 0) indexes.removeLast();
+  if (indexes.isEmpty()) return 0;
+  // Contiguous runs, highest first.
+  struct Run {
+    int first, last;
+  };
+  std::vector<Run> runs;
+  for (int i : indexes) {
+    if (!runs.empty() && runs.back().first == i + 1) runs.back().first = i;
+    else runs.push_back({i, i});
+  }
+  const int removed = static_cast<int>(indexes.size());
+  if (runs.size() <= 256) {
+    for (const Run& r : runs) {  // from the highest index down
+      beginRemoveRows({}, r.first, r.last);
+      for (int i = r.first; i <= r.last; ++i) ticked_ -= entries_[i].ticked ? 1 : 0;
+      entries_.remove(r.first, r.last - r.first + 1);
+      endRemoveRows();
+    }
+  } else {
+    beginResetModel();
+    std::vector<char> drop(entries_.size(), 0);
+    for (int i : indexes) drop[i] = 1;
+    QVector<DocumentEntry> kept;
+    kept.reserve(entries_.size() - removed);
+    for (int i = 0; i < entryCount(); ++i)
+      if (!drop[i]) kept.push_back(std::move(entries_[i]));
+    entries_ = std::move(kept);
+    recount();
+    endResetModel();
+  }
+  notifyCounts();
+  return removed;
+}
+
+int DocumentList::deleteTicked() {
+  if (ticked_ == 0) return 0;
+  QVector<int> idx;
+  idx.reserve(ticked_);
+  for (int i = 0; i < entryCount(); ++i)
+    if (entries_[i].ticked) idx.push_back(i);
+  return removeIndexes(std::move(idx));
+}
+
+int DocumentList::clearSame() {
+  QSet<QString> seen;
+  seen.reserve(entries_.size());
+  QVector<int> idx;
+  for (int i = 0; i < entryCount(); ++i) {
+    if (seen.contains(entries_[i].path)) idx.push_back(i);
+    else seen.insert(entries_[i].path);
+  }
+  return removeIndexes(std::move(idx));
+}
+
+int DocumentList::filter(const QString& mustContain, const QString& mustNotContain, bool caseSensitive) {
+  QString in = mustContain.trimmed();
+  QString out = mustNotContain.trimmed();
+  if (in.isEmpty() && out.isEmpty()) return 0;
+  if (!caseSensitive) {
+    in = in.toLower();
+    out = out.toLower();
+  }
+  QVector<int> marked;
+  for (int i = 0; i < entryCount(); ++i) {
+    const QString& p = entries_[i].path;
+    if (!QFileInfo::exists(p)) continue;  // entries of missing files stay untouched
+    const QString path = caseSensitive ? p : p.toLower();
+    if ((!in.isEmpty() && !path.contains(in)) || (!out.isEmpty() && path.contains(out))) marked.push_back(i);
+  }
+  return removeIndexes(std::move(marked));
+}
+
+// --- reading -----------------------------------------------------------------------------------
+
+QStringList DocumentList::paths() const {
+  QStringList r;
+  r.reserve(entries_.size());
+  for (const DocumentEntry& e : entries_) r.push_back(e.path);
+  return r;
+}
+
+QStringList DocumentList::tickedPaths() const {
+  QStringList r;
+  r.reserve(ticked_);
+  for (const DocumentEntry& e : entries_)
+    if (e.ticked) r.push_back(e.path);
+  return r;
+}
+
+QString DocumentList::countsText() const { return QStringLiteral("%1|%2").arg(ticked_).arg(entryCount()); }
+
+int DocumentList::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : entryCount(); }
+
+QVariant DocumentList::data(const QModelIndex& idx, int role) const {
+  if (!idx.isValid() || idx.row() < 0 || idx.row() >= entryCount()) return {};
+  const DocumentEntry& e = entries_[idx.row()];
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+    case Qt::EditRole:
+      return e.path;
+    case Qt::CheckStateRole:
+      return e.ticked ? Qt::Checked : Qt::Unchecked;
+    default:
+      return {};
+  }
+}
+
+bool DocumentList::setData(const QModelIndex& idx, const QVariant& value, int role) {
+  if (role != Qt::CheckStateRole || !idx.isValid() || idx.row() >= entryCount()) return false;
+  setTicked(idx.row(), value.toInt() == Qt::Checked);
+  return true;
+}
+
+Qt::ItemFlags DocumentList::flags(const QModelIndex& idx) const {
+  if (!idx.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemNeverHasChildren;
+}
+
+void DocumentList::recount() {
+  ticked_ = 0;
+  for (const DocumentEntry& e : entries_) ticked_ += e.ticked ? 1 : 0;
+}
+
+void DocumentList::notifyCounts() { emit countsChanged(ticked_, entryCount()); }
+
+}  // namespace vm

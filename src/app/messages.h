@@ -1,0 +1,40 @@
+#pragma once
+// The texts and titles of the shell (Parts 1.1 to 1.3), exactly as the user must see them.
+// One place, so that the window, the command line and the tests use the same strings.
+
+#include <QString>
+
+namespace vm::msg {
+
+// Titles.
+inline QString titleError() { return QStringLiteral("出错！"); }        // settings, start-up, filter
+inline QString titleRefused() { return QStringLiteral("出错了！"); }    // refusals of start commands
+inline QString titleFilter() { return QStringLiteral("筛选"); }
+
+// Part 1.1.
+inline QString configMissing() { return QStringLiteral("config.ini配置文档不存在，请重新安装！"); }
+inline QString checkCaption() { return QStringLiteral("检测系统安装环境"); }
+inline QString checkWait() { return QStringLiteral("请稍后......"); }
+inline QString checkLoading() { return QStringLiteral("正在检测系统安装环境..."); }
+
+// Part 1.2.
+inline QString noDocuments() { return QStringLiteral("请先添加文档，并勾选你要操作的文档！"); }
+inline QString noSuffix() { return QStringLiteral("请先选择文档后缀名！"); }
+inline QString filterEmpty() { return QStringLiteral("文档路径包含与不包含必须输入一项！"); }
+inline QString filterDone() { return QStringLiteral("文档筛选成功！"); }
+inline QString listNotice() { return QStringLiteral("请先添加文档，再勾选你要操作的文档。"); }
+inline QString browseTitle() { return QStringLiteral("请选择路径："); }
+
+// Part 1.3.
+inline QString runBusy() {
+  return QStringLiteral("当前有批量操作正在进行，请等待其完成或停止后再开始新的操作！");
+}
+inline QString runWorking() { return QStringLiteral("正在操作中，请稍后..."); }
+inline QString pauseCaption() { return QStringLiteral("暂停操作"); }
+inline QString continueCaption() { return QStringLiteral("继续操作"); }
+inline QString stopCaption() { return QStringLiteral("停止操作"); }
+inline QString stoppingCaption() { return QStringLiteral("正在停止中,请稍后..."); }
+inline QString currentDocLabel() { return QStringLiteral("当前处理文档:"); }
+inline QString progressLabel() { return QStringLiteral("进度条显示文档处理进程..."); }
+
+}  // namespace vm::msg

@@ -1,0 +1,416 @@
+#include "app/runframe.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QTimer>
+
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "app/documentlist.h"
+#include "app/errorlog.h"
+#include "app/messages.h"
+#include "app/prompter.h"
+#include "word/error.h"
+
+namespace vm {
+
+// --- RunSummary --------------------------------------------------------------------------------
+
+int RunSummary::failures() const {
+  int n = 0;
+  for (const DocumentResult& r : results) n += r.ok ? 0 : 1;
+  return n;
+}
+
+QList<DocumentResult> RunSummary::failed() const {
+  QList<DocumentResult> r;
+  for (const DocumentResult& d : results)
+    if (!d.ok) r << d;
+  return r;
+}
+
+bool RunSummary::hasNews() const {
+  if (failures() > 0 || !missing.isEmpty()) return true;
+  for (const DocumentResult& r : results)
+    if (!r.message.isEmpty()) return true;
+  return false;
+}
+
+QString RunSummary::text() const {
+  const QString name = title.isEmpty() ? QStringLiteral("批量操作") : title;
+  const int failedCount = failures();
+  QString t = stopped ? QStringLiteral("%1已停止。").arg(name) : QStringLiteral("%1已完成。").arg(name);
+  t += QStringLiteral("\n共 %1 个文档，已处理 %2 个：成功 %3 个，失败 %4 个。")
+           .arg(runSize)
+           .arg(handled)
+           .arg(handled - failedCount)
+           .arg(failedCount);
+  if (!missing.isEmpty()) t += QStringLiteral("\n%1 个文档不存在，已跳过。").arg(missing.size());
+  if (failedCount > 0) {
+    t += QStringLiteral("\n\n处理失败的文档：");
+    for (const DocumentResult& r : results)
+      if (!r.ok) t += QStringLiteral("\n%1：%2").arg(r.path, r.message);
+  }
+  if (!missing.isEmpty()) {
+    t += QStringLiteral("\n\n不存在的文档：");
+    for (const QString& p : missing) t += QLatin1Char('\n') + p;
+  }
+  bool header = false;
+  for (const DocumentResult& r : results) {
+    if (!r.ok || r.message.isEmpty()) continue;
+    if (!header) {
+      t += QStringLiteral("\n\n各文档结果：");
+      header = true;
+    }
+    t += QStringLiteral("\n%1：%2").arg(r.path, r.message);
+  }
+  return t;
+}
+
+// --- RunFrame ----------------------------------------------------------------------------------
+
+struct RunFrame::Worker {
+  std::thread thread;
+  // Guards the pause decision: the worker taking a pause and the button continuing must not
+  // both act on the same request.
+  std::mutex mutex;
+  bool active = false;
+};
+
+namespace {
+
+QString describe(const std::exception& e) { return QString::fromUtf8(e.what()); }
+
+}  // namespace
+
+RunFrame::RunFrame(DocumentList& list, ErrorLog& log, QObject* parent)
+    : QObject(parent), list_(list), log_(log), worker_(std::make_unique<Worker>()) {
+  qRegisterMetaType<vm::RunSummary>();
+  qRegisterMetaType<vm::RunView>();
+  qRegisterMetaType<vm::RunFrame::State>();
+  resetButtons();
+}
+
+RunFrame::~RunFrame() {
+  stopRequested_ = true;
+  pauseRequested_ = false;
+  joinWorker();
+}
+
+void RunFrame::registerContinuation(const QString& id, Continuation c) { continuations_[id] = std::move(c); }
+
+bool RunFrame::hasContinuation(const QString& id) const { return continuations_.count(id) != 0; }
+
+void RunFrame::setStaleOfficeCloser(std::function<void()> closer) { closeStaleOffices_ = std::move(closer); }
+
+bool RunFrame::refuseIfBusy(Prompter& prompter) const {
+  if (!isBusy()) return false;
+  prompter.inform(msg::titleRefused(), msg::runBusy());
+  return true;
+}
+
+QString RunFrame::formatPercent(int now, int all) {
+  if (all <= 0) return QStringLiteral("0%");
+  return QString::number(100.0 * now / all, 'f', 2) + QLatin1Char('%');
+}
+
+void RunFrame::resetButtons() {
+  view_.stopCaption = msg::stopCaption();
+  view_.stopEnabled = true;
+  view_.stopVisible = true;
+  view_.stopWidth = 1215;
+  view_.stopLeft = 1320;
+  view_.pauseCaption = msg::pauseCaption();
+  view_.pauseEnabled = true;
+  view_.pauseVisible = true;
+  view_.currentPath.clear();
+}
+
+void RunFrame::publish() { emit viewChanged(view_); }
+
+void RunFrame::setState(State s) {
+  if (state_ == s) return;
+  state_ = s;
+  emit stateChanged(s);
+}
+
+void RunFrame::setLocked(bool locked) {
+  if (view_.locked == locked) return;
+  view_.locked = locked;
+  emit lockChanged(locked);
+}
+
+bool RunFrame::start(const Operation& op, QString* refusal) {
+  if (isBusy()) {
+    if (refusal) *refusal = msg::runBusy();
+    return false;
+  }
+  if (!op.perDocument) {
+    if (refusal) *refusal = QStringLiteral("没有可执行的文档操作！");
+    return false;
+  }
+  // Cleared at every run start (the choice for Part 1.3's open point).
+  stopRequested_ = false;
+  pauseRequested_ = false;
+  paused_ = 0;
+  currentIndex_ = -1;
+  // Close a running office that Vellumark left behind.
+  if (closeStaleOffices_) {
+    try {
+      closeStaleOffices_();
+    } catch (...) {
+    }
+  }
+  resetButtons();
+  operation_ = op;
+  const int size = list_.tickedCount();
+  runSize_ = size;
+  view_.all = size;
+  view_.now = op.initialCount;
+  view_.min = op.initialCount;
+  view_.percent = QStringLiteral("0%");
+  progressValue_ = op.initialCount;
+  summary_ = RunSummary{};
+  summary_.operationId = op.id;
+  summary_.title = op.title;
+  summary_.runSize = size;
+  missingSeen_.clear();
+  setLocked(true);
+  view_.areaVisible = true;
+  view_.statusText = msg::runWorking();
+  emit runStarted(op.id, size, op.initialCount);
+  emit progress(view_.now, view_.all, view_.percent);
+  launch(op, size, 0);
+  publish();
+  return true;
+}
+
+bool RunFrame::resume(const Operation& op, int runSize, int startIndex) {
+  if (state_ != State::Paused && state_ != State::Pausing) return false;
+  {
+    std::lock_guard lock(worker_->mutex);
+    if (worker_->active) return false;
+  }
+  if (!op.perDocument) return false;
+  operation_ = op;
+  runSize_ = runSize;
+  view_.all = runSize;
+  summary_.runSize = runSize;
+  view_.areaVisible = true;
+  view_.statusText = msg::runWorking();
+  setLocked(true);
+  launch(op, runSize, startIndex);
+  publish();
+  return true;
+}
+
+void RunFrame::joinWorker() {
+  if (worker_ && worker_->thread.joinable()) worker_->thread.join();
+}
+
+void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
+  joinWorker();
+  const int generation = ++generation_;
+  const QVector<DocumentEntry> entries = list_.snapshot();
+  {
+    std::lock_guard lock(worker_->mutex);
+    worker_->active = true;
+  }
+  setState(State::Running);
+  worker_->thread = std::thread([this, op, entries, runSize, startIndex, generation] {
+    auto post = [this](auto fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); };
+    const int from = startIndex < 1 ? 0 : startIndex;
+    for (int i = from; i < entries.size(); ++i) {
+      if (stopRequested_.load()) break;
+      {
+        std::lock_guard lock(worker_->mutex);
+        if (pauseRequested_.load()) {
+          pauseRequested_ = false;
+          stopRequested_ = false;
+          worker_->active = false;
+          post([this, generation] { onWorkerDone(generation, true, false); });
+          return;
+        }
+      }
+      const DocumentEntry& e = entries[i];
+      if (!e.ticked) continue;
+      DocumentResult result;
+      result.index = i;
+      result.path = e.path;
+      const bool exists = QFileInfo::exists(e.path);
+      if (exists) {
+        try {
+          result.message = op.perDocument(e.path);
+        } catch (const vm::word::EngineError& err) {
+          result.ok = false;
+          result.message = QString::fromStdString(err.userMessage());
+          if (!err.detail().empty()) result.message += QStringLiteral("（%1）").arg(QString::fromStdString(err.detail()));
+        } catch (const std::exception& err) {
+          result.ok = false;
+          result.message = describe(err);
+          if (result.message.isEmpty()) result.message = QStringLiteral("未知错误");
+        } catch (...) {
+          result.ok = false;
+          result.message = QStringLiteral("未知错误");
+        }
+        if (!result.ok) log_.writeEntry(result.message + QStringLiteral("："), e.path);
+        currentIndex_ = i;
+      }
+      // Missing files count in the progress too; the progress never exceeds the run size.
+      if (progressValue_ <= runSize - 1) ++progressValue_;
+      const int now = progressValue_;
+      post([this, result, exists, now] { onDocument(0, result, exists, now); });
+    }
+    bool pausePending = false;
+    {
+      std::lock_guard lock(worker_->mutex);
+      pausePending = pauseRequested_.load();
+      pauseRequested_ = false;
+      stopRequested_ = false;
+      worker_->active = false;
+    }
+    post([this, generation, pausePending] { onWorkerDone(generation, false, pausePending); });
+  });
+}
+
+void RunFrame::onDocument(int, const DocumentResult& result, bool exists, int now) {
+  view_.now = now;
+  view_.percent = formatPercent(now, view_.all);
+  if (exists) {
+    view_.currentPath = result.path;
+    summary_.results << result;
+    ++summary_.handled;
+    emit documentHandled(result.index, result.path, result.ok, result.message);
+  } else if (!missingSeen_.contains(result.index)) {
+    missingSeen_.insert(result.index);
+    summary_.missing << result.path;
+  }
+  emit progress(view_.now, view_.all, view_.percent);
+  publish();
+}
+
+void RunFrame::onWorkerDone(int generation, bool pausedReturn, bool pausePending) {
+  if (generation != generation_) return;  // a later worker of the same run took over
+  joinWorker();
+  if (pausedReturn || pausePending) {
+    // The area stays shown and the interface stays locked until continue.
+    setState(State::Paused);
+    publish();
+    emit runPaused();
+    log_.write();
+    return;
+  }
+  finishRun();
+}
+
+void RunFrame::finishRun() {
+  joinWorker();
+  ++generation_;  // a pause report still on its way no longer applies
+  stopRequested_ = false;
+  pauseRequested_ = false;
+  paused_ = 0;
+  view_.areaVisible = false;
+  setLocked(false);
+  setState(State::Idle);
+  publish();
+  emit runFinished(summary_);
+  log_.write();
+}
+
+void RunFrame::pauseOrContinue() {
+  if (state_ == State::Idle || state_ == State::Stopping) return;
+  if (paused_.load() == 0) {
+    if (state_ != State::Running) return;
+    pauseRequested_ = true;
+    paused_ = 1;
+    view_.pauseCaption = msg::continueCaption();
+    view_.pauseEnabled = true;
+    view_.stopEnabled = false;
+    setState(State::Pausing);
+    publish();
+    log_.write();
+    return;
+  }
+  // Continue.
+  bool workerStillRunning = false;
+  {
+    std::lock_guard lock(worker_->mutex);
+    if (worker_->active) {
+      // The worker has not reached the next entry yet: it simply goes on.
+      workerStillRunning = true;
+      pauseRequested_ = false;
+      paused_ = 0;
+    }
+  }
+  view_.pauseCaption = msg::pauseCaption();
+  view_.stopEnabled = true;
+  if (workerStillRunning) {
+    setState(State::Running);
+    publish();
+    log_.write();
+    return;
+  }
+  pauseRequested_ = false;
+  paused_ = 0;
+  publish();
+  auto it = continuations_.find(operation_.id);
+  if (it != continuations_.end() && it->second) {
+    it->second(*this);
+  } else {
+    resume(operation_, list_.tickedCount(), currentIndex_.load() + 1);
+  }
+  bool active = false;
+  {
+    std::lock_guard lock(worker_->mutex);
+    active = worker_->active;
+  }
+  if (!active) finishRun();  // a continuation that starts nothing ends the run
+  log_.write();
+}
+
+void RunFrame::stop() {
+  if (state_ == State::Idle || state_ == State::Stopping) return;
+  bool active = false;
+  {
+    std::lock_guard lock(worker_->mutex);
+    active = worker_->active;
+    if (active) {
+      stopRequested_ = true;
+      pauseRequested_ = false;
+      paused_ = 0;
+    }
+  }
+  summary_.stopped = true;
+  if (!active) {  // a paused run: ends at once
+    resetButtons();
+    finishRun();
+    return;
+  }
+  view_.stopEnabled = false;
+  view_.stopCaption = msg::stoppingCaption();
+  view_.stopWidth = 2500;
+  view_.stopLeft = 1850;
+  view_.pauseEnabled = false;
+  view_.pauseVisible = false;
+  setState(State::Stopping);
+  publish();
+  log_.write();
+}
+
+bool RunFrame::waitUntilSettled(int timeoutMs) {
+  auto settled = [this] { return state_ == State::Idle || state_ == State::Paused; };
+  if (settled()) return true;
+  QEventLoop loop;
+  auto c = connect(this, &RunFrame::stateChanged, &loop, [&] {
+    if (settled()) loop.quit();
+  });
+  if (timeoutMs >= 0) QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  loop.exec();
+  disconnect(c);
+  return settled();
+}
+
+}  // namespace vm

@@ -1,0 +1,12 @@
+#include "cli/commands.h"
+
+#include "cli/registry.h"
+
+namespace vm::cli {
+
+void registerBuiltinCommands(CliRegistry& registry) {
+  // One line per subcommand, in the order of the usage text.
+  registerListCommand(registry);
+}
+
+}  // namespace vm::cli
