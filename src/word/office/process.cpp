@@ -1,0 +1,287 @@
+#include "word/office/process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace vm::word::office {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string fileUrl(const fs::path& p) {
+  // Percent-encode what a file URL cannot hold literally.
+  std::string abs = fs::absolute(p).lexically_normal().string();
+  std::string out = "file://";
+  static const char* hex = "0123456789ABCDEF";
+  for (unsigned char c : abs) {
+    if (std::isalnum(c) || std::strchr("/-._~", c)) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+int openLock(const fs::path& dir) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  int fd = ::open((dir / "lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+struct Record {
+  pid_t pid = -1;
+  std::string profileUrl;
+};
+
+bool readRecord(const fs::path& dir, Record& r) {
+  std::ifstream in(dir / "office.pid");
+  if (!in) return false;
+  long pid = -1;
+  in >> pid;
+  in.ignore(1);
+  std::getline(in, r.profileUrl);
+  r.pid = static_cast<pid_t>(pid);
+  return pid > 1 && !r.profileUrl.empty();
+}
+
+bool processGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+// Ends the office recorded in a slot directory whose lock we hold. Returns 1 when ended.
+int endRecordedOffice(const fs::path& dir) {
+  Record r;
+  int ended = 0;
+  if (readRecord(dir, r)) {
+    // Only a process whose command line names this slot's profile is ours: a pid reused by
+    // anything else (a user's LibreOffice included) is left alone.
+    std::string cmd = processCommandLine(r.pid);
+    std::string needle = "-env:UserInstallation=" + r.profileUrl;
+    auto at = cmd.find(needle);
+    bool ours = at != std::string::npos &&
+                (at + needle.size() == cmd.size() || cmd[at + needle.size()] == ' ');
+    if (ours) {
+      ::kill(r.pid, SIGKILL);
+      // Not our child: it is reaped by its parent or init; wait until it is gone.
+      for (int i = 0; i < 300 && !processGone(r.pid); ++i) {
+        // A zombie still answers kill(0); its cmdline is empty.
+        if (processCommandLine(r.pid).empty()) break;
+        std::this_thread::sleep_for(10ms);
+      }
+      ended = 1;
+    }
+  }
+  std::error_code ec;
+  fs::remove(dir / "office.pid", ec);
+  return ended;
+}
+
+void emptyFolder(const fs::path& dir) {
+  std::error_code ec;
+  for (auto& e : fs::directory_iterator(dir, ec)) fs::remove_all(e.path(), ec);
+}
+
+}  // namespace
+
+Slot Slot::acquire(const fs::path& officeFolder, int first) {
+  for (int i = first; i < first + 64; ++i) {
+    fs::path dir = officeFolder / ("slot-" + std::to_string(i));
+    int fd = openLock(dir);
+    if (fd < 0) continue;
+    Slot s;
+    s.index_ = i;
+    s.dir_ = dir;
+    s.lockFd_ = fd;
+    endRecordedOffice(dir);
+    std::error_code ec;
+    fs::create_directories(s.profileDir(), ec);
+    fs::create_directories(s.tmpDir(), ec);
+    emptyFolder(s.tmpDir());
+    return s;
+  }
+  throw std::runtime_error("no free office slot in " + officeFolder.string());
+}
+
+Slot::Slot(Slot&& o) noexcept : index_(o.index_), dir_(std::move(o.dir_)), lockFd_(o.lockFd_) { o.lockFd_ = -1; }
+
+Slot& Slot::operator=(Slot&& o) noexcept {
+  if (this != &o) {
+    if (lockFd_ >= 0) ::close(lockFd_);
+    index_ = o.index_;
+    dir_ = std::move(o.dir_);
+    lockFd_ = o.lockFd_;
+    o.lockFd_ = -1;
+  }
+  return *this;
+}
+
+Slot::~Slot() {
+  if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+std::string Slot::profileUrl() const { return fileUrl(profileDir()); }
+
+void Slot::recordOffice(pid_t pid) const {
+  fs::path tmp = dir_ / "office.pid.new";
+  {
+    std::ofstream out(tmp, std::ios::trunc);
+    out << pid << "\n" << profileUrl() << "\n" << ::getpid() << "\n";
+  }
+  std::error_code ec;
+  fs::rename(tmp, dir_ / "office.pid", ec);
+}
+
+void Slot::clearRecord() const {
+  std::error_code ec;
+  fs::remove(dir_ / "office.pid", ec);
+}
+
+pid_t spawnOffice(const fs::path& programFolder, const Slot& slot, const std::string& pipeName) {
+  std::vector<std::string> args = {
+      (programFolder / "soffice.bin").string(),
+      "--headless",
+      "--invisible",
+      "--norestore",
+      "--nologo",
+      "--nodefault",
+      "--nolockcheck",
+      "--accept=pipe,name=" + pipeName + ";urp;StarOffice.ComponentContext",
+      "-env:UserInstallation=" + slot.profileUrl(),
+  };
+  std::vector<std::string> env;
+  for (char** e = environ; e && *e; ++e) {
+    if (std::strncmp(*e, "TMPDIR=", 7) == 0 || std::strncmp(*e, "SAL_ENABLE_FILE_LOCKING=", 24) == 0) continue;
+    env.emplace_back(*e);
+  }
+  env.push_back("TMPDIR=" + slot.tmpDir().string());
+  std::vector<char*> argv, envp;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string cwd = slot.dir().string();
+  pid_t parent = ::getpid();
+
+  pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+  if (pid == 0) {
+    // Child: only async-signal-safe calls from here on.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    ::setpgid(0, 0);
+    int devnull = ::open("/dev/null", O_RDWR);
+    if (devnull >= 0) {
+      ::dup2(devnull, 0);
+      ::dup2(devnull, 1);
+      ::dup2(devnull, 2);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::signal(SIGPIPE, SIG_DFL);
+    if (::chdir(cwd.c_str()) != 0) ::_exit(127);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+bool childAlive(pid_t pid, int* status) {
+  if (pid <= 0) return false;
+  int st = 0;
+  pid_t r = ::waitpid(pid, &st, WNOHANG);
+  if (r == 0) return true;
+  if (r == pid && status) *status = st;
+  return false;
+}
+
+bool waitChild(pid_t pid, std::chrono::milliseconds wait) {
+  auto until = std::chrono::steady_clock::now() + wait;
+  while (childAlive(pid)) {
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+void killChild(pid_t pid, std::chrono::milliseconds wait) {
+  if (pid <= 0) return;
+  if (!childAlive(pid)) return;
+  ::kill(pid, SIGKILL);
+  waitChild(pid, wait);
+}
+
+void cleanAfterOffice(const Slot& slot, const std::string& pipeName) {
+  std::error_code ec;
+  fs::remove("/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" + pipeName, ec);
+  emptyFolder(slot.tmpDir());
+}
+
+std::string processCommandLine(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+  if (!in) return {};
+  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (char& c : s)
+    if (c == '\0') c = ' ';
+  return s;
+}
+
+int closeStaleOfficesIn(const fs::path& officeFolder) {
+  int ended = 0;
+  std::error_code ec;
+  if (!fs::is_directory(officeFolder, ec)) return 0;
+  for (auto& e : fs::directory_iterator(officeFolder, ec)) {
+    if (!e.is_directory() || e.path().filename().string().rfind("slot-", 0) != 0) continue;
+    if (!fs::exists(e.path() / "office.pid")) continue;
+    int fd = openLock(e.path());
+    if (fd < 0) continue;  // a running Vellumark (this one, perhaps) uses the slot
+    ended += endRecordedOffice(e.path());
+    emptyFolder(e.path() / "tmp");
+    ::close(fd);
+  }
+  return ended;
+}
+
+std::string readOfficeVersion(const fs::path& programFolder) {
+  fs::path soffice = programFolder / "soffice";
+  if (::access(soffice.c_str(), X_OK) != 0) return {};
+  std::string cmd = "'" + soffice.string() + "' --version 2>/dev/null";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return {};
+  char buf[256];
+  std::string out;
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  ::pclose(p);
+  // "LibreOffice 7.4.7.2 40(Build:2)" -> "LibreOffice 7.4.7.2"
+  std::istringstream in(out);
+  std::string product, number;
+  in >> product >> number;
+  if (product.empty() || number.empty()) return {};
+  return product + " " + number;
+}
+
+}  // namespace vm::word::office

@@ -1,0 +1,85 @@
+#include "officeenv.h"
+
+#include <dirent.h>
+
+#include <fstream>
+#include <mutex>
+
+#include <gtest/gtest.h>
+
+namespace vm::test {
+
+namespace {
+
+struct Shared {
+  std::unique_ptr<TempDir> dir;
+  std::shared_ptr<vm::word::office::OfficeBackend> backend;
+};
+
+Shared& shared() {
+  static Shared s;
+  return s;
+}
+
+class OfficeEnvironment : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    auto& s = shared();
+    vm::word::setOfficeBackend(nullptr);
+    s.backend.reset();
+    // Nothing of ours may outlive the tests.
+    if (s.dir) EXPECT_TRUE(officeProcessesUnder(s.dir->path()).empty());
+    s.dir.reset();
+  }
+};
+
+[[maybe_unused]] ::testing::Environment* const g_env = ::testing::AddGlobalTestEnvironment(new OfficeEnvironment);
+
+}  // namespace
+
+std::shared_ptr<vm::word::office::OfficeBackend> office() {
+  static std::mutex m;
+  std::lock_guard l(m);
+  auto& s = shared();
+  if (!s.backend) {
+    s.dir = std::make_unique<TempDir>();
+    vm::word::office::OfficeOptions o;
+    o.dataFolder = s.dir->path() / "data";
+    o.maxOffices = 1;
+    o.callTimeout = std::chrono::seconds(120);
+    s.backend = vm::word::office::installOfficeBackend(o);
+  }
+  return s.backend;
+}
+
+const std::filesystem::path& officeDataFolder() {
+  office();
+  return shared().backend->options().dataFolder;
+}
+
+std::shared_ptr<vm::word::office::OfficeBackend> makeBackend(const std::filesystem::path& dataFolder,
+                                                             std::chrono::milliseconds callTimeout, int maxOffices) {
+  vm::word::office::OfficeOptions o;
+  o.dataFolder = dataFolder;
+  o.maxOffices = maxOffices;
+  o.callTimeout = callTimeout;
+  return std::make_shared<vm::word::office::OfficeBackend>(o);
+}
+
+std::vector<int> officeProcessesUnder(const std::filesystem::path& dataFolder) {
+  std::vector<int> pids;
+  std::string needle = std::filesystem::absolute(dataFolder).lexically_normal().string();
+  DIR* d = opendir("/proc");
+  if (!d) return pids;
+  while (dirent* e = readdir(d)) {
+    int pid = atoi(e->d_name);
+    if (pid <= 0) continue;
+    std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::string cmd((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (cmd.find("soffice.bin") != std::string::npos && cmd.find(needle) != std::string::npos) pids.push_back(pid);
+  }
+  closedir(d);
+  return pids;
+}
+
+}  // namespace vm::test
