@@ -138,7 +138,6 @@ QStringList DocumentList::scanTree(const QString& folder, const QString& suffixL
   QString rootCanonical = QFileInfo(root).canonicalFilePath();
   if (rootCanonical.isEmpty()) return out;  // not there
   stack.push_back({root, rootCanonical});
-  visited.insert(rootCanonical);
 
   QStringList files, subfolders, linked;
   while (!stack.empty()) {
@@ -148,6 +147,9 @@ QStringList DocumentList::scanTree(const QString& folder, const QString& suffixL
     }
     Pending cur = std::move(stack.back());
     stack.pop_back();
+    // A folder reached twice (through a link) is read once, where the walk meets it first.
+    if (visited.contains(cur.canonical)) continue;
+    visited.insert(cur.canonical);
     files.clear();
     subfolders.clear();
     linked.clear();
@@ -164,7 +166,6 @@ QStringList DocumentList::scanTree(const QString& folder, const QString& suffixL
       QString canonical = linked.contains(name) ? QFileInfo(cur.path + name).canonicalFilePath()
                                                 : cur.canonical + QLatin1Char('/') + name;
       if (canonical.isEmpty() || visited.contains(canonical)) continue;
-      visited.insert(canonical);
       stack.push_back({cur.path + name + QLatin1Char('/'), std::move(canonical)});
     }
     if (progress && !progress(static_cast<int>(out.size()), cur.path)) {

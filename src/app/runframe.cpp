@@ -220,10 +220,11 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
     worker_->active = true;
   }
   setState(State::Running);
-  worker_->thread = std::thread([this, op, entries, runSize, startIndex, generation] {
+  worker_->thread = std::thread([this, op, entries, runSize, startIndex, generation, hook = entryHook_] {
     auto post = [this](auto fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); };
     const int from = startIndex < 1 ? 0 : startIndex;
     for (int i = from; i < entries.size(); ++i) {
+      if (hook) hook(i);
       if (stopRequested_.load()) break;
       {
         std::lock_guard lock(worker_->mutex);

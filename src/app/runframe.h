@@ -152,6 +152,9 @@ class RunFrame : public QObject {
   DocumentList& documents() { return list_; }
   ErrorLog& errorLog() { return log_; }
 
+  // Test seam: called on the worker thread at each list entry, before the flags are read.
+  void setEntryHook(std::function<void(int index)> hook) { entryHook_ = std::move(hook); }
+
   // Blocks, processing events, until the frame is Idle or Paused (true), or the timeout (ms,
   // negative: none) has passed (false). For the command line and tests.
   bool waitUntilSettled(int timeoutMs = -1);
@@ -189,6 +192,7 @@ class RunFrame : public QObject {
   ErrorLog& log_;
   std::map<QString, Continuation> continuations_;
   std::function<void()> closeStaleOffices_;
+  std::function<void(int)> entryHook_;
 
   // The flags of Part 1.3, read by the worker before each entry.
   std::atomic<bool> stopRequested_{false};

@@ -1,0 +1,232 @@
+// The command line: `vellumark-cli list` as a process on temporary folders (exit codes 0, 1
+// and 2), the argument parser, and the shared runner in process.
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "app/appcontext.h"
+#include "cli/registry.h"
+#include "cli/runner.h"
+#include "cli/streamprompter.h"
+#include "shelltestutil.h"
+#include "word/error.h"
+
+using vm::shelltest::Folder;
+
+namespace {
+
+QString cliPath() {
+  const QString forced = qEnvironmentVariable("VM_CLI");
+  if (!forced.isEmpty()) return forced;
+  return QCoreApplication::applicationDirPath() + "/../src/vellumark-cli";
+}
+
+struct Result {
+  int code = -1;
+  QString out, err;
+  QStringList lines() const { return out.split('\n', Qt::SkipEmptyParts); }
+};
+
+Result runCli(const QStringList& args, const QMap<QString, QString>& env = {}) {
+  QProcess p;
+  QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+  e.insert("VELLUMARK_NO_OFFICE", "1");  // deterministic default suffixes unless a test says otherwise
+  for (auto it = env.begin(); it != env.end(); ++it) e.insert(it.key(), it.value());
+  p.setProcessEnvironment(e);
+  p.start(cliPath(), args);
+  Result r;
+  if (!p.waitForStarted(10000)) {
+    ADD_FAILURE() << "cannot start " << cliPath().toStdString() << " (build the vellumark-cli target)";
+    return r;
+  }
+  p.waitForFinished(30000);
+  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  r.out = QString::fromUtf8(p.readAllStandardOutput());
+  r.err = QString::fromUtf8(p.readAllStandardError());
+  return r;
+}
+
+class CliProcess : public ::testing::Test {
+ protected:
+  CliProcess() {
+    docs.touch("a.doc");
+    docs.touch("b.docx");
+    docs.touch("c.ocx");
+    docs.touch("REPORT.DOC");
+    docs.touch(".hidden.docx");
+    docs.touch("sub/x.docx");
+    docs.touch(QString(21, 'n') + "/too-deep.docx");
+  }
+  QStringList base() const { return {"--home", home.file("data")}; }
+  Folder home, docs;
+};
+
+}  // namespace
+
+TEST_F(CliProcess, ListFolder) {
+  Result r = runCli(base() + QStringList{"--suffix", "doc,docx", "list", docs.path()});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.lines(), (QStringList{docs.file(".hidden.docx"), docs.file("a.doc"), docs.file("b.docx")}));
+  // First start created the data folder.
+  EXPECT_TRUE(QFileInfo(home.file("data/config.ini")).isFile());
+  EXPECT_TRUE(QFileInfo(home.file("data/log")).isDir());
+}
+
+TEST_F(CliProcess, ListRecursiveAndFiles) {
+  Result r = runCli(base() + QStringList{"--recursive", "--suffix=docx", "list", docs.path(), docs.file("b.docx"),
+                                         docs.file("a.doc")});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  // The tree add (no hidden file, no 21-character folder), then b.docx again; a.doc does not qualify.
+  EXPECT_EQ(r.lines(), (QStringList{docs.file("b.docx"), docs.file("sub/x.docx"), docs.file("b.docx")}));
+}
+
+TEST_F(CliProcess, DefaultSuffixWithoutOffice) {
+  Result r = runCli(base() + QStringList{"list", docs.path() + "/"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.lines(), (QStringList{docs.file(".hidden.docx"), docs.file("b.docx")}));
+}
+
+TEST_F(CliProcess, HomeFromEnvironment) {
+  Result r = runCli({"list", docs.file("b.docx")}, {{"VELLUMARK_HOME", home.file("env-data")}});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.lines(), QStringList{docs.file("b.docx")});
+  EXPECT_TRUE(QFileInfo(home.file("env-data/config.ini")).isFile());
+}
+
+TEST_F(CliProcess, Refusals) {
+  Result r = runCli(base() + QStringList{"--suffix", "", "list", docs.path()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err.trimmed(), "出错了！: 请先选择文档后缀名！");
+  EXPECT_TRUE(r.out.isEmpty());
+  r = runCli(base() + QStringList{"list", docs.file("nothing-here.docx")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.startsWith("出错了！: ")) << r.err.toStdString();
+  // A data folder that cannot be created.
+  r = runCli(QStringList{"--home", docs.file("b.docx") + "/data", "list", docs.path()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err.trimmed(), "出错！: config.ini配置文档不存在，请重新安装！");
+}
+
+TEST_F(CliProcess, UsageErrors) {
+  for (const QStringList& args : {QStringList{}, QStringList{"list"}, QStringList{"frobnicate", "x"},
+                                  QStringList{"--bogus", "list", "x"}, QStringList{"--suffix", "txt", "list", "x"},
+                                  QStringList{"--home"}}) {
+    Result r = runCli(args);
+    EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+    EXPECT_TRUE(r.err.contains("Usage: vellumark-cli")) << args.join(' ').toStdString();
+  }
+  Result help = runCli({"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_TRUE(help.out.contains("docx otherwise"));
+  EXPECT_TRUE(help.out.contains("list PATH..."));
+}
+
+TEST(CliParser, OptionsAnywhere) {
+  vm::cli::ParsedArgs p;
+  QString error;
+  vm::cli::CliRegistry reg;
+  reg.add({"op", "[--copies N] PATH...", "test", {{"copies", true, "N", ""}, {"dry-run", false, "", ""}}, 1, {}});
+  ASSERT_TRUE(vm::cli::parseArgs({"-y", "op", "a", "--copies", "3", "--dry-run", "-r", "--", "--b"}, reg, &p, &error))
+      << error.toStdString();
+  EXPECT_TRUE(p.yes);
+  EXPECT_TRUE(p.recursive);
+  EXPECT_EQ(p.command, "op");
+  EXPECT_EQ(p.value("copies"), "3");
+  EXPECT_TRUE(p.has("dry-run"));
+  EXPECT_EQ(p.paths, (QStringList{"a", "--b"}));
+  EXPECT_FALSE(vm::cli::parseArgs({"op", "a", "--copies"}, reg, &p, &error));
+  EXPECT_FALSE(vm::cli::parseArgs({"op", "a", "--dry-run=1"}, reg, &p, &error));
+  EXPECT_FALSE(vm::cli::parseArgs({"op"}, reg, &p, &error));  // PATH needed
+  QString list;
+  EXPECT_TRUE(vm::cli::parseSuffix("docx,doc", &list, &error));
+  EXPECT_EQ(list, "doc,docx,");
+  EXPECT_TRUE(vm::cli::parseSuffix("", &list, &error));
+  EXPECT_EQ(list, "");
+  EXPECT_FALSE(vm::cli::parseSuffix("DOC", &list, &error));
+}
+
+TEST(CliPrompter, YesAndNoTerminal) {
+  QString text;
+  QTextStream err(&text);
+  vm::cli::StreamPrompter yes(err, true);
+  EXPECT_TRUE(yes.ask("确认", "你确认开始吗？"));
+  vm::cli::StreamPrompter no(err, false);
+  EXPECT_FALSE(no.ask("确认", "你确认开始吗？"));
+  no.inform("出错了！", "请先添加文档，并勾选你要操作的文档！");
+  err.flush();
+  EXPECT_TRUE(text.contains("出错了！: 请先添加文档，并勾选你要操作的文档！\n"));
+  QString answer = "y\n";
+  QTextStream in(&answer);
+  vm::cli::StreamPrompter asked(err, false, &in, true);
+  EXPECT_TRUE(asked.ask("确认", "?"));
+}
+
+namespace {
+
+struct InProcess {
+  Folder home;
+  QString outText, errText;
+  QTextStream out{&outText}, err{&errText};
+  vm::cli::StreamPrompter prompter{err, true};
+  std::unique_ptr<vm::AppContext> app = vm::AppContext::create(home.file("data"), prompter);
+  vm::cli::CliContext ctx{*app, prompter, out, err, {}};
+};
+
+}  // namespace
+
+TEST(CliRunner, RunsAnOperationAndReportsFailures) {
+  InProcess t;
+  Folder docs;
+  docs.touch("a.docx");
+  docs.touch("b.docx");
+  docs.touch("c.docx");
+  t.ctx.args.suffixGiven = true;
+  t.ctx.args.suffix = "docx";
+  t.ctx.args.paths = {docs.path()};
+  ASSERT_EQ(vm::cli::addDocuments(t.ctx), 0);
+  t.app->documents().setTicked(0, false);
+  vm::cli::tickAll(t.ctx);  // every document of the command
+  vm::Operation op;
+  op.id = "docT";
+  op.title = "测试";
+  op.perDocument = [&](const QString& p) -> QString {
+    if (p.endsWith("b.docx")) throw vm::word::EngineError(vm::word::ErrorCode::DamagedPart, "文档已损坏", "");
+    return "ok";
+  };
+  EXPECT_EQ(vm::cli::runOperation(t.ctx, op), vm::cli::kExitFailures);
+  t.out.flush();
+  t.err.flush();
+  EXPECT_TRUE(t.errText.contains("[1/3 33.33%] " + docs.file("a.docx"))) << t.errText.toStdString();
+  EXPECT_TRUE(t.errText.contains("[2/3 66.67%] " + docs.file("b.docx") + " -- 失败：文档已损坏")) << t.errText.toStdString();
+  EXPECT_TRUE(t.outText.contains(docs.file("b.docx") + "：文档已损坏")) << t.outText.toStdString();
+  // The log has the failure with the path.
+  EXPECT_TRUE(vm::shelltest::readAll(t.home.file("data/log/log.txt")).contains(docs.file("b.docx").toUtf8()));
+
+  op.perDocument = [](const QString&) { return QString(); };
+  EXPECT_EQ(vm::cli::runOperation(t.ctx, op), vm::cli::kExitOk);
+}
+
+TEST(CliRunner, NoDocumentsRefused) {
+  InProcess t;
+  vm::Operation op;
+  op.id = "docT";
+  op.perDocument = [](const QString&) { return QString(); };
+  EXPECT_EQ(vm::cli::runOperation(t.ctx, op), vm::cli::kExitRefused);
+  t.err.flush();
+  EXPECT_TRUE(t.errText.contains("出错了！: 请先添加文档，并勾选你要操作的文档！"));
+}
+
+TEST(CliRunner, InProcessRun) {
+  Folder home, docs;
+  docs.touch("one.docx");
+  QString outText, errText;
+  QTextStream out(&outText), err(&errText);
+  const int code =
+      vm::cli::run({"vellumark-cli", "--home", home.file("d"), "--suffix", "docx", "list", docs.path()}, out, err);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(outText, docs.file("one.docx") + "\n");
+}

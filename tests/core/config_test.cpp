@@ -1,0 +1,198 @@
+// config.ini (readini), the settings, the data folder, --home, and the start-up refusal.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/appcontext.h"
+#include "app/datafolder.h"
+#include "app/inifile.h"
+#include "app/prompter.h"
+#include "app/settings.h"
+#include "shelltestutil.h"
+
+using vm::IniFile;
+using vm::shelltest::Folder;
+
+TEST(IniFile, SetIniFileTrims) {
+  IniFile ini;
+  ini.setIniFile("  /x/config.ini \t");
+  EXPECT_EQ(ini.getIniFile(), "/x/config.ini");
+}
+
+TEST(IniFile, NoPathOrMissingKey) {
+  IniFile ini;
+  EXPECT_EQ(ini.readIni("config", "dbPath"), "");
+  EXPECT_FALSE(ini.writeIni("config", "dbPath", "x"));
+  Folder f;
+  IniFile missing(f.file("none.ini"));
+  EXPECT_EQ(missing.readIni("config", "dbPath"), "");
+  EXPECT_FALSE(missing.exists());
+}
+
+TEST(IniFile, RoundTripWholeValues) {
+  Folder f;
+  IniFile ini(f.file("config.ini"));
+  const QString v49(49, 'a'), v50(50, 'b'), v199(199, 'c'), v250(250, 'd');
+  // 20 Chinese characters are 60 bytes: the written byte cut at 49 would split one. Not cut.
+  const QString zh = QString(20, QChar(0x6587));
+  const QString mixed = QStringLiteral("D:\\数据\\客户名单 2026.mdb");
+  const QString sql = QStringLiteral("select [姓名], \"x\" from t\nwhere a = 'b' ; -- ok");
+  const QString blanks = QStringLiteral("  two leading, one trailing ");
+  const QString quoted = QStringLiteral("\"quoted\"");
+  const QString eq = QStringLiteral("a=b=c");
+  struct Case {
+    const char* key;
+    QString value;
+  } cases[] = {{"fileBatchName", v49}, {"dbPwd", v50},   {"fileSavePath", v199}, {"dbPath", v250},
+               {"k_zh", zh},           {"k_mixed", mixed}, {"dbSql", sql},       {"k_blanks", blanks},
+               {"k_quoted", quoted},   {"k_eq", eq},       {"k_empty", QString()}, {"k_bs", "C:\\n\\r\\\\"}};
+  for (const Case& c : cases) ASSERT_TRUE(ini.writeIni("config", c.key, c.value)) << c.key;
+  for (const Case& c : cases) EXPECT_EQ(ini.readIni("config", c.key), c.value) << c.key;
+  // The file is UTF-8 text, Chinese written as is.
+  EXPECT_TRUE(vm::shelltest::readAll(f.file("config.ini")).contains(zh.toUtf8()));
+  // Overwriting keeps one line per key.
+  ASSERT_TRUE(ini.writeIni("config", "dbPwd", "new"));
+  EXPECT_EQ(ini.readIni("config", "dbPwd"), "new");
+  EXPECT_EQ(vm::shelltest::readAll(f.file("config.ini")).count("dbPwd="), 1);
+}
+
+TEST(IniFile, KeepsOtherLinesAndSections) {
+  Folder f;
+  const QString path = f.touch("config.ini",
+                               "\xEF\xBB\xBF; a comment\r\n[other]\r\ndbPath=elsewhere\r\n\r\n[Config]\r\n"
+                               "  DBPATH = C:/x.mdb  \r\nfileSavePath=\r\n\r\n[tail]\r\nk=v\r\n");
+  IniFile ini(path);
+  EXPECT_EQ(ini.readIni("config", "dbPath"), "C:/x.mdb");  // case-insensitive, blanks trimmed, BOM, CR LF
+  EXPECT_EQ(ini.readIni("other", "dbPath"), "elsewhere");
+  EXPECT_EQ(ini.readIni("config", "fileSavePath"), "");
+  ASSERT_TRUE(ini.writeIni("config", "dbSql", "select 1"));
+  ASSERT_TRUE(ini.writeIni("config", "dbPath", "D:/y.mdb"));
+  ASSERT_TRUE(ini.writeIni("new", "a", "b"));
+  EXPECT_EQ(ini.readIni("config", "dbSql"), "select 1");
+  EXPECT_EQ(ini.readIni("config", "dbPath"), "D:/y.mdb");
+  EXPECT_EQ(ini.readIni("other", "dbPath"), "elsewhere");
+  EXPECT_EQ(ini.readIni("tail", "k"), "v");
+  EXPECT_EQ(ini.readIni("new", "a"), "b");
+  const QString text = QString::fromUtf8(vm::shelltest::readAll(path));
+  EXPECT_TRUE(text.contains("; a comment"));
+  // The new key lands inside [Config], before [tail].
+  EXPECT_LT(text.indexOf("dbSql=select 1"), text.indexOf("[tail]"));
+  EXPECT_GT(text.indexOf("dbSql=select 1"), text.indexOf("[Config]"));
+}
+
+TEST(Settings, LoadSaveRoundTrip) {
+  Folder f;
+  IniFile ini(f.file("config.ini"));
+  vm::Settings s;
+  s.fileBatchName = QStringLiteral("{日期}-{序号}");
+  s.fileSavePath = QStringLiteral("/home/用户/输出/");
+  s.dbPath = QStringLiteral("/data/客户.mdb");
+  s.dbPwd = QString(49, 'p');
+  s.dbSql = QStringLiteral("select * from [名单] where 城市='北京'");
+  ASSERT_TRUE(s.save(ini));
+  EXPECT_EQ(vm::Settings::load(ini), s);
+  vm::Settings naming;
+  naming.fileBatchName = "x";
+  ASSERT_TRUE(naming.saveNaming(ini));
+  const vm::Settings back = vm::Settings::load(ini);
+  EXPECT_EQ(back.fileBatchName, "x");
+  EXPECT_EQ(back.fileSavePath, "");
+  EXPECT_EQ(back.dbPath, s.dbPath);  // the data source keys untouched
+}
+
+TEST(DataFolder, ResolveOrder) {
+  const QByteArray saved = qgetenv("VELLUMARK_HOME");
+  qputenv("VELLUMARK_HOME", "/tmp/vm-env-home/");
+  EXPECT_EQ(vm::DataFolder::resolve("/tmp/vm-option"), "/tmp/vm-option");
+  EXPECT_EQ(vm::DataFolder::resolve(), "/tmp/vm-env-home");
+  qputenv("VELLUMARK_HOME", "");
+  EXPECT_EQ(vm::DataFolder::resolve(), QDir::homePath() + "/.local/share/vellumark");
+  EXPECT_EQ(vm::DataFolder::resolve("rel/dir"), QDir::current().absoluteFilePath("rel/dir"));
+  if (saved.isNull()) qunsetenv("VELLUMARK_HOME");
+  else qputenv("VELLUMARK_HOME", saved);
+}
+
+TEST(DataFolder, FirstStartCreatesConfigAndLog) {
+  Folder f;
+  vm::DataFolder folder(f.file("deep/data"));
+  QString reason;
+  ASSERT_TRUE(folder.ensure(&reason)) << reason.toStdString();
+  EXPECT_TRUE(QFileInfo(folder.logDir()).isDir());
+  EXPECT_EQ(vm::shelltest::readAll(folder.configIni()),
+            QByteArray("[config]\nfileBatchName=\nfileSavePath=\ndbPath=\ndbPwd=\ndbSql=\n"));
+  // A second start keeps what is there.
+  IniFile(folder.configIni()).writeIni("config", "dbPath", "/x.mdb");
+  ASSERT_TRUE(folder.ensure());
+  EXPECT_EQ(IniFile(folder.configIni()).readIni("config", "dbPath"), "/x.mdb");
+}
+
+TEST(DataFolder, UnusableFolderIsRefused) {
+  Folder f;
+  const QString file = f.touch("a-file");
+  vm::RecordingPrompter prompter;
+  EXPECT_EQ(vm::AppContext::create(file + "/data", prompter), nullptr);  // cannot be created
+  ASSERT_EQ(prompter.entries.size(), 1);
+  EXPECT_EQ(prompter.last().title, "出错！");
+  EXPECT_EQ(prompter.last().text, "config.ini配置文档不存在，请重新安装！");
+  prompter.clear();
+  EXPECT_EQ(vm::AppContext::create(file, prompter), nullptr);  // a file, not a folder
+  EXPECT_EQ(prompter.entries.size(), 1);
+  // config.ini that is a folder cannot be read.
+  f.mkdir("bad/config.ini");
+  prompter.clear();
+  EXPECT_EQ(vm::AppContext::create(f.file("bad"), prompter), nullptr);
+  EXPECT_EQ(prompter.entries.size(), 1);
+}
+
+TEST(AppContext, ReadsTheFiveValues) {
+  Folder f;
+  vm::RecordingPrompter prompter;
+  {
+    auto app = vm::AppContext::create(f.file("data"), prompter);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->settings(), vm::Settings{});
+    app->settings().dbSql = QStringLiteral("select 姓名 from t");
+    app->settings().fileBatchName = QString(30, QChar(0x540D));  // 90 bytes
+    EXPECT_TRUE(app->saveSettings());
+  }
+  auto again = vm::AppContext::create(f.file("data"), prompter);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->settings().dbSql, QStringLiteral("select 姓名 from t"));
+  EXPECT_EQ(again->settings().fileBatchName, QString(30, QChar(0x540D)));
+  EXPECT_EQ(again->dataFolder().root(), f.file("data"));
+  EXPECT_EQ(again->errorLog().logFile(), f.file("data/log/log.txt"));
+  EXPECT_EQ(again->runFrame().paused(), 0);
+  EXPECT_FALSE(again->runFrame().stopRequested());
+  EXPECT_TRUE(prompter.empty());
+  // The check the settings windows make.
+  EXPECT_TRUE(again->checkConfigIni(prompter));
+  QFile::remove(again->dataFolder().configIni());
+  EXPECT_FALSE(again->checkConfigIni(prompter));
+  EXPECT_EQ(prompter.last().text, "config.ini配置文档不存在，请重新安装！");
+}
+
+TEST(HomeOption, FromArgumentLists) {
+  auto h = vm::takeHomeOption(QStringList{"prog", "--home", "/a", "x", "--home=/b", "y"});
+  EXPECT_EQ(h.home, "/b");
+  EXPECT_EQ(h.rest, (QStringList{"prog", "x", "y"}));
+  EXPECT_TRUE(h.error.isEmpty());
+  h = vm::takeHomeOption(QStringList{"prog", "--", "--home", "/a"});
+  EXPECT_EQ(h.home, "");
+  EXPECT_EQ(h.rest, (QStringList{"prog", "--", "--home", "/a"}));
+  h = vm::takeHomeOption(QStringList{"prog", "--home"});
+  EXPECT_FALSE(h.error.isEmpty());
+}
+
+TEST(HomeOption, FromArgv) {
+  char a0[] = "vellumark", a1[] = "-platform", a2[] = "offscreen", a3[] = "--home", a4[] = "/tmp/h", a5[] = "--x";
+  char* argv[] = {a0, a1, a2, a3, a4, a5, nullptr};
+  int argc = 6;
+  QString error;
+  EXPECT_EQ(vm::takeHomeOption(argc, argv, &error), "/tmp/h");
+  EXPECT_TRUE(error.isEmpty());
+  ASSERT_EQ(argc, 4);
+  EXPECT_STREQ(argv[1], "-platform");
+  EXPECT_STREQ(argv[2], "offscreen");
+  EXPECT_STREQ(argv[3], "--x");
+  EXPECT_EQ(argv[4], nullptr);
+}

@@ -1,0 +1,423 @@
+// The document list rules and the edge cases of Part 1.2, on real temporary folders.
+#include <QElapsedTimer>
+#include <QCoreApplication>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include "app/appcontext.h"
+#include "app/documentlist.h"
+#include "app/folderscan.h"
+#include "app/listcommands.h"
+#include "app/messages.h"
+#include "app/prompter.h"
+#include "shelltestutil.h"
+
+using vm::DocumentList;
+using vm::shelltest::Folder;
+
+namespace {
+
+QStringList names(const QStringList& paths, const QString& base) {
+  QStringList r;
+  for (const QString& p : paths) r << (p.startsWith(base) ? p.mid(base.size()) : p);
+  return r;
+}
+
+}  // namespace
+
+TEST(DocumentListRules, GetFileExt) {
+  EXPECT_EQ(DocumentList::getFileExt("/a/b.c.docx"), "docx");
+  EXPECT_EQ(DocumentList::getFileExt("/a/report.DOC"), "DOC");
+  EXPECT_EQ(DocumentList::getFileExt("noext"), "noext");  // the whole text
+  EXPECT_EQ(DocumentList::getFileExt("/x.y/file"), "y/file");  // the last "." of the path
+  EXPECT_EQ(DocumentList::getFileExt("a."), "");
+  EXPECT_EQ(DocumentList::getFileExt(""), "");
+}
+
+TEST(DocumentListRules, SuffixList) {
+  EXPECT_EQ(DocumentList::suffixList(true, true), "doc,docx,");
+  EXPECT_EQ(DocumentList::suffixList(true, false), "doc,");
+  EXPECT_EQ(DocumentList::suffixList(false, true), "docx,");
+  EXPECT_EQ(DocumentList::suffixList(false, false), "");
+  EXPECT_EQ(DocumentList::suffixList(QStringList{"doc", "", "", "docx"}), "doc,docx,");  // runs of commas
+}
+
+TEST(DocumentListRules, Qualifies) {
+  EXPECT_TRUE(DocumentList::qualifies("docx", "doc,docx,"));
+  EXPECT_TRUE(DocumentList::qualifies("doc", "doc,docx,"));
+  EXPECT_FALSE(DocumentList::qualifies("doc", "docx,"));   // equality, not a substring
+  EXPECT_FALSE(DocumentList::qualifies("DOC", "doc,docx,"));  // case-sensitive
+  EXPECT_FALSE(DocumentList::qualifies("Docx", "doc,docx,"));
+  EXPECT_FALSE(DocumentList::qualifies("ocx", "ocx,docx,"));  // never "ocx"
+  EXPECT_FALSE(DocumentList::qualifies("do", "do,docx,"));    // at least three characters
+  EXPECT_FALSE(DocumentList::qualifies("", "doc,,docx,"));
+  EXPECT_FALSE(DocumentList::qualifies("docx", ""));
+  EXPECT_TRUE(DocumentList::qualifies("docx", "docx"));  // no trailing comma
+}
+
+TEST(DocumentListRules, SubfolderNames) {
+  EXPECT_TRUE(DocumentList::entersSubfolder(QString(20, 'a')));
+  EXPECT_FALSE(DocumentList::entersSubfolder(QString(21, 'a')));
+  EXPECT_FALSE(DocumentList::entersSubfolder(".git"));
+  // Characters, not bytes: 20 Chinese characters are 60 bytes in UTF-8.
+  EXPECT_TRUE(DocumentList::entersSubfolder(QString(20, QChar(0x6587))));
+  EXPECT_FALSE(DocumentList::entersSubfolder(QString(21, QChar(0x6587))));
+  // A character outside the BMP counts once.
+  const QString emoji = QString::fromUcs4(U"\U0001F4C4");
+  EXPECT_EQ(DocumentList::characterCount(emoji), 1);
+  QString twenty;
+  for (int i = 0; i < 20; ++i) twenty += emoji;
+  EXPECT_TRUE(DocumentList::entersSubfolder(twenty));
+  EXPECT_FALSE(DocumentList::entersSubfolder(twenty + "x"));
+}
+
+TEST(DocumentListRules, FolderWithSlash) {
+  EXPECT_EQ(DocumentList::folderWithSlash("/a/b"), "/a/b/");
+  EXPECT_EQ(DocumentList::folderWithSlash("/a/b/"), "/a/b/");
+  EXPECT_EQ(DocumentList::folderWithSlash("  "), "");
+}
+
+TEST(DocumentListAdd, FolderAddBySuffix) {
+  Folder f;
+  f.touch("a.doc");
+  f.touch("b.docx");
+  f.touch("c.ocx");
+  DocumentList list;
+  // Only "docx" ticked: only b.docx.
+  EXPECT_EQ(list.addFiles(f.path(), DocumentList::suffixList(false, true), true), 1);
+  EXPECT_EQ(list.paths(), QStringList{f.path() + "/b.docx"});
+  list.clear();
+  // Both ticked: a.doc and b.docx, never c.ocx. The folder gets its "/".
+  EXPECT_EQ(list.addFiles(f.path(), DocumentList::suffixList(true, true), true), 2);
+  EXPECT_EQ(list.paths(), (QStringList{f.path() + "/a.doc", f.path() + "/b.docx"}));
+  EXPECT_EQ(list.tickedCount(), 2);  // added entries are ticked
+  list.clear();
+  // A folder given with its "/" is not doubled.
+  list.addFiles(f.path() + "/", "doc,docx,", true);
+  EXPECT_EQ(list.at(0).path, f.path() + "/a.doc");
+}
+
+TEST(DocumentListAdd, UpperCaseExtensionNotAdded) {
+  Folder f;
+  f.touch("REPORT.DOC");
+  f.touch("Memo.DOCX");
+  f.touch("ok.doc");
+  DocumentList list;
+  list.addFiles(f.path(), "doc,docx,", true);
+  EXPECT_EQ(names(list.paths(), f.path() + "/"), QStringList{"ok.doc"});
+  list.clear();
+  EXPECT_EQ(list.addFiles(f.file("REPORT.DOC"), "doc,docx,", false), 0);
+  list.showAllFile(f.path(), "doc,docx,");
+  EXPECT_EQ(names(list.paths(), f.path() + "/"), QStringList{"ok.doc"});
+}
+
+TEST(DocumentListAdd, SameFolderTwiceThenClearSame) {
+  Folder f;
+  f.touch("a.docx");
+  f.touch("b.docx");
+  DocumentList list;
+  list.addFiles(f.path(), "docx,", true);
+  list.addFiles(f.path(), "docx,", true);
+  EXPECT_EQ(names(list.paths(), f.path() + "/"), (QStringList{"a.docx", "b.docx", "a.docx", "b.docx"}));
+  list.setTicked(2, false);  // the later copy of a.docx
+  list.setTicked(1, false);  // the earlier copy of b.docx
+  EXPECT_EQ(list.clearSame(), 2);
+  // One of each, the earlier one (with its own tick).
+  EXPECT_EQ(names(list.paths(), f.path() + "/"), (QStringList{"a.docx", "b.docx"}));
+  EXPECT_TRUE(list.isTicked(0));
+  EXPECT_FALSE(list.isTicked(1));
+  EXPECT_EQ(list.tickedCount(), 1);
+  EXPECT_EQ(list.clearSame(), 0);
+}
+
+TEST(DocumentListAdd, ClearSameIsCaseSensitiveAndKeepsOrder) {
+  DocumentList list;
+  list.append(QStringList{"/x/a.docx", "/x/B.docx", "/x/a.docx", "/x/b.docx", "/x/B.docx", "/x/a.docx"});
+  EXPECT_EQ(list.clearSame(), 3);
+  EXPECT_EQ(list.paths(), (QStringList{"/x/a.docx", "/x/B.docx", "/x/b.docx"}));
+}
+
+TEST(DocumentListAdd, SingleFileAdd) {
+  Folder f;
+  const QString a = f.touch("a.docx");
+  const QString t = f.touch("notes.txt");
+  f.mkdir("dir.docx");
+  DocumentList list;
+  EXPECT_EQ(list.addFiles("", "docx,", false), 0);      // blank: nothing
+  EXPECT_EQ(list.addFiles("   ", "docx,", true), 0);
+  EXPECT_EQ(list.addFiles(t, "docx,", false), 0);       // does not qualify: no message, not added
+  EXPECT_EQ(list.addFiles(f.file("gone.docx"), "docx,", false), 0);  // missing
+  EXPECT_EQ(list.addFiles(f.file("dir.docx"), "docx,", false), 0);   // a folder is not a file
+  EXPECT_EQ(list.addFiles(a, "docx,", false), 1);
+  EXPECT_EQ(list.paths(), QStringList{a});              // unchanged
+  EXPECT_EQ(list.addFiles(a, "docx,", false), 1);       // twice is twice
+  EXPECT_EQ(list.entryCount(), 2);
+}
+
+TEST(DocumentListAdd, HiddenFilesInFolderAddNotInTreeAdd) {
+  Folder f;
+  f.touch(".hidden.docx");
+  f.touch("shown.docx");
+  f.touch("sub/.also-hidden.docx");
+  f.touch("sub/inner.docx");
+  f.touch(".git/in-dot-folder.docx");
+  f.mkdir("subfolder.docx");  // a folder with a qualifying name is not a file
+  DocumentList list;
+  list.addFiles(f.path(), "docx,", true);
+  EXPECT_EQ(names(list.paths(), f.path() + "/"), (QStringList{".hidden.docx", "shown.docx"}));
+  list.clear();
+  list.showAllFile(f.path(), "docx,");
+  EXPECT_EQ(names(list.paths(), f.path() + "/"), (QStringList{"shown.docx", "sub/inner.docx"}));
+}
+
+TEST(DocumentListAdd, TreeAddSubfolderNameLength) {
+  Folder f;
+  const QString n20(20, 'a'), n21(21, 'b');
+  const QString c20(20, QChar(0x6587)), c21(21, QChar(0x4EF6));
+  f.touch(n20 + "/in20.docx");
+  f.touch(n21 + "/in21.docx");
+  f.touch(c20 + "/zh20.docx");
+  f.touch(c21 + "/zh21.docx");
+  f.touch(n20 + "/" + n21 + "/deep21.docx");
+  DocumentList list;
+  list.showAllFile(f.path(), "docx,");
+  EXPECT_EQ(names(list.paths(), f.path() + "/"), (QStringList{n20 + "/in20.docx", c20 + "/zh20.docx"}));
+}
+
+TEST(DocumentListAdd, TreeAddOrder) {
+  Folder f;
+  f.touch("z.docx");
+  f.touch("a.docx");
+  f.touch("b/2.docx");
+  f.touch("b/1.docx");
+  f.touch("b/c/x.docx");
+  f.touch("a/only.doc");
+  f.touch("B/upper.docx");
+  DocumentList list;
+  list.showAllFile(f.path() + "/", "doc,docx,");
+  // The folder's files first (by name), then each subfolder by name, depth first.
+  EXPECT_EQ(names(list.paths(), f.path() + "/"),
+            (QStringList{"a.docx", "z.docx", "B/upper.docx", "a/only.doc", "b/1.docx", "b/2.docx", "b/c/x.docx"}));
+  EXPECT_EQ(list.tickedCount(), 7);
+}
+
+TEST(DocumentListAdd, TreeAddFollowsLinkedFoldersOnce) {
+  Folder f;
+  f.touch("real/r.docx");
+  ASSERT_TRUE(QFile::link(f.file("real"), f.file("link")));
+  ASSERT_TRUE(QFile::link(f.path(), f.file("real/loop")));  // a cycle back to the top
+  DocumentList list;
+  list.showAllFile(f.path(), "docx,");
+  EXPECT_EQ(names(list.paths(), f.path() + "/"), QStringList{"link/r.docx"});  // "real" is the same folder
+}
+
+TEST(DocumentListAdd, MissingFolderAddsNothing) {
+  DocumentList list;
+  EXPECT_EQ(list.showAllFile("/nonexistent/vm-folder", "docx,"), 0);
+  EXPECT_EQ(list.addFiles("/nonexistent/vm-folder", "docx,", true), 0);
+}
+
+TEST(DocumentListScan, CancelFlagEndsScan) {
+  Folder f;
+  for (int i = 0; i < 5; ++i) f.touch(QStringLiteral("d%1/x.docx").arg(i));
+  std::atomic<bool> cancel{true};
+  bool cancelled = false;
+  EXPECT_TRUE(DocumentList::scanTree(f.path(), "docx,", &cancel, {}, &cancelled).isEmpty());
+  EXPECT_TRUE(cancelled);
+  // A progress callback returning false after the second folder.
+  int calls = 0;
+  const QStringList some = DocumentList::scanTree(
+      f.path(), "docx,", nullptr, [&](int, const QString&) { return ++calls < 2; }, &cancelled);
+  EXPECT_TRUE(cancelled);
+  EXPECT_EQ(some.size(), 1);
+  EXPECT_EQ(DocumentList::scanTree(f.path(), "docx,", nullptr, {}, &cancelled).size(), 5);
+  EXPECT_FALSE(cancelled);
+}
+
+TEST(DocumentListScan, FolderScanOffThread) {
+  Folder f;
+  for (int i = 0; i < 30; ++i) f.touch(QStringLiteral("d%1/x%1.docx").arg(i, 2, 10, QChar('0')));
+  vm::FolderScan scan;
+  QStringList got;
+  bool wasCancelled = true;
+  QObject::connect(&scan, &vm::FolderScan::finished, [&](const QStringList& paths, bool cancelled) {
+    EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+    got = paths;
+    wasCancelled = cancelled;
+  });
+  ASSERT_TRUE(scan.start(f.path(), "docx,", true));
+  EXPECT_FALSE(scan.start(f.path(), "docx,", true));  // one at a time
+  scan.wait();
+  EXPECT_FALSE(scan.isRunning());
+  EXPECT_FALSE(wasCancelled);
+  EXPECT_EQ(got, DocumentList::scanTree(f.path(), "docx,"));
+  EXPECT_EQ(got.size(), 30);
+  // Non-recursive: the folder add.
+  f.touch("top.docx");
+  ASSERT_TRUE(scan.start(f.path(), "docx,", false));
+  scan.wait();
+  EXPECT_EQ(got, QStringList{f.path() + "/top.docx"});
+}
+
+TEST(DocumentListScan, FolderScanCancel) {
+  Folder f;
+  for (int i = 0; i < 200; ++i) f.touch(QStringLiteral("d%1/x.docx").arg(i));
+  vm::FolderScan scan;
+  int finishedCount = 0;
+  QObject::connect(&scan, &vm::FolderScan::finished, [&](const QStringList& paths, bool) {
+    ++finishedCount;
+    EXPECT_LE(paths.size(), 200);
+  });
+  ASSERT_TRUE(scan.start(f.path(), "docx,", true));
+  scan.cancel();
+  scan.wait();
+  EXPECT_EQ(finishedCount, 1);
+}
+
+TEST(DocumentListFilter, SpecExample) {
+  Folder f;
+  const QString oldDoc = f.touch("2010/old.doc");
+  const QString final10 = f.touch("2010/final.doc");
+  const QString final09 = f.touch("2009/final.doc");
+  DocumentList list;
+  list.append(QStringList{oldDoc, final10, final09});
+  EXPECT_EQ(list.filter("2010", "old", false), 2);
+  EXPECT_EQ(list.paths(), QStringList{final10});
+}
+
+TEST(DocumentListFilter, DeletedFileSurvivesEveryFilter) {
+  Folder f;
+  const QString keep = f.touch("2010/final.doc");
+  const QString gone = f.touch("2009/old.doc");
+  const QString other = f.touch("2009/other.doc");
+  DocumentList list;
+  list.append(QStringList{gone, keep, other});
+  ASSERT_TRUE(QFile::remove(gone));
+  list.filter("2010", "", false);
+  EXPECT_EQ(list.paths(), (QStringList{gone, keep}));
+  list.filter("", "old", false);
+  list.filter("", "2010", true);
+  list.filter("zzz-nothing", "", false);
+  EXPECT_EQ(list.paths(), QStringList{gone});
+}
+
+TEST(DocumentListFilter, CaseSensitivityAndTrim) {
+  Folder f;
+  const QString upper = f.touch("2010/OLD.doc");
+  const QString lower = f.touch("2010/new.doc");
+  DocumentList list;
+  list.append(QStringList{upper, lower});
+  EXPECT_EQ(list.filter("", "old", true), 0);  // chkQfdxx ticked: "OLD" does not hold "old"
+  EXPECT_EQ(list.entryCount(), 2);
+  EXPECT_EQ(list.filter("  ", "  old  ", false), 1);  // trimmed; both lower-cased
+  EXPECT_EQ(list.paths(), QStringList{lower});
+  EXPECT_EQ(list.filter("NEW", "", true), 1);  // case-sensitive must-contain
+  EXPECT_EQ(list.entryCount(), 0);
+}
+
+TEST(DocumentListFilter, RemovesManyRunsKeepingTicks) {
+  Folder f;
+  QStringList paths;
+  for (int i = 0; i < 600; ++i) paths << f.touch(QStringLiteral("%1/f%2.docx").arg(i % 2 ? "keep" : "drop").arg(i));
+  DocumentList list;
+  list.append(paths);
+  for (int i = 0; i < 600; i += 3) list.setTicked(i, false);
+  int tickedKept = 0;
+  for (int i = 1; i < 600; i += 2) tickedKept += i % 3 ? 1 : 0;
+  EXPECT_EQ(list.filter("", "/drop/", false), 300);  // 300 runs: the model is reset
+  EXPECT_EQ(list.entryCount(), 300);
+  EXPECT_EQ(list.tickedCount(), tickedKept);
+  for (int i = 0; i < list.entryCount(); ++i) EXPECT_TRUE(list.path(i).contains("/keep/"));
+}
+
+TEST(DocumentListFilter, CommandMessages) {
+  Folder home;
+  vm::RecordingPrompter prompter;
+  auto app = vm::AppContext::create(home.file("data"), prompter);
+  ASSERT_TRUE(app);
+  Folder f;
+  app->documents().append(QStringList{f.touch("2010/old.doc"), f.touch("2010/final.doc")});
+  EXPECT_FALSE(vm::listcmd::filter(*app, prompter, "  ", "", false));
+  ASSERT_EQ(prompter.entries.size(), 1);
+  EXPECT_EQ(prompter.last().title, "出错！");
+  EXPECT_EQ(prompter.last().text, "文档路径包含与不包含必须输入一项！");
+  EXPECT_FALSE(prompter.last().question);
+  EXPECT_EQ(app->documents().entryCount(), 2);
+  int removed = -1;
+  EXPECT_TRUE(vm::listcmd::filter(*app, prompter, "", "old", false, &removed));
+  EXPECT_EQ(removed, 1);
+  EXPECT_EQ(prompter.last().title, "筛选");
+  EXPECT_EQ(prompter.last().text, "文档筛选成功！");
+}
+
+TEST(DocumentListCommands, FolderAddWithoutSuffix) {
+  Folder home, f;
+  f.touch("a.docx");
+  vm::RecordingPrompter prompter;
+  auto app = vm::AppContext::create(home.file("data"), prompter);
+  ASSERT_TRUE(app);
+  EXPECT_EQ(vm::listcmd::chooseFolder(*app, prompter, f.path(), "", false), -1);
+  EXPECT_EQ(prompter.last().title, "出错了！");
+  EXPECT_EQ(prompter.last().text, "请先选择文档后缀名！");
+  EXPECT_EQ(app->documents().entryCount(), 0);
+  EXPECT_EQ(vm::listcmd::chooseFolder(*app, prompter, f.path(), "docx,", true), 1);
+  EXPECT_EQ(vm::listcmd::chooseFolder(*app, prompter, f.file("missing"), "docx,", true), 0);
+  EXPECT_EQ(vm::listcmd::chooseFile(*app, prompter, f.file("a.docx"), "docx,"), 1);
+  EXPECT_EQ(app->documents().entryCount(), 2);
+}
+
+TEST(DocumentListEdit, SelectionOps) {
+  DocumentList list;
+  QList<QPair<int, int>> counts;
+  QObject::connect(&list, &DocumentList::countsChanged, [&](int t, int e) { counts << qMakePair(t, e); });
+  list.append(QStringList{"/a.docx", "/b.docx", "/c.docx", "/d.docx"});
+  EXPECT_EQ(counts.size(), 1);
+  EXPECT_EQ(counts.last(), qMakePair(4, 4));
+  EXPECT_EQ(list.countsText(), "4|4");
+  list.setAllTicked(false);
+  EXPECT_EQ(list.tickedCount(), 0);
+  EXPECT_EQ(list.deleteTicked(), 0);  // none ticked: nothing happens
+  EXPECT_EQ(list.entryCount(), 4);
+  list.setTicked(1, true);
+  list.setTicked(3, true);
+  EXPECT_EQ(list.countsText(), "2|4");
+  list.invertTicks();
+  EXPECT_EQ(list.tickedPaths(), (QStringList{"/a.docx", "/c.docx"}));
+  EXPECT_EQ(list.deleteTicked(), 2);
+  EXPECT_EQ(list.paths(), (QStringList{"/b.docx", "/d.docx"}));
+  EXPECT_EQ(list.tickedCount(), 0);
+  // Through the model, as the view does.
+  EXPECT_TRUE(list.setData(list.index(0), Qt::Checked, Qt::CheckStateRole));
+  EXPECT_EQ(list.data(list.index(0), Qt::CheckStateRole).toInt(), Qt::Checked);
+  EXPECT_EQ(list.data(list.index(1), Qt::CheckStateRole).toInt(), Qt::Unchecked);
+  EXPECT_EQ(list.data(list.index(1), Qt::ToolTipRole).toString(), "/d.docx");
+  EXPECT_EQ(list.data(list.index(0), Qt::DisplayRole).toString(), "/b.docx");
+  EXPECT_TRUE(list.flags(list.index(0)) & Qt::ItemIsUserCheckable);
+  EXPECT_EQ(list.tickedCount(), 1);
+  list.clear();
+  EXPECT_EQ(list.countsText(), "0|0");
+}
+
+TEST(DocumentListEdit, HundredThousandEntries) {
+  DocumentList list;
+  QStringList paths;
+  paths.reserve(100000);
+  for (int i = 0; i < 100000; ++i) paths << QStringLiteral("/docs/%1/file%2.docx").arg(i % 100).arg(i % 50000);
+  QElapsedTimer t;
+  t.start();
+  list.append(paths);
+  EXPECT_EQ(list.entryCount(), 100000);
+  EXPECT_EQ(list.tickedCount(), 100000);
+  EXPECT_EQ(list.rowCount(), 100000);
+  EXPECT_EQ(list.path(99999), paths[99999]);
+  EXPECT_EQ(list.clearSame(), 50000);
+  EXPECT_EQ(list.entryCount(), 50000);
+  for (int i = 0; i < 50000; i += 2) list.setTicked(i, false);
+  EXPECT_EQ(list.deleteTicked(), 25000);
+  EXPECT_EQ(list.entryCount(), 25000);
+  EXPECT_EQ(list.tickedCount(), 0);
+  list.append(paths);
+  EXPECT_EQ(list.entryCount(), 125000);
+  EXPECT_LT(t.elapsed(), 5000);
+}

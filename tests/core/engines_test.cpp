@@ -1,0 +1,117 @@
+// The engine check and the table of which operation needs which engine.
+#include <QElapsedTimer>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include "app/engines.h"
+#include "shelltestutil.h"
+
+using vm::word::Need;
+using vm::shelltest::Folder;
+
+namespace {
+
+class EnvGuard {
+ public:
+  explicit EnvGuard(const char* name) : name_(name), saved_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {}
+  ~EnvGuard() {
+    if (had_) qputenv(name_, saved_);
+    else qunsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  QByteArray saved_;
+  bool had_;
+};
+
+QString script(const Folder& f, const QString& name, const QByteArray& body) {
+  const QString p = f.touch(name, "#!/bin/sh\n" + body + "\n");
+  QFile::setPermissions(p, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  return p;
+}
+
+class FakeBackend : public vm::word::Backend {
+ public:
+  std::string name() const override { return "fake office"; }
+  std::string version() const override { return "LibreOffice 9.9"; }
+  bool available() const override { return true; }
+  std::unique_ptr<vm::word::Document> open(const std::filesystem::path&, const vm::word::OpenOptions&) override {
+    return nullptr;
+  }
+};
+
+}  // namespace
+
+TEST(Engines, NoOfficeMeansDocxOnly) {
+  EnvGuard g("VELLUMARK_NO_OFFICE");
+  qputenv("VELLUMARK_NO_OFFICE", "1");
+  const vm::EngineStatus s = vm::checkEngines();
+  EXPECT_TRUE(s.docx);
+  EXPECT_FALSE(s.officeUsable());
+  EXPECT_FALSE(s.docBoxVisible());
+  EXPECT_EQ(s.defaultSuffixList(), "docx,");
+}
+
+TEST(Engines, ProbesSofficeVersion) {
+  EnvGuard g1("VELLUMARK_NO_OFFICE"), g2("VELLUMARK_SOFFICE");
+  qunsetenv("VELLUMARK_NO_OFFICE");
+  Folder f;
+  qputenv("VELLUMARK_SOFFICE", script(f, "soffice", "echo 'LibreOffice 7.4.7.2 40(Build:2)'").toLocal8Bit());
+  vm::OfficeStatus s = vm::probeOffice(5000);
+  EXPECT_TRUE(s.usable) << s.reason.toStdString();
+  EXPECT_EQ(s.version, "LibreOffice 7.4.7.2");
+  EXPECT_EQ(vm::checkEngines(5000).defaultSuffixList(), "doc,docx,");
+
+  qputenv("VELLUMARK_SOFFICE", script(f, "noversion", "echo 'hello'").toLocal8Bit());
+  s = vm::probeOffice(5000);
+  EXPECT_FALSE(s.usable);
+  EXPECT_FALSE(s.reason.isEmpty());
+
+  qputenv("VELLUMARK_SOFFICE", script(f, "hangs", "exec sleep 30").toLocal8Bit());
+  QElapsedTimer t;
+  t.start();
+  s = vm::probeOffice(300);
+  EXPECT_FALSE(s.usable);
+  EXPECT_TRUE(s.reason.contains("timed out")) << s.reason.toStdString();
+  EXPECT_LT(t.elapsed(), 3000);
+
+  qputenv("VELLUMARK_SOFFICE", f.file("does-not-exist").toLocal8Bit());
+  EXPECT_FALSE(vm::probeOffice(1000).usable);
+}
+
+TEST(Engines, AsksTheInstalledBackEnd) {
+  EnvGuard g1("VELLUMARK_NO_OFFICE");
+  qunsetenv("VELLUMARK_NO_OFFICE");
+  auto previous = vm::word::officeBackend();
+  vm::word::setOfficeBackend(std::make_shared<FakeBackend>());
+  const vm::OfficeStatus s = vm::probeOffice();
+  vm::word::setOfficeBackend(previous);
+  EXPECT_TRUE(s.usable);
+  EXPECT_EQ(s.version, "LibreOffice 9.9");
+  EXPECT_EQ(s.program, "fake office");
+}
+
+TEST(Engines, NeedTable) {
+  // The items Word 2003 hid that need layout here, and the layout operations of design.md.
+  const QStringList hidden = vm::officeOnlyMenuItems();
+  for (const char* item : {"m_convDoc", "m_convRtf", "m_convHtml", "m_hbsz_start", "m_fg_start", "m_startPrint"})
+    EXPECT_TRUE(hidden.contains(item)) << item;
+  EXPECT_FALSE(hidden.contains("m_startDocRep"));
+  EXPECT_EQ(vm::needForMenuItem("m_startDocRep"), Need::Content);
+  EXPECT_EQ(vm::needForMenuItem("m_convDoc"), Need::Layout);
+  EXPECT_EQ(vm::needForMenuItem("m_not_in_table"), Need::Content);
+  EXPECT_EQ(vm::needForOperation("docFormat"), Need::Layout);
+  EXPECT_EQ(vm::needForOperation("docR"), Need::Content);
+  EXPECT_EQ(vm::needForOperation(""), Need::Content);
+  QSet<QString> seen;
+  for (const vm::EngineNeedRow& r : vm::engineNeeds()) {
+    EXPECT_FALSE(seen.contains(r.menuItem)) << r.menuItem;  // one row per item
+    seen.insert(r.menuItem);
+    EXPECT_TRUE(QString(r.menuItem).startsWith("m_")) << r.menuItem;
+  }
+  // The file menu is never hidden.
+  for (const char* item : {"m_choosefile", "m_choosefolder", "m_choosefolder2", "m_exit"})
+    EXPECT_EQ(vm::needForMenuItem(item), Need::Content);
+}
