@@ -1,0 +1,585 @@
+#include "word/docx/package.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "word/docx/atomicfile.h"
+#include "word/error.h"
+
+namespace vm::word::docx {
+
+namespace {
+
+constexpr unsigned kParseFlags = pugi::parse_cdata | pugi::parse_ws_pcdata | pugi::parse_declaration |
+                                 pugi::parse_pi | pugi::parse_comments | pugi::parse_doctype;
+constexpr std::size_t kMaxPartSize = std::size_t{2} << 30;  // 2 GiB: beyond is a zip bomb
+constexpr int kDeflateLevel = 6;
+
+const char* kNewXmlProlog = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return out;
+}
+
+bool iequals(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
+         });
+}
+
+// Local name of an element or attribute (after any prefix).
+std::string_view local(const char* name) {
+  std::string_view n(name);
+  auto colon = n.find(':');
+  return colon == std::string_view::npos ? n : n.substr(colon + 1);
+}
+
+pugi::xml_attribute attr(pugi::xml_node node, std::string_view localName) {
+  for (auto a : node.attributes())
+    if (local(a.name()) == localName) return a;
+  return {};
+}
+
+// Where the root element starts: after a byte-order mark, declaration, comments, processing
+// instructions and a document type declaration. npos for text that is not plain UTF-8 markup.
+std::size_t rootStart(const std::string& s) {
+  std::size_t i = 0;
+  if (s.size() >= 2 && ((s[0] == '\xFF' && s[1] == '\xFE') || (s[0] == '\xFE' && s[1] == '\xFF')))
+    return std::string::npos;
+  if (s.size() >= 2 && (s[0] == '\0' || s[1] == '\0')) return std::string::npos;  // UTF-16/32
+  if (s.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;
+  while (i < s.size()) {
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n')) ++i;
+    if (s.compare(i, 2, "<?") == 0) {
+      auto e = s.find("?>", i + 2);
+      if (e == std::string::npos) return std::string::npos;
+      i = e + 2;
+    } else if (s.compare(i, 4, "<!--") == 0) {
+      auto e = s.find("-->", i + 4);
+      if (e == std::string::npos) return std::string::npos;
+      i = e + 3;
+    } else if (s.compare(i, 2, "<!") == 0) {
+      auto bracket = s.find('[', i);
+      auto close = s.find('>', i);
+      if (close == std::string::npos) return std::string::npos;
+      if (bracket != std::string::npos && bracket < close) {
+        close = s.find("]>", bracket);
+        if (close == std::string::npos) return std::string::npos;
+        ++close;
+      }
+      i = close + 1;
+    } else {
+      break;
+    }
+  }
+  return i < s.size() && s[i] == '<' ? i : std::string::npos;
+}
+
+struct StringWriter : pugi::xml_writer {
+  std::string& out;
+  explicit StringWriter(std::string& o) : out(o) {}
+  void write(const void* data, std::size_t size) override {
+    out.append(static_cast<const char*>(data), size);
+  }
+};
+
+[[noreturn]] void damaged(const std::string& part, const std::string& what) {
+  throw EngineError(ErrorCode::DamagedPart, "文档内容已损坏，无法读取", part + ": " + what);
+}
+
+// An OLE compound file: an encrypted OOXML package or a Word 97-2003 document.
+[[noreturn]] void compoundFile(const std::string& bytes, const std::filesystem::path& path) {
+  auto has = [&](const char* ascii) {
+    std::string wide;
+    for (const char* p = ascii; *p; ++p) {
+      wide += *p;
+      wide += '\0';
+    }
+    return bytes.find(wide) != std::string::npos;
+  };
+  if (has("EncryptedPackage") || has("EncryptionInfo"))
+    throw EngineError(ErrorCode::Encrypted, "文档已加密（设有打开密码），无法处理",
+                      path.string() + ": OLE compound file with an encrypted package");
+  if (has("WordDocument"))
+    throw EngineError(ErrorCode::NotAZip,
+                      "文档实际是 Word 97-2003 格式（.doc），与扩展名不符，请改名为 .doc 后再处理",
+                      path.string() + ": OLE compound file with a WordDocument stream");
+  throw EngineError(ErrorCode::NotAZip, "文档不是有效的 Word 文档（格式与扩展名不符）",
+                    path.string() + ": OLE compound file");
+}
+
+}  // namespace
+
+// --- XmlPart -------------------------------------------------------------------------------
+
+XmlPart::XmlPart(std::string name, std::string bytes) : name_(std::move(name)), buffer_(std::move(bytes)) {
+  bom_ = buffer_.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  std::size_t start = rootStart(buffer_);
+  if (start != std::string::npos) {
+    prolog_ = buffer_.substr(0, start);
+    verbatimProlog_ = true;
+  }
+  pugi::xml_parse_result result =
+      doc_.load_buffer_inplace(buffer_.data(), buffer_.size(), kParseFlags, pugi::encoding_auto);
+  if (!result)
+    damaged(name_, std::string(result.description()) + " at byte " + std::to_string(result.offset));
+  if (!doc_.document_element()) damaged(name_, "no root element");
+  encoding_ = result.encoding;
+  if (encoding_ != pugi::encoding_utf8) verbatimProlog_ = false;
+}
+
+std::string XmlPart::serialize() const {
+  std::string out;
+  out.reserve(buffer_.size() + buffer_.size() / 8 + 256);
+  StringWriter writer(out);
+  constexpr unsigned flags = pugi::format_raw | pugi::format_no_escapes;
+  if (verbatimProlog_) {
+    out = prolog_;
+    for (auto node = doc_.document_element(); node; node = node.next_sibling())
+      node.print(writer, "", flags, pugi::encoding_utf8);
+  } else {
+    doc_.save(writer, "", flags | pugi::format_no_declaration | (bom_ ? pugi::format_write_bom : 0u),
+              encoding_);
+  }
+  return out;
+}
+
+// --- Package -------------------------------------------------------------------------------
+
+Package::Package(const std::filesystem::path& path) : path_(path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    int err = errno;
+    throw EngineError(ErrorCode::FileNotFound,
+                      err == ENOENT ? "找不到文档" : "无法读取文档（没有读取权限或文件被占用）",
+                      path.string() + ": " + std::strerror(err));
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw EngineError(ErrorCode::FileNotFound, "无法读取文档（不是普通文件）", path.string());
+  }
+  bytes_.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t got = 0;
+  while (got < bytes_.size()) {
+    ssize_t n = ::read(fd, bytes_.data() + got, bytes_.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  bytes_.resize(got);
+
+  if (bytes_.empty())
+    throw EngineError(ErrorCode::NotAZip, "文档是空文件，不是有效的 Word 文档", path.string());
+  if (bytes_.compare(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") == 0) compoundFile(bytes_, path);
+  openArchive();
+
+  if (!hasPart("[Content_Types].xml"))
+    throw EngineError(ErrorCode::DamagedPart, "文档已损坏：缺少内容类型说明",
+                      path.string() + ": no [Content_Types].xml");
+  xmlPart("[Content_Types].xml");
+  std::string mainTarget;
+  if (hasPart("_rels/.rels")) {
+    for (const auto& r : relationships("")) {
+      if (!r.external && (r.type == rel::kOfficeDocument || r.type == rel::kOfficeDocumentStrict)) {
+        mainTarget = resolveTarget("", r.target);
+        break;
+      }
+    }
+  }
+  if (mainTarget.empty() || !hasPart(mainTarget))
+    throw EngineError(ErrorCode::NoMainPart, "文档已损坏：找不到正文部分",
+                      path.string() + (mainTarget.empty() ? ": no officeDocument relationship"
+                                                          : ": missing part " + mainTarget));
+  mainPart_ = mainTarget;
+  zip_int64_t idx = locate(mainTarget);
+  if (const char* real = zip_get_name(zip_, static_cast<zip_uint64_t>(idx), 0)) mainPart_ = real;
+  std::string type = contentType(mainPart_);
+  if (type.find("wordprocessingml") == std::string::npos && type.rfind("application/vnd.ms-word.", 0) != 0)
+    throw EngineError(ErrorCode::UnsupportedFormat, "文档不是 Word 文档，无法处理",
+                      path.string() + ": main part " + mainPart_ + " has content type '" + type + "'");
+  xmlPart(mainPart_);
+}
+
+Package::~Package() {
+  if (zip_) zip_discard(zip_);  // also releases source_
+}
+
+void Package::openArchive() {
+  zip_error_t err;
+  zip_error_init(&err);
+  source_ = zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &err);
+  if (!source_) {
+    std::string msg = zip_error_strerror(&err);
+    zip_error_fini(&err);
+    throw EngineError(ErrorCode::NotAZip, "无法打开文档", path_.string() + ": " + msg);
+  }
+  zip_ = zip_open_from_source(source_, ZIP_RDONLY, &err);
+  if (!zip_) {
+    int code = zip_error_code_zip(&err);
+    std::string msg = zip_error_strerror(&err);
+    zip_error_fini(&err);
+    zip_source_free(source_);
+    source_ = nullptr;
+    throw EngineError(ErrorCode::NotAZip,
+                      code == ZIP_ER_NOZIP ? "文档不是有效的 Word 文档（不是 docx 文件包，或文件不完整）"
+                                           : "文档已损坏，无法打开",
+                      path_.string() + ": " + msg);
+  }
+  zip_error_fini(&err);
+  index_.clear();
+  zip_int64_t n = zip_get_num_entries(zip_, 0);
+  for (zip_int64_t i = 0; i < n; ++i) {
+    const char* name = zip_get_name(zip_, static_cast<zip_uint64_t>(i), 0);
+    if (name) index_.emplace(lower(name), i);
+  }
+}
+
+zip_int64_t Package::locate(std::string_view name) const {
+  std::string key = lower(name);
+  auto it = index_.find(key);
+  return it == index_.end() ? -1 : it->second;
+}
+
+bool Package::hasPart(std::string_view name) const {
+  if (locate(name) >= 0) return true;
+  for (const auto& p : newBinary_)
+    if (iequals(p.name, name)) return true;
+  for (const auto& n : newXml_)
+    if (iequals(n, name)) return true;
+  return false;
+}
+
+std::vector<std::string> Package::partNames() const {
+  std::vector<std::string> out;
+  zip_int64_t n = zip_get_num_entries(zip_, 0);
+  for (zip_int64_t i = 0; i < n; ++i)
+    if (const char* name = zip_get_name(zip_, static_cast<zip_uint64_t>(i), 0)) out.emplace_back(name);
+  for (const auto& n2 : newXml_) out.push_back(n2);
+  for (const auto& p : newBinary_) out.push_back(p.name);
+  return out;
+}
+
+std::string Package::readPart(std::string_view name) const {
+  zip_int64_t idx = locate(name);
+  if (idx < 0) damaged(std::string(name), "no such part");
+  zip_stat_t st;
+  zip_stat_init(&st);
+  zip_stat_index(zip_, static_cast<zip_uint64_t>(idx), 0, &st);
+  zip_file_t* f = zip_fopen_index(zip_, static_cast<zip_uint64_t>(idx), 0);
+  if (!f) damaged(std::string(name), zip_strerror(zip_));
+  std::string out;
+  if (st.valid & ZIP_STAT_SIZE) out.reserve(static_cast<std::size_t>(std::min<zip_uint64_t>(st.size, 64u << 20)));
+  char chunk[65536];
+  for (;;) {
+    zip_int64_t n = zip_fread(f, chunk, sizeof chunk);
+    if (n < 0) {
+      std::string msg = zip_file_strerror(f);
+      zip_fclose(f);
+      damaged(std::string(name), msg);
+    }
+    if (n == 0) break;
+    if (out.size() + static_cast<std::size_t>(n) > kMaxPartSize) {
+      zip_fclose(f);
+      damaged(std::string(name), "part larger than 2 GiB");
+    }
+    out.append(chunk, static_cast<std::size_t>(n));
+  }
+  int rc = zip_fclose(f);
+  if (rc != 0) damaged(std::string(name), zip_error_strerror(zip_get_error(zip_)));
+  return out;
+}
+
+XmlPart* Package::loadedPart(std::string_view name) {
+  auto it = parts_.find(name);
+  return it == parts_.end() ? nullptr : it->second.get();
+}
+
+XmlPart& Package::xmlPart(std::string_view name) {
+  if (XmlPart* p = loadedPart(name)) return *p;
+  std::string key(name);
+  zip_int64_t idx = locate(name);
+  if (idx >= 0) {
+    if (const char* real = zip_get_name(zip_, static_cast<zip_uint64_t>(idx), 0)) {
+      if (XmlPart* p = loadedPart(real)) return *p;
+      key = real;
+    }
+  } else {
+    for (auto& [n, p] : parts_)
+      if (iequals(n, name)) return *p;
+  }
+  auto part = std::make_unique<XmlPart>(key, readPart(key));
+  XmlPart& ref = *part;
+  parts_.emplace(key, std::move(part));
+  return ref;
+}
+
+XmlPart& Package::addXmlPart(const std::string& name, std::string bytes) {
+  auto part = std::make_unique<XmlPart>(name, std::move(bytes));
+  part->markDirty();
+  XmlPart& ref = *part;
+  parts_[name] = std::move(part);
+  newXml_.push_back(name);
+  return ref;
+}
+
+void Package::addBinaryPart(const std::string& name, std::string bytes) {
+  newBinary_.push_back({name, std::move(bytes), false});
+}
+
+std::string Package::contentType(std::string_view partName) {
+  XmlPart& types = xmlPart("[Content_Types].xml");
+  std::string ext;
+  auto dot = partName.rfind('.');
+  auto slash = partName.rfind('/');
+  if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash))
+    ext = std::string(partName.substr(dot + 1));
+  std::string fallback;
+  for (auto node : types.root().children()) {
+    if (node.type() != pugi::node_element) continue;
+    auto n = local(node.name());
+    if (n == "Override") {
+      std::string_view pn = attr(node, "PartName").value();
+      if (!pn.empty() && pn.front() == '/') pn.remove_prefix(1);
+      if (iequals(pn, partName)) return attr(node, "ContentType").value();
+    } else if (n == "Default" && fallback.empty() && !ext.empty()) {
+      if (iequals(attr(node, "Extension").value(), ext)) fallback = attr(node, "ContentType").value();
+    }
+  }
+  return fallback;
+}
+
+void Package::ensureDefaultContentType(const std::string& ext, const std::string& type) {
+  XmlPart& types = xmlPart("[Content_Types].xml");
+  pugi::xml_node root = types.root();
+  pugi::xml_node lastDefault;
+  for (auto node : root.children()) {
+    if (node.type() != pugi::node_element || local(node.name()) != "Default") continue;
+    if (iequals(attr(node, "Extension").value(), ext)) return;
+    lastDefault = node;
+  }
+  std::string rootName = root.name();
+  auto colon = rootName.find(':');
+  std::string name = colon == std::string::npos ? "Default" : rootName.substr(0, colon + 1) + "Default";
+  pugi::xml_node node = lastDefault ? root.insert_child_after(name.c_str(), lastDefault)
+                                    : root.prepend_child(name.c_str());
+  node.append_attribute("Extension") = ext.c_str();
+  node.append_attribute("ContentType") = type.c_str();
+  types.markDirty();
+}
+
+std::string Package::relsPartName(std::string_view partName) {
+  auto slash = partName.rfind('/');
+  if (slash == std::string_view::npos) return "_rels/" + std::string(partName) + ".rels";
+  return std::string(partName.substr(0, slash + 1)) + "_rels/" + std::string(partName.substr(slash + 1)) + ".rels";
+}
+
+std::string Package::resolveTarget(std::string_view sourcePart, std::string_view target) {
+  std::string t;
+  for (std::size_t i = 0; i < target.size(); ++i) {  // percent-decoding
+    auto hex = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1; };
+    if (target[i] == '%' && i + 2 < target.size() && hex(target[i + 1]) >= 0 && hex(target[i + 2]) >= 0) {
+      t += static_cast<char>(hex(target[i + 1]) * 16 + hex(target[i + 2]));
+      i += 2;
+    } else if (target[i] == '#') {
+      break;
+    } else {
+      t += target[i] == '\\' ? '/' : target[i];
+    }
+  }
+  std::string path;
+  if (!t.empty() && t.front() == '/') {
+    path = t.substr(1);
+  } else {
+    auto slash = sourcePart.rfind('/');
+    path = (slash == std::string_view::npos ? std::string() : std::string(sourcePart.substr(0, slash + 1))) + t;
+  }
+  std::vector<std::string> segs;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    auto end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    std::string seg = path.substr(start, end - start);
+    if (seg == "..") {
+      if (!segs.empty()) segs.pop_back();
+    } else if (!seg.empty() && seg != ".") {
+      segs.push_back(seg);
+    }
+    start = end + 1;
+  }
+  std::string out;
+  for (const auto& s : segs) {
+    if (!out.empty()) out += '/';
+    out += s;
+  }
+  return out;
+}
+
+std::vector<Relationship> Package::relationships(std::string_view sourcePart) {
+  std::vector<Relationship> out;
+  std::string relsName = relsPartName(sourcePart);
+  if (!hasPart(relsName)) return out;
+  XmlPart& rels = xmlPart(relsName);
+  for (auto node : rels.root().children()) {
+    if (node.type() != pugi::node_element || local(node.name()) != "Relationship") continue;
+    out.push_back({attr(node, "Id").value(), attr(node, "Type").value(), attr(node, "Target").value(),
+                   iequals(attr(node, "TargetMode").value(), "External")});
+  }
+  return out;
+}
+
+std::string Package::addRelationship(std::string_view sourcePart, const std::string& type,
+                                     const std::string& target) {
+  std::string relsName = relsPartName(sourcePart);
+  XmlPart* rels = nullptr;
+  if (hasPart(relsName)) {
+    rels = &xmlPart(relsName);
+  } else {
+    rels = &addXmlPart(relsName, std::string(kNewXmlProlog) +
+                                     "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"/>");
+    ensureDefaultContentType("rels", "application/vnd.openxmlformats-package.relationships+xml");
+  }
+  long maxId = 0;
+  std::vector<std::string> ids;
+  for (auto node : rels->root().children()) {
+    if (node.type() != pugi::node_element) continue;
+    std::string id = attr(node, "Id").value();
+    ids.push_back(id);
+    if (id.size() > 3 && id.compare(0, 3, "rId") == 0 &&
+        std::all_of(id.begin() + 3, id.end(), [](char c) { return c >= '0' && c <= '9'; }) && id.size() < 12)
+      maxId = std::max(maxId, std::stol(id.substr(3)));
+  }
+  std::string id;
+  for (long n = maxId + 1;; ++n) {
+    id = "rId" + std::to_string(n);
+    if (std::find(ids.begin(), ids.end(), id) == ids.end()) break;
+  }
+  pugi::xml_node root = rels->root();
+  std::string rootName = root.name();
+  auto colon = rootName.find(':');
+  std::string name = colon == std::string::npos ? "Relationship" : rootName.substr(0, colon + 1) + "Relationship";
+  pugi::xml_node node = root.append_child(name.c_str());
+  node.append_attribute("Id") = id.c_str();
+  node.append_attribute("Type") = type.c_str();
+  node.append_attribute("Target") = target.c_str();
+  rels->markDirty();
+  return id;
+}
+
+bool Package::modified() const {
+  if (!newBinary_.empty() || !newXml_.empty()) return true;
+  for (const auto& [name, part] : parts_)
+    if (part->dirty()) return true;
+  return false;
+}
+
+std::string Package::buildArchive() {
+  auto fail = [&](const std::string& what) {
+    throw EngineError(ErrorCode::WriteFailed, "保存文档失败，原文档未改动", path_.string() + ": " + what);
+  };
+  zip_error_t err;
+  zip_error_init(&err);
+  zip_source_t* src = zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &err);
+  if (!src) fail(zip_error_strerror(&err));
+  zip_t* za = zip_open_from_source(src, 0, &err);
+  if (!za) {
+    std::string msg = zip_error_strerror(&err);
+    zip_error_fini(&err);
+    zip_source_free(src);
+    fail(msg);
+  }
+  zip_source_keep(src);  // the new bytes are read from it after zip_close
+  zip_error_fini(&err);
+  std::vector<std::string> data;  // alive until zip_close has read them
+  data.reserve(parts_.size() + newBinary_.size());
+  auto add = [&](const std::string& name, std::string bytes, bool compress, bool isNew) {
+    data.push_back(std::move(bytes));
+    zip_source_t* s = zip_source_buffer(za, data.back().data(), data.back().size(), 0);
+    if (!s) return std::string(zip_strerror(za));
+    zip_int64_t idx = isNew ? -1 : zip_name_locate(za, name.c_str(), 0);
+    if (idx >= 0) {
+      if (zip_file_replace(za, static_cast<zip_uint64_t>(idx), s, 0) != 0) {
+        zip_source_free(s);
+        return std::string(zip_strerror(za));
+      }
+      zip_stat_t st;
+      if (zip_stat_index(zip_, static_cast<zip_uint64_t>(idx), ZIP_FL_UNCHANGED, &st) == 0 && (st.valid & ZIP_STAT_MTIME))
+        zip_file_set_mtime(za, static_cast<zip_uint64_t>(idx), st.mtime, 0);
+    } else {
+      idx = zip_file_add(za, name.c_str(), s, ZIP_FL_ENC_UTF_8);
+      if (idx < 0) {
+        zip_source_free(s);
+        return std::string(zip_strerror(za));
+      }
+      zip_file_set_dostime(za, static_cast<zip_uint64_t>(idx), 0, (1 << 5) | 1, 0);  // 1980-01-01 as Word
+    }
+    zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
+                             compress ? kDeflateLevel : 0);
+    return std::string();
+  };
+  std::string problem;
+  for (auto& [name, part] : parts_) {
+    if (!part->dirty()) continue;
+    bool isNew = std::find(newXml_.begin(), newXml_.end(), name) != newXml_.end();
+    problem = add(name, part->serialize(), true, isNew);
+    if (!problem.empty()) break;
+  }
+  for (auto& p : newBinary_) {
+    if (!problem.empty()) break;
+    std::string ext = lower(std::filesystem::path(p.name).extension().string());
+    bool compressed = ext == ".png" || ext == ".jpeg" || ext == ".jpg" || ext == ".gif";
+    problem = add(p.name, p.bytes, !compressed, true);
+  }
+  if (problem.empty() && zip_close(za) != 0) problem = zip_strerror(za);
+  if (!problem.empty()) {
+    zip_discard(za);
+    zip_source_free(src);
+    fail(problem);
+  }
+  std::string out;
+  if (zip_source_open(src) != 0) {
+    zip_source_free(src);
+    fail("cannot read the new package");
+  }
+  zip_source_seek(src, 0, SEEK_END);
+  zip_int64_t size = zip_source_tell(src);
+  zip_source_seek(src, 0, SEEK_SET);
+  out.resize(static_cast<std::size_t>(std::max<zip_int64_t>(size, 0)));
+  zip_int64_t got = size > 0 ? zip_source_read(src, out.data(), out.size()) : 0;
+  zip_source_close(src);
+  zip_source_free(src);
+  if (got != size) fail("cannot read the new package");
+  return out;
+}
+
+void Package::save(const std::filesystem::path& target) {
+  if (!modified()) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(target, path_, ec)) return;  // nothing to write
+    writeFileAtomically(target, bytes_);
+    path_ = target;
+    return;
+  }
+  std::string out = buildArchive();
+  writeFileAtomically(target, out);
+  zip_discard(zip_);
+  zip_ = nullptr;
+  source_ = nullptr;
+  bytes_ = std::move(out);
+  path_ = target;
+  openArchive();
+  for (auto& [name, part] : parts_) part->markClean();
+  newXml_.clear();
+  newBinary_.clear();
+}
+
+}  // namespace vm::word::docx
