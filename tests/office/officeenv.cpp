@@ -1,5 +1,7 @@
 #include "officeenv.h"
 
+#include "support/docxbuilder.h"
+
 #include <dirent.h>
 
 #include <fstream>
@@ -37,7 +39,7 @@ class OfficeEnvironment : public ::testing::Environment {
 
 }  // namespace
 
-std::shared_ptr<vm::word::office::OfficeBackend> office() {
+std::shared_ptr<vm::word::office::OfficeBackend> sharedOffice() {
   static std::mutex m;
   std::lock_guard l(m);
   auto& s = shared();
@@ -53,17 +55,27 @@ std::shared_ptr<vm::word::office::OfficeBackend> office() {
 }
 
 const std::filesystem::path& officeDataFolder() {
-  office();
+  sharedOffice();
   return shared().backend->options().dataFolder;
 }
 
 std::shared_ptr<vm::word::office::OfficeBackend> makeBackend(const std::filesystem::path& dataFolder,
-                                                             std::chrono::milliseconds callTimeout, int maxOffices) {
+                                                             std::chrono::milliseconds callTimeout, int maxOffices,
+                                                             std::function<void(const std::string&, int)> beforeCall) {
   vm::word::office::OfficeOptions o;
+  o.beforeCall = std::move(beforeCall);
   o.dataFolder = dataFolder;
   o.maxOffices = maxOffices;
   o.callTimeout = callTimeout;
   return std::make_shared<vm::word::office::OfficeBackend>(o);
+}
+
+std::filesystem::path makeDoc(const TempDir& dir, const DocxBuilder& b, const std::string& name) {
+  auto docx = b.write(dir.file(name + ".docx"));
+  auto doc = sharedOffice()->open(docx, {vm::word::Need::Layout});
+  doc->saveAs(dir.file(name), vm::word::SaveFormat::Doc);
+  doc->close();
+  return dir.file(name);
 }
 
 std::vector<int> officeProcessesUnder(const std::filesystem::path& dataFolder) {

@@ -3,6 +3,7 @@
 // its data folder in a temporary folder. Tests that need their own pool (supervision) make
 // one with makeBackend().
 
+#include <functional>
 #include <memory>
 
 #include "support/tempdir.h"
@@ -11,13 +12,15 @@
 namespace vm::test {
 
 // The shared back end, installed with setOfficeBackend() as well.
-std::shared_ptr<vm::word::office::OfficeBackend> office();
+std::shared_ptr<vm::word::office::OfficeBackend> sharedOffice();
 // The data folder of the shared back end.
 const std::filesystem::path& officeDataFolder();
 // A separate back end (own pool, own data folder under dir) with a short watchdog.
-std::shared_ptr<vm::word::office::OfficeBackend> makeBackend(const std::filesystem::path& dataFolder,
-                                                             std::chrono::milliseconds callTimeout,
-                                                             int maxOffices = 1);
+std::shared_ptr<vm::word::office::OfficeBackend> makeBackend(
+    const std::filesystem::path& dataFolder, std::chrono::milliseconds callTimeout, int maxOffices = 1,
+    std::function<void(const std::string&, int)> beforeCall = {});
+// A .doc made by the office from a small .docx (dir/name; the .docx is dir/name.docx).
+std::filesystem::path makeDoc(const TempDir& dir, const class DocxBuilder& b, const std::string& name = "in.doc");
 // Pids of soffice.bin processes whose command line names a profile under dataFolder.
 std::vector<int> officeProcessesUnder(const std::filesystem::path& dataFolder);
 

@@ -10,7 +10,7 @@ using namespace vm::word;
 TEST(OfficeSmoke, OpenReplaceSaveReopen) {
   TempDir dir;
   auto src = DocxBuilder().body(p(r("Hello ") + r("world", "<w:b/>")) + p(r("second word"))).header(p(r("header word"))).write(dir.file("a.docx"));
-  auto b = vm::test::office();
+  auto b = sharedOffice();
   {
     auto doc = b->open(src, {Need::Layout});
     EXPECT_EQ(doc->backend(), "office");

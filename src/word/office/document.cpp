@@ -140,7 +140,14 @@ Reference<css::lang::XComponent> loadModel(DocState& st, const OUString& url, bo
 
 Step loadStep(fs::path path, bool readOnly) {
   return [path, readOnly](DocState& st) {
-    st.model = loadModel(st, fileUrl(path), readOnly, true, path.string());
+    try {
+      st.model = loadModel(st, fileUrl(path), readOnly, true, path.string());
+    } catch (const EngineError& e) {
+      // The office says only that it could not load: tell a password-protected file apart.
+      if (e.code() == ErrorCode::DamagedPart && isEncryptedOleDocument(path))
+        throw EngineError(ErrorCode::Encrypted, "文档已加密（有打开密码），无法打开", path.string());
+      throw;
+    }
     return 0;
   };
 }
@@ -223,8 +230,8 @@ OUString storyString(const std::vector<ParaInfo>& paras) {
   OUStringBuffer b;
   for (auto& p : paras) {
     b.append(p.text);
-    b.append(u'\r');
-    if (p.rowEndAfter) b.append(u'\a');
+    b.append(static_cast<sal_Unicode>(u'\r'));
+    if (p.rowEndAfter) b.append(static_cast<sal_Unicode>(u'\a'));
   }
   return b.makeStringAndClear();
 }
@@ -270,21 +277,17 @@ std::vector<Reference<XText>> storyTexts(DocState& st, StoryKind kind) {
   return out;
 }
 
-// Whether a found range lies in the story text (following tables up to their anchor).
-bool inStoryText(const Reference<XTextRange>& range, const Reference<css::uno::XInterface>& story) {
-  Reference<XText> t = range->getText();
-  for (int depth = 0; depth < 10 && t.is(); ++depth) {
-    if (norm(t) == story) return true;
-    Reference<css::table::XCell> cell(t, UNO_QUERY);
-    if (!cell.is()) return false;
-    Reference<css::beans::XPropertySet> cp(t->createTextCursor(), UNO_QUERY);
-    if (!cp.is()) return false;
-    Reference<text::XTextContent> table;
-    cp->getPropertyValue(ou("TextTable")) >>= table;
-    if (!table.is()) return false;
-    t = table->getAnchor()->getText();
+// Whether a found range lies in the story text (its tables included): Writer's text compare
+// accepts only ranges within the text's own node section (a body table's cells are in it; a
+// header, footnote or text frame is a section of its own).
+bool inStoryText(const Reference<XTextRange>& range, const Reference<XText>& story) {
+  Reference<text::XTextRangeCompare> cmp(story, UNO_QUERY_THROW);
+  try {
+    cmp->compareRegionStarts(story->getStart(), range->getStart());
+    return true;
+  } catch (const css::lang::IllegalArgumentException&) {
+    return false;
   }
-  return false;
 }
 
 // --- replacing -------------------------------------------------------------------------
@@ -374,7 +377,7 @@ std::vector<Reference<XTextRange>> findInStory(DocState& st, const Reference<XTe
     if (!found.is()) return out;
     for (sal_Int32 i = 0; i < found->getCount(); ++i) {
       Reference<XTextRange> r(found->getByIndex(i), UNO_QUERY);
-      if (r.is() && inStoryText(r, story)) out.push_back(r);
+      if (r.is() && inStoryText(r, storyText)) out.push_back(r);
     }
     return out;
   }
@@ -389,7 +392,7 @@ std::vector<Reference<XTextRange>> findInStory(DocState& st, const Reference<XTe
   {
     OUStringBuffer b;
     for (size_t i = 0; i < pat.segments.size(); ++i) {
-      if (i) b.append(u'\r');
+      if (i) b.append(static_cast<sal_Unicode>(u'\r'));
       b.append(pat.segments[i]);
     }
     needle = b.makeStringAndClear();
@@ -404,7 +407,7 @@ std::vector<Reference<XTextRange>> findInStory(DocState& st, const Reference<XTe
     for (size_t k = i; k < j; ++k) {
       starts.push_back(b.getLength());
       b.append(paras[k].text);
-      if (k + 1 < j) b.append(u'\r');
+      if (k + 1 < j) b.append(static_cast<sal_Unicode>(u'\r'));
     }
     OUString hay = b.makeStringAndClear();
     OUString cmpHay = options.matchCase ? hay : foldCase(hay);

@@ -53,7 +53,7 @@ std::filesystem::path defaultDataFolder();
 
 // Counts of the pool's work, for tests and the benchmark.
 struct PoolStats {
-  int officesStarted = 0;   // soffice.bin processes started (restarts included)
+  int officesStarted = 0;   // offices started and connected (restarts included)
   int officesKilled = 0;    // killed by the watchdog or found dead
   int runningOffices = 0;   // alive now
 };

@@ -246,10 +246,6 @@ void OfficeBackend::Impl::ensureStarted(Office& o) {
     }
     o.pid = pid;
     o.slot.recordOffice(pid);
-    {
-      std::lock_guard l(mutex);
-      ++counters.officesStarted;
-    }
     bool respawn = false;
     while (nowMs() < until) {
       int status = 0;
@@ -281,6 +277,10 @@ void OfficeBackend::Impl::ensureStarted(Office& o) {
         misc->setPropertyValue(ou("UseLocking"), Any(false));
         Reference<css::util::XChangesBatch>(misc, UNO_QUERY_THROW)->commitChanges();
         ++o.generation;
+        {
+          std::lock_guard l(mutex);
+          ++counters.officesStarted;
+        }
         return;
       } catch (const css::connection::NoConnectException&) {
         std::this_thread::sleep_for(50ms);

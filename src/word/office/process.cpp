@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -282,6 +283,68 @@ std::string readOfficeVersion(const fs::path& programFolder) {
   in >> product >> number;
   if (product.empty() || number.empty()) return {};
   return product + " " + number;
+}
+
+}  // namespace vm::word::office
+
+namespace vm::word::office {
+
+namespace {
+std::uint32_t le32(const std::string& s, size_t at) {
+  if (at + 4 > s.size()) return 0xFFFFFFFFu;
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at])) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 1])) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 2])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 3])) << 24;
+}
+std::uint16_t le16(const std::string& s, size_t at) {
+  if (at + 2 > s.size()) return 0;
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
+}
+}  // namespace
+
+bool isEncryptedOleDocument(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string f((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (f.size() < 512 || f.compare(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) != 0) return false;
+  unsigned shift = le16(f, 0x1E);
+  if (shift < 7 || shift > 16) return false;
+  size_t sector = size_t(1) << shift;
+  auto sectorAt = [&](std::uint32_t n) { return (static_cast<size_t>(n) + 1) * sector; };
+  // the FAT from the header's DIFAT (the first 109 FAT sectors: enough for our documents)
+  std::vector<std::uint32_t> fat;
+  for (int i = 0; i < 109; ++i) {
+    std::uint32_t fs = le32(f, 0x4C + 4 * i);
+    if (fs >= 0xFFFFFFFAu) break;
+    size_t at = sectorAt(fs);
+    for (size_t k = 0; k < sector / 4 && at + 4 * k + 4 <= f.size(); ++k) fat.push_back(le32(f, at + 4 * k));
+  }
+  std::uint32_t dir = le32(f, 0x30);
+  for (int guard = 0; dir < 0xFFFFFFFAu && guard < 10000; ++guard) {
+    size_t at = sectorAt(dir);
+    for (size_t e = 0; e + 128 <= sector && at + e + 128 <= f.size(); e += 128) {
+      size_t base = at + e;
+      std::uint16_t nameLen = le16(f, base + 0x40);
+      std::string name;
+      for (size_t c = 0; c + 2 <= nameLen && c < 64; c += 2) {
+        std::uint16_t ch = le16(f, base + c);
+        if (ch == 0) break;
+        name += ch < 128 ? static_cast<char>(ch) : '?';
+      }
+      if (name == "EncryptionInfo") return true;
+      if (name == "WordDocument") {
+        std::uint32_t start = le32(f, base + 0x74);
+        std::uint32_t size = le32(f, base + 0x78);
+        if (size < 4096 || start >= 0xFFFFFFFAu) return false;  // (a mini stream: no real document)
+        size_t fib = sectorAt(start);
+        if (le16(f, fib) != 0xA5EC) return false;
+        return (le16(f, fib + 0x0A) & 0x0100) != 0;  // fEncrypted
+      }
+    }
+    dir = dir < fat.size() ? fat[dir] : 0xFFFFFFFEu;
+  }
+  return false;
 }
 
 }  // namespace vm::word::office

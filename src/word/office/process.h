@@ -70,3 +70,9 @@ int closeStaleOfficesIn(const std::filesystem::path& officeFolder);
 std::string readOfficeVersion(const std::filesystem::path& programFolder);
 
 }  // namespace vm::word::office
+
+namespace vm::word::office {
+// Whether the file is an OLE compound file holding an encrypted document: a Word 97 file
+// whose FIB has fEncrypted, or an encrypted OOXML package (an "EncryptionInfo" stream).
+bool isEncryptedOleDocument(const std::filesystem::path& path);
+}  // namespace vm::word::office

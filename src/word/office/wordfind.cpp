@@ -43,9 +43,9 @@ FindPattern parseFind(const OUString& find) {
         ++i;
         continue;
       }
-      if (k == 't' || k == 'T') { cur.append(u'\t'); ++i; continue; }
-      if (k == 'l' || k == 'L') { cur.append(u'\n'); ++i; continue; }
-      if (k == '^') { cur.append(u'^'); ++i; continue; }
+      if (k == 't' || k == 'T') { cur.append(static_cast<sal_Unicode>(u'\t')); ++i; continue; }
+      if (k == 'l' || k == 'L') { cur.append(static_cast<sal_Unicode>(u'\n')); ++i; continue; }
+      if (k == '^') { cur.append(static_cast<sal_Unicode>(u'^')); ++i; continue; }
     }
     cur.append(c);
   }
@@ -71,8 +71,8 @@ std::vector<ReplacePiece> parseReplacement(const OUString& r) {
         case 'l': case 'L': kind = ReplacePiece::LineBreak; break;
         case 'm': case 'M': kind = ReplacePiece::PageBreak; break;
         case '&': kind = ReplacePiece::Found; break;
-        case 't': case 'T': cur.append(u'\t'); ++i; continue;
-        case '^': cur.append(u'^'); ++i; continue;
+        case 't': case 'T': cur.append(static_cast<sal_Unicode>(u'\t')); ++i; continue;
+        case '^': cur.append(static_cast<sal_Unicode>(u'^')); ++i; continue;
         default: special = false;
       }
       if (special) {
@@ -98,11 +98,11 @@ OUString regexFor(const OUString& literal) {
     switch (c) {
       case '\\': case '^': case '$': case '.': case '|': case '?': case '*': case '+':
       case '(': case ')': case '[': case ']': case '{': case '}':
-        b.append(u'\\');
+        b.append(static_cast<sal_Unicode>(u'\\'));
         b.append(c);
         break;
-      case '\t': b.append(u'\\'); b.append(u't'); break;
-      case '\n': b.append(u'\\'); b.append(u'n'); break;
+      case '\t': b.append(static_cast<sal_Unicode>(u'\\')); b.append(static_cast<sal_Unicode>(u't')); break;
+      case '\n': b.append(static_cast<sal_Unicode>(u'\\')); b.append(static_cast<sal_Unicode>(u'n')); break;
       default: b.append(c);
     }
   }

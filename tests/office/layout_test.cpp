@@ -1,0 +1,147 @@
+// Layout and formats: page count, page ranges, pages into a new document, inserting a
+// document, page breaks, and saving in the seven formats.
+
+#include <gtest/gtest.h>
+
+#include "officeenv.h"
+#include "support/docxbuilder.h"
+#include "word/layout.h"
+
+using namespace vm::test;
+using namespace vm::word;
+
+namespace {
+
+const std::string kPageBreak = "<w:r><w:br w:type=\"page\"/></w:r>";
+
+std::filesystem::path threePages(const TempDir& dir, const std::string& name = "pages.docx") {
+  return DocxBuilder()
+      .body(p(r("one")) + p(kPageBreak + r("two")) + p(kPageBreak + r("three")))
+      .write(dir.file(name));
+}
+
+std::string allText(Document& d) {
+  auto& m = d.mainStory();
+  return m.text(0, m.characterCount());
+}
+
+}  // namespace
+
+TEST(OfficeLayout, PageCountAndPages) {
+  TempDir dir;
+  auto doc = sharedOffice()->open(threePages(dir), {Need::Layout});
+  auto* l = layout(*doc);
+  ASSERT_NE(l, nullptr);
+  EXPECT_EQ(l->pageCount(), 3);
+  auto pages = l->pages();
+  ASSERT_EQ(pages.size(), 3u);
+  auto& m = doc->mainStory();
+  EXPECT_EQ(pages[0].start, 0);
+  EXPECT_EQ(m.text(pages[0].start, pages[0].end), "one\r");
+  EXPECT_EQ(m.text(pages[1].start, pages[1].end), "two\r");
+  EXPECT_EQ(m.text(pages[2].start, pages[2].end), "three\r");
+  EXPECT_EQ(pages[2].end, m.characterCount());
+}
+
+TEST(OfficeLayout, PageCountOfADoc) {
+  TempDir dir;
+  auto docx = threePages(dir);
+  {
+    auto d = sharedOffice()->open(docx, {Need::Layout});
+    d->saveAs(dir.file("pages.doc"), SaveFormat::Doc);
+  }
+  auto d = sharedOffice()->open(dir.file("pages.doc"), {});
+  EXPECT_EQ(layout(*d)->pageCount(), 3);
+}
+
+TEST(OfficeLayout, CopyPagesIntoNewDocument) {
+  TempDir dir;
+  auto doc = sharedOffice()->open(threePages(dir), {Need::Layout});
+  auto part = layout(*doc)->copyPages(2, 3);
+  EXPECT_TRUE(part->path().empty());
+  EXPECT_EQ(part->backend(), "office");
+  std::string t = allText(*part);
+  EXPECT_NE(t.find("two"), std::string::npos) << t;
+  EXPECT_NE(t.find("three"), std::string::npos) << t;
+  EXPECT_EQ(t.find("one"), std::string::npos) << t;
+  // Not exact: the transferable carries the text with its character and paragraph formatting,
+  // but a page break inside the copied pages may be lost, so the copy may have fewer pages.
+  EXPECT_GE(layout(*part)->pageCount(), 1);
+  try {
+    part->save();
+    FAIL();
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.code(), ErrorCode::InvalidArgument);
+  }
+  part->saveAs(dir.file("part.docx"), SaveFormat::Docx);
+  EXPECT_EQ(part->path(), dir.file("part.docx"));
+  part->close();
+  auto back = sharedOffice()->open(dir.file("part.docx"), {Need::Layout});
+  t = allText(*back);
+  EXPECT_NE(t.find("three"), std::string::npos) << t;
+  // The source is unchanged.
+  EXPECT_EQ(layout(*doc)->pageCount(), 3);
+  EXPECT_FALSE(doc->modified());
+}
+
+TEST(OfficeLayout, InsertDocumentAndPageBreaks) {
+  TempDir dir;
+  auto a = DocxBuilder().body(p(r("first document"))).write(dir.file("a.docx"));
+  auto b = DocxBuilder().body(p(r("second document"))).write(dir.file("b.docx"));
+  auto target = sharedOffice()->create();
+  auto* l = layout(*target);
+  l->insertDocument(a);
+  l->insertPageBreak();
+  l->insertDocument(b);
+  EXPECT_TRUE(target->modified());
+  EXPECT_EQ(l->pageCount(), 2);
+  l->insertPageBreak();
+  l->insertPageBreak();
+  EXPECT_EQ(l->pageCount(), 4);
+  std::string t = allText(*target);
+  EXPECT_LT(t.find("first document"), t.find("second document")) << t;
+  try {
+    l->insertDocument(dir.file("missing.doc"));
+    FAIL();
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.code(), ErrorCode::FileNotFound);
+  }
+  target->saveAs(dir.file("merged.docx"), SaveFormat::Same);
+  EXPECT_EQ(readFile(dir.file("merged.docx")).substr(0, 2), "PK");
+}
+
+TEST(OfficeLayout, SaveAsEveryFormat) {
+  TempDir dir;
+  auto in = DocxBuilder().body(p(r("Line one 汉字")) + p(r("Line two"))).write(dir.file("in.docx"));
+  auto doc = sharedOffice()->open(in, {Need::Layout});
+  struct Case {
+    SaveFormat f;
+    const char* name;
+  };
+  for (auto c : {Case{SaveFormat::Doc, "o.doc"}, Case{SaveFormat::Docx, "o.docx"}, Case{SaveFormat::Rtf, "o.rtf"},
+                 Case{SaveFormat::Text, "o.txt"}, Case{SaveFormat::UnicodeText, "u.txt"}, Case{SaveFormat::Html, "o.html"},
+                 Case{SaveFormat::Pdf, "o.pdf"}})
+    doc->saveAs(dir.file(c.name), c.f);
+  EXPECT_EQ(readFile(dir.file("o.doc")).substr(0, 4), std::string("\xD0\xCF\x11\xE0", 4));
+  EXPECT_EQ(readFile(dir.file("o.docx")).substr(0, 2), "PK");
+  EXPECT_EQ(readFile(dir.file("o.rtf")).substr(0, 5), "{\\rtf");
+  EXPECT_EQ(readFile(dir.file("o.pdf")).substr(0, 5), "%PDF-");
+  std::string html = readFile(dir.file("o.html"));
+  EXPECT_NE(html.find("<html"), std::string::npos);
+  EXPECT_NE(html.find("Line two"), std::string::npos);
+  // Plain text: UTF-8, CR LF.
+  std::string txt = readFile(dir.file("o.txt"));
+  if (txt.rfind("\xEF\xBB\xBF", 0) == 0) txt = txt.substr(3);
+  EXPECT_EQ(txt.rfind("Line one 汉字\r\nLine two\r\n", 0), 0u) << txt;
+  // Unicode text: UTF-16LE with a byte-order mark, CR LF.
+  std::string u = readFile(dir.file("u.txt"));
+  ASSERT_GE(u.size(), 4u);
+  EXPECT_EQ(u.substr(0, 2), "\xFF\xFE");
+  EXPECT_EQ(u.substr(2, 4), std::string("L\0i\0", 4));
+  EXPECT_NE(u.find(std::string("\r\0\n\0", 4)), std::string::npos);
+  EXPECT_NE(u.find(std::string("\x49\x6C", 2)), std::string::npos);  // 汉 U+6C49 little-endian
+  // The document now refers to the last path; nothing is left beside the targets.
+  EXPECT_EQ(doc->path(), dir.file("o.pdf"));
+  for (auto& e : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_EQ(e.path().filename().string().rfind(".~vm-", 0), std::string::npos) << e.path();
+}

@@ -1,0 +1,221 @@
+// Supervision of the office processes: a killed or hung office is restarted, the document in
+// hand is tried once more and then reported failed, the run goes on, the original stays as it
+// was, and no office outlives its back end. closeStaleOffices ends only our own leftovers.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "officeenv.h"
+#include "support/docxbuilder.h"
+
+using namespace vm::test;
+using namespace vm::word;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct RunResult {
+  std::vector<std::string> failed;  // file names
+  std::vector<ErrorCode> codes;
+  int done = 0;
+};
+
+// One replace run over the documents, as the replace worker does it.
+RunResult replaceRun(office::OfficeBackend& backend, const std::vector<std::filesystem::path>& docs,
+                     std::atomic<int>& current) {
+  RunResult r;
+  for (size_t i = 0; i < docs.size(); ++i) {
+    current = static_cast<int>(i);
+    try {
+      auto doc = backend.open(docs[i], {});
+      doc->mainStory().replaceAll("apple", "pear");
+      doc->save();
+      doc->close();
+      ++r.done;
+    } catch (const EngineError& e) {
+      r.failed.push_back(docs[i].filename().string());
+      r.codes.push_back(e.code());
+      EXPECT_FALSE(e.userMessage().empty());
+    }
+  }
+  current = -1;
+  return r;
+}
+
+std::vector<std::filesystem::path> threeDocs(const TempDir& dir) {
+  std::vector<std::filesystem::path> docs;
+  for (auto name : {"a.doc", "b.doc", "c.doc"})
+    docs.push_back(makeDoc(dir, DocxBuilder().body(p(r("an apple a day"))), name));
+  return docs;
+}
+
+std::string firstParagraph(const std::filesystem::path& path) {
+  auto doc = sharedOffice()->open(path, {});
+  return doc->mainStory().paragraphs().at(0).text;
+}
+
+}  // namespace
+
+TEST(OfficeSupervision, OfficeKilledMidCallTwiceFailsThatDocumentOnly) {
+  TempDir dir;
+  auto docs = threeDocs(dir);
+  auto original = readFile(docs[1]);
+  std::atomic<int> current{-1};
+  int kills = 0;
+  {
+    auto backend = makeBackend(dir.path() / "data", 30s, 1, [&](const std::string& call, int pid) {
+      if (current == 1 && call == "replace") {
+        ::kill(pid, SIGKILL);
+        ++kills;
+      }
+    });
+    auto r = replaceRun(*backend, docs, current);
+    EXPECT_EQ(r.done, 2);
+    ASSERT_EQ(r.failed.size(), 1u);
+    EXPECT_EQ(r.failed[0], "b.doc");
+    EXPECT_EQ(r.codes[0], ErrorCode::OfficeFailed);
+    EXPECT_EQ(kills, 2);  // the first call and its one retry
+    EXPECT_GE(backend->stats().officesStarted, 3);
+  }
+  EXPECT_TRUE(officeProcessesUnder(dir.path() / "data").empty());
+  EXPECT_EQ(readFile(docs[1]), original);
+  EXPECT_EQ(firstParagraph(docs[0]), "an pear a day");
+  EXPECT_EQ(firstParagraph(docs[2]), "an pear a day");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "data/office/slot-0/office.pid"));
+}
+
+TEST(OfficeSupervision, OfficeKilledOnceIsRestartedAndTheDocumentRetried) {
+  TempDir dir;
+  auto docs = threeDocs(dir);
+  std::atomic<int> current{-1};
+  int kills = 0;
+  {
+    auto backend = makeBackend(dir.path() / "data", 30s, 1, [&](const std::string& call, int pid) {
+      // mid-document: after the load and the replace, the store meets a dead office
+      if (current == 1 && call == "store" && kills == 0) {
+        ::kill(pid, SIGKILL);
+        ++kills;
+      }
+    });
+    auto r = replaceRun(*backend, docs, current);
+    EXPECT_EQ(r.done, 3);
+    EXPECT_TRUE(r.failed.empty());
+    EXPECT_EQ(kills, 1);
+    EXPECT_EQ(backend->stats().officesStarted, 2);
+  }
+  EXPECT_TRUE(officeProcessesUnder(dir.path() / "data").empty());
+  for (auto& d : docs) EXPECT_EQ(firstParagraph(d), "an pear a day") << d;
+}
+
+TEST(OfficeSupervision, HungOfficeIsKilledByTheWatchdog) {
+  TempDir dir;
+  auto docs = threeDocs(dir);
+  auto original = readFile(docs[1]);
+  std::atomic<int> current{-1};
+  std::vector<int> stopped;
+  auto start = std::chrono::steady_clock::now();
+  {
+    auto backend = makeBackend(dir.path() / "data", 2s, 1, [&](const std::string& call, int pid) {
+      if (current == 1 && call == "replace") {
+        ::kill(pid, SIGSTOP);  // the office hangs in the middle of the call
+        stopped.push_back(pid);
+      }
+    });
+    auto r = replaceRun(*backend, docs, current);
+    EXPECT_EQ(r.done, 2);
+    ASSERT_EQ(r.failed.size(), 1u);
+    EXPECT_EQ(r.failed[0], "b.doc");
+    EXPECT_EQ(r.codes[0], ErrorCode::OfficeFailed);
+    EXPECT_EQ(stopped.size(), 2u);
+    EXPECT_GE(backend->stats().officesKilled, 2);
+  }
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, 60s);
+  for (int pid : stopped) EXPECT_NE(::kill(pid, 0), 0) << "stopped office " << pid << " still there";
+  EXPECT_TRUE(officeProcessesUnder(dir.path() / "data").empty());
+  EXPECT_EQ(readFile(docs[1]), original);
+  EXPECT_EQ(firstParagraph(docs[2]), "an pear a day");
+}
+
+TEST(OfficeSupervision, OfficeEndsWithItsBackEndAndIsKeptBetweenDocuments) {
+  TempDir dir;
+  auto docs = threeDocs(dir);
+  std::atomic<int> current{-1};
+  auto backend = makeBackend(dir.path() / "data", 30s, 1);
+  EXPECT_TRUE(backend->officePids().empty());  // started on first need only
+  auto r = replaceRun(*backend, docs, current);
+  EXPECT_EQ(r.done, 3);
+  EXPECT_EQ(backend->stats().officesStarted, 1);  // one office for every document
+  auto pids = backend->officePids();
+  ASSERT_EQ(pids.size(), 1u);
+  auto record = readFile(dir.path() / "data/office/slot-0/office.pid");
+  EXPECT_EQ(record.substr(0, record.find('\n')), std::to_string(pids[0]));
+  backend.reset();
+  EXPECT_NE(::kill(pids[0], 0), 0);
+  EXPECT_TRUE(officeProcessesUnder(dir.path() / "data").empty());
+}
+
+namespace {
+
+pid_t spawn(const std::vector<std::string>& args) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 1);
+    dup2(null, 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+bool running(pid_t pid) {
+  int st;
+  return waitpid(pid, &st, WNOHANG) == 0;
+}
+
+}  // namespace
+
+TEST(OfficeSupervision, CloseStaleOfficesEndsOnlyOurLeftovers) {
+  TempDir dir;
+  auto data = dir.path() / "data";
+  auto slot0 = data / "office/slot-0";
+  auto slot1 = data / "office/slot-1";
+  std::filesystem::create_directories(slot0 / "profile");
+  std::filesystem::create_directories(slot1 / "profile");
+  std::string url0 = "file://" + (slot0 / "profile").string();
+  std::string url1 = "file://" + (slot1 / "profile").string();
+  // A leftover office of a previous Vellumark (its command line names our profile) ...
+  pid_t stale = spawn({"/usr/bin/perl", "-e", "sleep 60", "soffice.bin", "--headless", "-env:UserInstallation=" + url0});
+  // ... and a pid recorded by us that is now something else: a user's LibreOffice, say.
+  pid_t user = spawn({"/usr/bin/perl", "-e", "sleep 60", "soffice.bin", "--headless",
+                      "-env:UserInstallation=file:///home/someone/.config/libreoffice"});
+  std::this_thread::sleep_for(100ms);
+  writeFile(slot0 / "office.pid", std::to_string(stale) + "\n" + url0 + "\n999999\n");
+  writeFile(slot1 / "office.pid", std::to_string(user) + "\n" + url1 + "\n999999\n");
+  EXPECT_EQ(office::closeStaleOffices(data), 1);
+  std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(running(stale));
+  EXPECT_TRUE(running(user));
+  EXPECT_FALSE(std::filesystem::exists(slot0 / "office.pid"));
+  EXPECT_FALSE(std::filesystem::exists(slot1 / "office.pid"));
+  kill(user, SIGKILL);
+  waitpid(user, nullptr, 0);
+
+  // The offices of a running Vellumark (this process's shared back end) are left alone.
+  auto pids = sharedOffice()->officePids();
+  ASSERT_FALSE(pids.empty());
+  EXPECT_EQ(office::closeStaleOffices(officeDataFolder()), 0);
+  for (int pid : pids) EXPECT_EQ(kill(pid, 0), 0);
+}
