@@ -46,11 +46,16 @@ enum class StoryKind {
   TextFrames,  // text boxes and shapes with text
 };
 
+// One item of Word's Paragraphs collection. In a table, as in Word, each row's end-of-row mark
+// is an item of its own (rowEnd, empty text, one character long), and the last paragraph of a
+// cell ends with the end-of-cell mark (cellEnd; Range.Text ends with "\r\a" there).
 struct Paragraph {
   std::string text;      // without its paragraph mark
   std::int64_t start;    // position of its first character
   std::int64_t end;      // position just after its paragraph mark
   bool inTable = false;  // a paragraph of a table cell
+  bool cellEnd = false;  // the last paragraph of a table cell
+  bool rowEnd = false;   // a table row's end-of-row mark, not a paragraph of text
 };
 
 // One story of a document (Word's StoryRanges item).

@@ -1,0 +1,418 @@
+#include "word/docx/editor.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace vm::word::docx {
+
+namespace {
+
+constexpr unsigned kFragmentParse = pugi::parse_minimal;
+
+struct Atom {
+  pugi::xml_node node;  // the text node for text, else the element (w:tab, w:br, ...)
+  std::uint32_t off = 0, len = 0;
+  bool text = false;
+};
+
+struct Mapper {
+  std::vector<Atom>& atoms;
+  void text(pugi::xml_node node, bool cdata) {
+    decodeRawText(node.value(), cdata, [&](char32_t, std::size_t off, std::size_t len) {
+      atoms.push_back({node, static_cast<std::uint32_t>(off), static_cast<std::uint32_t>(len), true});
+    });
+  }
+  void atom(char32_t, pugi::xml_node e) { atoms.push_back({e, 0, 0, false}); }
+};
+
+struct Hit {
+  Atom atom;
+  bool mark = false;
+  pugi::xml_node para;
+};
+
+struct Edit {
+  std::uint32_t lo, hi;
+  std::string raw;
+};
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool isPropertyElement(pugi::xml_node n) {
+  std::string_view name = n.name();
+  return n.type() == pugi::node_element && name.size() > 2 && name.substr(name.size() - 2) == "Pr";
+}
+
+class Editor {
+ public:
+  Editor(const StoryText& text, const Wml& w) : text_(text), w_(w) {}
+
+  void run(const std::vector<Replacement>& reps) {
+    for (auto it = reps.rbegin(); it != reps.rend(); ++it) applyOne(*it);
+    std::vector<pugi::xml_node_struct*> nodes;
+    nodes.reserve(pending_.size());
+    for (auto& [n, e] : pending_) nodes.push_back(n);
+    for (auto* n : nodes) flush(pugi::xml_node(n));
+    cleanup();
+  }
+
+ private:
+  const std::vector<Atom>& atomsOf(std::size_t para) {
+    auto it = maps_.find(para);
+    if (it != maps_.end()) return it->second;
+    std::vector<Atom>& atoms = maps_[para];
+    const ParaRecord& rec = text_.paras[para];
+    if (rec.kind != MarkKind::Row) {
+      atoms.reserve(rec.mark - rec.begin);
+      FieldState fs = rec.fieldsAtStart;
+      Mapper m{atoms};
+      walkInline(rec.node, w_, fs, m);
+    }
+    return atoms;
+  }
+
+  pugi::xml_node insertAt(pugi::xml_node parent, pugi::xml_node before, const std::string& name) {
+    return before ? parent.insert_child_before(name.c_str(), before) : parent.append_child(name.c_str());
+  }
+
+  void touchText(pugi::xml_node t) { touchedText_.push_back(t); }
+  void touchRun(pugi::xml_node r) { touchedRuns_.push_back(r); }
+
+  void ensurePreserve(pugi::xml_node t) {
+    std::string value;
+    for (auto c = t.first_child(); c; c = c.next_sibling()) value += c.value();
+    if (value.empty()) return;
+    if ((isSpace(value.front()) || isSpace(value.back()) || value.find("  ") != std::string::npos) &&
+        !t.attribute("xml:space"))
+      t.append_attribute("xml:space") = "preserve";
+  }
+
+  void flush(pugi::xml_node node) {
+    auto it = pending_.find(node.internal_object());
+    if (it == pending_.end()) return;
+    std::vector<Edit> edits = std::move(it->second);
+    pending_.erase(it);
+    std::string_view raw = node.value();
+    std::string out;
+    out.reserve(raw.size());
+    std::size_t cur = 0;
+    for (auto e = edits.rbegin(); e != edits.rend(); ++e) {  // collected last first
+      out.append(raw.substr(cur, e->lo - cur));
+      out += e->raw;
+      cur = e->hi;
+    }
+    out.append(raw.substr(cur));
+    node.set_value(out.c_str(), out.size());
+    pugi::xml_node t = node.parent();
+    touchText(t);
+    touchRun(t.parent());
+  }
+
+  // Splits the paragraph holding `run` before `before` (a child of run, or null for its end):
+  // everything before that point moves into a new paragraph inserted before.
+  void split(pugi::xml_node run, pugi::xml_node before) {
+    pugi::xml_node p = run;
+    while (p && w_.tag(p) != Tag::P) p = p.parent();
+    if (!p) return;
+    pugi::xml_node left = p.parent().insert_child_before(p.name(), p);
+    if (auto pPr = w_.child(p, Tag::PPr)) {
+      auto copy = left.append_copy(pPr);
+      if (auto sect = w_.child(copy, Tag::SectPr)) copy.remove_child(sect);
+    }
+    std::vector<pugi::xml_node> path;
+    for (auto n = run; n != p; n = n.parent()) path.push_back(n);
+    std::reverse(path.begin(), path.end());
+    pugi::xml_node leftParent = left, parent = p;
+    std::vector<pugi::xml_node> copies;
+    for (auto node : path) {
+      moveBefore(parent, node, leftParent);
+      pugi::xml_node copy = leftParent.append_child(node.name());
+      for (auto a : node.attributes()) copy.append_attribute(a.name()) = a.value();
+      for (auto c = node.first_child(); c; c = c.next_sibling()) {
+        if (!isPropertyElement(c)) continue;
+        auto pc = copy.append_copy(c);
+        if (w_.tag(node) == Tag::Sdt)
+          if (auto id = pc.child(w_.name("id").c_str())) pc.remove_child(id);
+      }
+      copies.push_back(copy);
+      leftParent = copy;
+      parent = node;
+    }
+    moveBefore(run, before, leftParent);
+    // Copies that received no content are dropped (innermost first).
+    for (auto c = copies.rbegin(); c != copies.rend(); ++c) {
+      bool content = false;
+      for (auto k = c->first_child(); k && !content; k = k.next_sibling())
+        content = k.type() == pugi::node_element && !isPropertyElement(k);
+      if (!content) c->parent().remove_child(*c);
+    }
+  }
+
+  void moveBefore(pugi::xml_node parent, pugi::xml_node stop, pugi::xml_node dest) {
+    for (auto c = parent.first_child(); c && c != stop;) {
+      auto next = c.next_sibling();
+      if (!isPropertyElement(c)) dest.append_move(c);
+      c = next;
+    }
+  }
+
+  // Joins paragraph p with the next paragraph: p's content goes to the front of the next one.
+  void mergeIntoNext(pugi::xml_node p) {
+    pugi::xml_node next = p.next_sibling();
+    while (next && !(next.type() == pugi::node_element && w_.tag(next) == Tag::P)) next = next.next_sibling();
+    if (!next) return;
+    pugi::xml_node anchor = w_.child(next, Tag::PPr);
+    for (auto c = p.first_child(); c;) {
+      auto following = c.next_sibling();
+      if (!(c.type() == pugi::node_element && w_.tag(c) == Tag::PPr))
+        anchor = anchor ? next.insert_move_after(c, anchor) : next.prepend_move(c);
+      c = following;
+    }
+    p.parent().remove_child(p);
+  }
+
+  void applyOne(const Replacement& rep) {
+    std::size_t pi = text_.paraOf(rep.begin), pj = text_.paraOf(rep.end - 1);
+    std::vector<Hit> hits;
+    hits.reserve(rep.end - rep.begin);
+    for (std::size_t k = pi; k <= pj; ++k) {
+      const ParaRecord& rec = text_.paras[k];
+      const auto& atoms = atomsOf(k);
+      if (rec.kind != MarkKind::Row && atoms.size() != rec.mark - rec.begin) return;  // out of step: leave it
+      std::size_t from = std::max(rep.begin, rec.begin), to = std::min(rep.end, rec.mark + 1);
+      for (std::size_t i = from; i < to; ++i) {
+        if (i == rec.mark) hits.push_back({{}, true, rec.node});
+        else hits.push_back({atoms[i - rec.begin], false, rec.node});
+      }
+    }
+    if (hits.empty()) return;
+
+    // The common case: the match lies in one text node and the replacement is plain text.
+    const Hit& h0 = hits.front();
+    if (!h0.mark && h0.atom.text && plainText(rep.pieces) &&
+        h0.atom.node.type() == pugi::node_pcdata &&
+        std::all_of(hits.begin(), hits.end(), [&](const Hit& h) { return !h.mark && h.atom.node == h0.atom.node; })) {
+      std::string raw;
+      for (const Piece& p : rep.pieces) raw += escapeText(p.text);
+      pending_[h0.atom.node.internal_object()].push_back(
+          {h0.atom.off, hits.back().atom.off + hits.back().atom.len, std::move(raw)});
+      return;
+    }
+
+    for (const Hit& h : hits)
+      if (!h.mark && h.atom.text) flush(h.atom.node);
+
+    // Where the replacement goes.
+    pugi::xml_node run, before, suffixT;
+    std::vector<pugi::xml_node> texts;  // prefix, inserted and suffix text elements, in order
+    std::size_t skip = 0;  // leading hits already handled by the anchor
+    if (h0.mark) {
+      pugi::xml_node para = h0.para;
+      run = para.append_child(w_.name("r").c_str());
+      if (auto pPr = w_.child(h0.para, Tag::PPr)) {
+        if (auto markProps = w_.child(pPr, Tag::RPr)) {
+          auto rPr = run.append_copy(markProps);
+          for (auto c = rPr.first_child(); c;) {
+            auto next = c.next_sibling();
+            std::string_view n = c.name();
+            auto colon = n.find(':');
+            std::string_view local = colon == std::string_view::npos ? n : n.substr(colon + 1);
+            if (local == "ins" || local == "del" || local == "moveFrom" || local == "moveTo" || local == "rPrChange")
+              rPr.remove_child(c);
+            c = next;
+          }
+        }
+      }
+      touchRun(run);
+    } else if (h0.atom.text) {
+      pugi::xml_node tn = h0.atom.node;
+      pugi::xml_node t = tn.parent();
+      run = t.parent();
+      std::uint32_t lo = h0.atom.off, hi = lo;
+      while (skip < hits.size() && !hits[skip].mark && hits[skip].atom.node == tn) {
+        hi = hits[skip].atom.off + hits[skip].atom.len;
+        ++skip;
+      }
+      std::string raw = tn.value();
+      std::string suffix = raw.substr(hi);
+      raw.resize(lo);
+      tn.set_value(raw.c_str(), raw.size());
+      if (!suffix.empty() || tn.next_sibling()) {
+        pugi::xml_node t2 = run.insert_child_after(t.name(), t);
+        for (auto a : t.attributes()) t2.append_attribute(a.name()) = a.value();
+        if (!suffix.empty()) t2.append_child(tn.type()).set_value(suffix.c_str(), suffix.size());
+        for (auto c = tn.next_sibling(); c;) {
+          auto next = c.next_sibling();
+          t2.append_move(c);
+          c = next;
+        }
+        touchText(t2);
+        before = t2;
+        suffixT = t2;
+      } else {
+        before = t.next_sibling();
+      }
+      texts.push_back(t);
+      touchText(t);
+      touchRun(run);
+    } else {
+      run = h0.atom.node.parent();
+      before = h0.atom.node;
+    }
+
+    // The replacement.
+    for (const Piece& piece : rep.pieces) {
+      switch (piece.kind) {
+        case Piece::Text: {
+          pugi::xml_node t = insertAt(run, before, w_.name("t"));
+          std::string raw = escapeText(piece.text);
+          t.append_child(pugi::node_pcdata).set_value(raw.c_str(), raw.size());
+          touchText(t);
+          texts.push_back(t);
+          break;
+        }
+        case Piece::Tab: insertAt(run, before, w_.name("tab")); break;
+        case Piece::LineBreak: insertAt(run, before, w_.name("br")); break;
+        case Piece::PageBreak:
+          insertAt(run, before, w_.name("br")).append_attribute(w_.attrName("type").c_str()) = "page";
+          break;
+        case Piece::ColumnBreak:
+          insertAt(run, before, w_.name("br")).append_attribute(w_.attrName("type").c_str()) = "column";
+          break;
+        case Piece::NoBreakHyphen: insertAt(run, before, w_.name("noBreakHyphen")); break;
+        case Piece::SoftHyphen: insertAt(run, before, w_.name("softHyphen")); break;
+        case Piece::Object: {
+          pugi::xml_node last = run.last_child();
+          run.append_buffer(piece.xml.data(), piece.xml.size(), kFragmentParse);
+          pugi::xml_node added = last ? last.next_sibling() : run.first_child();
+          while (added) {
+            auto next = added.next_sibling();
+            if (before) run.insert_move_before(added, before);
+            added = next;
+          }
+          break;
+        }
+        case Piece::Mark: split(run, before); break;
+        case Piece::Found: break;  // expanded before
+      }
+    }
+
+    // The rest of the match goes.
+    std::vector<pugi::xml_node> marks;
+    for (std::size_t k = skip; k < hits.size();) {
+      const Hit& h = hits[k];
+      if (h.mark) {
+        marks.push_back(h.para);
+        ++k;
+      } else if (h.atom.text) {
+        pugi::xml_node tn = h.atom.node;
+        std::uint32_t lo = h.atom.off, hi = lo;
+        while (k < hits.size() && !hits[k].mark && hits[k].atom.node == tn) {
+          hi = hits[k].atom.off + hits[k].atom.len;
+          ++k;
+        }
+        std::string raw = tn.value();
+        raw.erase(lo, hi - lo);
+        tn.set_value(raw.c_str(), raw.size());
+        touchText(tn.parent());
+        touchRun(tn.parent().parent());
+      } else {
+        pugi::xml_node parent = h.atom.node.parent();
+        parent.remove_child(h.atom.node);
+        touchRun(parent);
+        ++k;
+      }
+    }
+    if (suffixT) texts.push_back(suffixT);
+    coalesce(texts);
+    for (auto p : marks) mergeIntoNext(p);
+    cleanup();
+  }
+
+  // Joins neighbouring plain text elements among the ones this replacement wrote, so that a
+  // replacement inside one run stays one w:t. Later elements are appended to earlier ones, which
+  // keeps the byte offsets that earlier matches hold in them.
+  void coalesce(std::vector<pugi::xml_node>& texts) {
+    auto plain = [](pugi::xml_node t) {
+      for (auto c = t.first_child(); c; c = c.next_sibling())
+        if (c.type() != pugi::node_pcdata) return false;
+      return !t.first_child() || !t.first_child().next_sibling();
+    };
+    for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
+      pugi::xml_node cur = texts[i];
+      if (!plain(cur)) continue;
+      while (i + 1 < texts.size() && cur.next_sibling() == texts[i + 1] && plain(texts[i + 1])) {
+        pugi::xml_node next = texts[i + 1];
+        pugi::xml_node target = cur.first_child() ? cur.first_child() : cur.append_child(pugi::node_pcdata);
+        std::string joined = std::string(target.value()) + next.first_child().value();
+        target.set_value(joined.c_str(), joined.size());
+        touchedText_.erase(std::remove(touchedText_.begin(), touchedText_.end(), next), touchedText_.end());
+        next.parent().remove_child(next);
+        texts.erase(texts.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+      }
+    }
+  }
+
+  // Removes the text elements and runs the edits left empty.
+  void cleanup() {
+    dedupe(touchedText_);
+    dedupe(touchedRuns_);
+    for (auto t : touchedText_) {
+      if (!t || !t.parent()) continue;
+      bool empty = true;
+      for (auto c = t.first_child(); c && empty; c = c.next_sibling())
+        empty = (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) && !*c.value();
+      if (empty) {
+        t.parent().remove_child(t);
+      } else {
+        ensurePreserve(t);
+      }
+    }
+    touchedText_.clear();
+    for (auto r : touchedRuns_) {
+      if (!r || !r.parent()) continue;
+      bool content = false;
+      for (auto c = r.first_child(); c && !content; c = c.next_sibling())
+        content = c.type() == pugi::node_element && !isPropertyElement(c);
+      if (!content && w_.tag(r) == Tag::R) r.parent().remove_child(r);
+    }
+    touchedRuns_.clear();
+  }
+
+  static void dedupe(std::vector<pugi::xml_node>& nodes) {
+    std::sort(nodes.begin(), nodes.end(), [](pugi::xml_node a, pugi::xml_node b) {
+      return a.internal_object() < b.internal_object();
+    });
+    nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+  }
+
+  const StoryText& text_;
+  const Wml& w_;
+  std::unordered_map<std::size_t, std::vector<Atom>> maps_;
+  std::unordered_map<pugi::xml_node_struct*, std::vector<Edit>> pending_;
+  std::vector<pugi::xml_node> touchedText_, touchedRuns_;
+};
+
+}  // namespace
+
+std::string escapeText(std::u32string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: appendUtf8(out, c);
+    }
+  }
+  return out;
+}
+
+void applyReplacements(const StoryText& text, const Wml& w, const std::vector<Replacement>& replacements) {
+  Editor(text, w).run(replacements);
+}
+
+}  // namespace vm::word::docx

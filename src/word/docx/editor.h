@@ -1,0 +1,35 @@
+#pragma once
+// Applies replacements to the XML of a story, the way Word's ReplaceAll leaves it:
+//  - the replacement goes where the match's first character was, inside that character's run
+//    (so it takes that run's formatting); when the match starts with a paragraph mark, into a
+//    new run with the mark's formatting at the end of that paragraph;
+//  - the matched characters are removed from their runs wherever they are (other runs,
+//    hyperlinks, smart tags, content controls); runs left empty are removed;
+//  - a matched paragraph mark joins its paragraph with the next one (the joined paragraph keeps
+//    the next one's paragraph properties); a paragraph mark in the replacement splits the
+//    paragraph there, the new paragraph taking the properties of the paragraph it came from
+//    (without its section break).
+// Matches are applied from the last to the first, so that the positions found in the
+// unchanged text stay valid; edits inside one text node are collected and written in one pass.
+
+#include <cstddef>
+#include <vector>
+
+#include "word/docx/findpattern.h"
+#include "word/docx/storytext.h"
+#include "word/docx/wml.h"
+
+namespace vm::word::docx {
+
+struct Replacement {
+  std::size_t begin = 0, end = 0;  // indexes into the story text
+  std::vector<Piece> pieces;
+};
+
+// Replacements must be sorted and must not overlap. The story text is stale afterwards.
+void applyReplacements(const StoryText& text, const Wml& w, const std::vector<Replacement>& replacements);
+
+// Escapes text for a raw (unescaped) pcdata value.
+std::string escapeText(std::u32string_view text);
+
+}  // namespace vm::word::docx

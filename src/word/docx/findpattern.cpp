@@ -1,0 +1,268 @@
+#include "word/docx/findpattern.h"
+
+#include "word/docx/storytext.h"
+#include "word/docx/unicase.h"
+#include "word/error.h"
+
+namespace vm::word::docx {
+
+namespace {
+
+constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+[[noreturn]] void invalid(const std::string& user, const std::string& detail) {
+  throw EngineError(ErrorCode::InvalidArgument, user, detail);
+}
+
+bool isWhite(char32_t c) { return c == ' ' || c == '\t' || c == 0xA0 || c == 0x3000; }
+
+bool isLetter(char32_t c) {
+  if (c >= code::kNoMatch) return false;
+  return isUpper(c) || isLower(c) || (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0x3040 && c <= 0x30FF) || (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+bool isWordChar(char32_t c) {
+  return (c >= '0' && c <= '9') || c == '_' || (c < code::kNoMatch && (isUpper(c) || isLower(c)));
+}
+
+// Reads the decimal digits after ^u or ^ at s[i...]; advances i.
+char32_t decimalCode(const std::u32string& s, std::size_t& i) {
+  char32_t v = 0;
+  std::size_t start = i;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < 7) v = v * 10 + (s[i++] - '0');
+  return i == start ? 0 : v;
+}
+
+bool xmlChar(char32_t c) {
+  return c >= 0x20 && c != 0xFFFE && c != 0xFFFF && !(c >= 0xD800 && c < 0xE000) && c < 0x110000;
+}
+
+void addText(std::vector<Piece>& out, char32_t c) {
+  if (!xmlChar(c)) return;
+  if (out.empty() || out.back().kind != Piece::Text) out.push_back({Piece::Text, {}, {}});
+  out.back().text.push_back(c);
+}
+
+void addKind(std::vector<Piece>& out, Piece::Kind k) { out.push_back({k, {}, {}}); }
+
+// A found or written control code as a piece.
+void addCode(std::vector<Piece>& out, char32_t c) {
+  switch (c) {
+    case 0x0D: addKind(out, Piece::Mark); break;
+    case 0x09: addKind(out, Piece::Tab); break;
+    case 0x0B: addKind(out, Piece::LineBreak); break;
+    case 0x0C: addKind(out, Piece::PageBreak); break;
+    case 0x0E: addKind(out, Piece::ColumnBreak); break;
+    case 0x1E: addKind(out, Piece::NoBreakHyphen); break;
+    case 0x1F: addKind(out, Piece::SoftHyphen); break;
+    default: addText(out, c);
+  }
+}
+
+}  // namespace
+
+FindPattern::FindPattern(const std::string& findText, const FindOptions& options)
+    : matchCase_(options.matchCase), wholeWord_(options.matchWholeWord), matchByte_(options.matchByte) {
+  if (findText.empty()) invalid("查找内容不能为空", "empty find text");
+  if (options.matchWildcards) invalid("不支持使用通配符查找", "matchWildcards");
+  if (options.matchSoundsLike) invalid("不支持同音查找", "matchSoundsLike");
+  if (options.matchAllWordForms) invalid("不支持查找单词的所有形式", "matchAllWordForms");
+  std::u32string s = toU32(findText);
+  auto add = [&](PatternItem::Kind k, char32_t c = 0) { items_.push_back({k, k == PatternItem::Char ? normalize(c) : c}); };
+  for (std::size_t i = 0; i < s.size();) {
+    char32_t c = s[i++];
+    if (c == '\r') {
+      if (i < s.size() && s[i] == '\n') ++i;
+      add(PatternItem::Char, code::kMark);
+    } else if (c == '\n') {
+      add(PatternItem::Char, code::kMark);
+    } else if (c == '^') {
+      if (i >= s.size()) invalid("查找内容末尾的 ^ 不是有效的特殊字符", findText);
+      char32_t k = s[i++];
+      switch (k) {
+        case 'p': case 'P': add(PatternItem::Char, code::kMark); break;
+        case 't': case 'T': add(PatternItem::Char, '\t'); break;
+        case 'l': case 'L': add(PatternItem::Char, 0x0B); break;
+        case 'm': case 'M': add(PatternItem::Char, 0x0C); break;
+        case 'n': case 'N': add(PatternItem::Char, 0x0E); break;
+        case 's': case 'S': add(PatternItem::Char, 0xA0); break;
+        case '~': add(PatternItem::Char, 0x1E); break;
+        case '-': add(PatternItem::Char, 0x1F); break;
+        case '^': add(PatternItem::Char, '^'); break;
+        case '?': add(PatternItem::AnyChar); break;
+        case '#': add(PatternItem::AnyDigit); break;
+        case '$': add(PatternItem::AnyLetter); break;
+        case 'w': case 'W': add(PatternItem::White); break;
+        case 'u': case 'U': {
+          char32_t v = decimalCode(s, i);
+          if (!v) invalid("查找内容中的 ^u 后应为字符编码", findText);
+          add(PatternItem::Char, v);
+          break;
+        }
+        default:
+          if (k >= '0' && k <= '9') {
+            --i;
+            char32_t v = decimalCode(s, i);
+            if (!v) invalid("查找内容中的字符编码无效", findText);
+            add(PatternItem::Char, v);
+          } else {
+            std::string bad = "^";
+            appendUtf8(bad, k);
+            invalid("查找内容中的 " + bad + " 不是有效的特殊字符", findText);
+          }
+      }
+    } else {
+      add(PatternItem::Char, c);
+    }
+  }
+}
+
+char32_t FindPattern::normalize(char32_t c) const {
+  if (c >= code::kNoMatch) return c;
+  if (!matchCase_) c = foldCase(c);
+  if (!matchByte_) c = foldWidth(c);
+  return c;
+}
+
+std::size_t FindPattern::matchAt(const std::u32string& text, std::size_t pos, std::size_t item) const {
+  const std::size_t n = text.size();
+  for (; item < items_.size(); ++item) {
+    const PatternItem& it = items_[item];
+    if (it.kind == PatternItem::White) {
+      std::size_t e = pos;
+      while (e < n && isWhite(text[e])) ++e;
+      for (std::size_t k = e; k > pos; --k) {
+        std::size_t r = matchAt(text, k, item + 1);
+        if (r != npos) return r;
+      }
+      return npos;
+    }
+    if (pos >= n) return npos;
+    char32_t c = text[pos];
+    bool ok = false;
+    switch (it.kind) {
+      case PatternItem::Char: ok = normalize(c) == it.c; break;
+      case PatternItem::AnyChar: ok = c < code::kNoMatch && c != code::kMark; break;
+      case PatternItem::AnyDigit: ok = c >= '0' && c <= '9'; break;
+      case PatternItem::AnyLetter: ok = isLetter(c); break;
+      case PatternItem::White: break;
+    }
+    if (!ok) return npos;
+    ++pos;
+  }
+  return pos;
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> FindPattern::findAll(const std::u32string& text) const {
+  std::vector<std::pair<std::size_t, std::size_t>> out;
+  const std::size_t n = text.size();
+  const bool firstIsChar = items_.front().kind == PatternItem::Char;
+  const char32_t first = items_.front().c;
+  std::size_t at = 0;
+  while (at < n) {
+    if (firstIsChar) {
+      while (at < n && normalize(text[at]) != first) ++at;
+      if (at >= n) break;
+    }
+    std::size_t end = matchAt(text, at, 0);
+    if (end != npos && wholeWord_ &&
+        ((at > 0 && isWordChar(text[at - 1])) || (end < n && isWordChar(text[end])))) {
+      end = npos;
+    }
+    if (end == npos) {
+      ++at;
+      continue;
+    }
+    out.emplace_back(at, end);
+    at = end;
+  }
+  return out;
+}
+
+std::vector<Piece> parseReplacement(const std::string& replacement) {
+  std::vector<Piece> out;
+  std::u32string s = toU32(replacement);
+  for (std::size_t i = 0; i < s.size();) {
+    char32_t c = s[i++];
+    if (c == '\r') {
+      if (i < s.size() && s[i] == '\n') ++i;
+      addKind(out, Piece::Mark);
+    } else if (c == '\n') {
+      addKind(out, Piece::Mark);
+    } else if (c < 0x20) {
+      addCode(out, c);
+    } else if (c == '^') {
+      if (i >= s.size()) invalid("替换内容末尾的 ^ 不是有效的特殊字符", replacement);
+      char32_t k = s[i++];
+      switch (k) {
+        case 'p': case 'P': addKind(out, Piece::Mark); break;
+        case 't': case 'T': addKind(out, Piece::Tab); break;
+        case 'l': case 'L': addKind(out, Piece::LineBreak); break;
+        case 'm': case 'M': addKind(out, Piece::PageBreak); break;
+        case 'n': case 'N': addKind(out, Piece::ColumnBreak); break;
+        case 's': case 'S': addText(out, 0xA0); break;
+        case '~': addKind(out, Piece::NoBreakHyphen); break;
+        case '-': addKind(out, Piece::SoftHyphen); break;
+        case '^': addText(out, '^'); break;
+        case '&': addKind(out, Piece::Found); break;
+        case 'u': case 'U': {
+          char32_t v = decimalCode(s, i);
+          if (!v) invalid("替换内容中的 ^u 后应为字符编码", replacement);
+          addCode(out, v);
+          break;
+        }
+        default:
+          if (k >= '0' && k <= '9') {
+            --i;
+            char32_t v = decimalCode(s, i);
+            if (!v) invalid("替换内容中的字符编码无效", replacement);
+            addCode(out, v);
+          } else {
+            std::string bad = "^";
+            appendUtf8(bad, k);
+            invalid("替换内容中的 " + bad + " 不是有效的特殊字符", replacement);
+          }
+      }
+    } else {
+      addText(out, c);
+    }
+  }
+  return out;
+}
+
+std::vector<Piece> expandReplacement(const std::vector<Piece>& pieces, std::u32string_view found,
+                                     bool adaptCase) {
+  std::vector<Piece> out;
+  out.reserve(pieces.size());
+  for (const Piece& p : pieces) {
+    if (p.kind == Piece::Found) {
+      for (char32_t c : found) addCode(out, c);
+    } else if (p.kind == Piece::Text) {
+      for (char32_t c : p.text) addText(out, c);
+    } else {
+      out.push_back(p);
+    }
+  }
+  if (!adaptCase || found.empty()) return out;
+  int upper = 0, lowerCount = 0;
+  for (char32_t c : found) {
+    if (isUpper(c)) ++upper;
+    else if (isLower(c)) ++lowerCount;
+  }
+  if (upper >= 2 && lowerCount == 0) {
+    for (Piece& p : out)
+      for (char32_t& c : p.text) c = toUpper(c);
+  } else if (isUpper(found.front()) && !out.empty() && out.front().kind == Piece::Text) {
+    out.front().text.front() = toUpper(out.front().text.front());
+  }
+  return out;
+}
+
+bool plainText(const std::vector<Piece>& pieces) {
+  for (const Piece& p : pieces)
+    if (p.kind != Piece::Text) return false;
+  return true;
+}
+
+}  // namespace vm::word::docx

@@ -1,0 +1,61 @@
+#pragma once
+// Word's find and replacement texts: the special codes, the matching rules of the find
+// settings, and the case adaptation of the replacement.
+//
+// Codes in the find text: ^p paragraph mark, ^t tab, ^l line break, ^m page break, ^n column
+// break, ^s non-breaking space, ^~ non-breaking hyphen, ^- optional hyphen, ^^ caret,
+// ^unnnn / ^nnn (decimal character code), ^? any character, ^# any digit, ^$ any letter,
+// ^w white space. In the replacement: the same literal codes and ^& (the found text).
+// A raw CR, LF or CR LF is a paragraph mark, a raw tab a tab, VT a line break, FF a page break.
+// Any other ^x is refused (InvalidArgument), as Word refuses it.
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "word/document.h"
+
+namespace vm::word::docx {
+
+struct PatternItem {
+  enum Kind : unsigned char { Char, AnyChar, AnyDigit, AnyLetter, White } kind = Char;
+  char32_t c = 0;  // Char: the code, folded as the options say
+};
+
+class FindPattern {
+ public:
+  FindPattern(const std::string& findText, const FindOptions& options);
+  // Non-overlapping matches left to right: [begin, end) indexes into text.
+  std::vector<std::pair<std::size_t, std::size_t>> findAll(const std::u32string& text) const;
+
+ private:
+  char32_t normalize(char32_t c) const;
+  std::size_t matchAt(const std::u32string& text, std::size_t at, std::size_t item) const;
+
+  std::vector<PatternItem> items_;
+  bool matchCase_, wholeWord_, matchByte_;
+};
+
+// One piece of a replacement as it is put into the document.
+struct Piece {
+  enum Kind : unsigned char {
+    Text, Tab, LineBreak, PageBreak, ColumnBreak, NoBreakHyphen, SoftHyphen, Mark, Found, Object
+  } kind = Text;
+  std::u32string text;  // Text
+  std::string xml;      // Object: the element to insert (e.g. a w:drawing)
+};
+
+std::vector<Piece> parseReplacement(const std::string& replacement);
+
+// The pieces for one match: ^& expanded to the found codes, adjacent text joined, and when
+// adaptCase is set Word's case adaptation: an all-capitals match (two or more cased letters,
+// none small) gets the replacement in capitals, a match whose first character is a capital
+// gets the replacement's first character as a capital.
+std::vector<Piece> expandReplacement(const std::vector<Piece>& pieces, std::u32string_view found,
+                                     bool adaptCase);
+
+// Whether a piece list is plain text only (the fast path of the editor).
+bool plainText(const std::vector<Piece>& pieces);
+
+}  // namespace vm::word::docx

@@ -1,0 +1,165 @@
+#include "word/docx/storytext.h"
+
+#include <algorithm>
+
+namespace vm::word::docx {
+
+namespace {
+
+struct Appender {
+  std::u32string& out;
+  void text(pugi::xml_node node, bool cdata) {
+    decodeRawText(node.value(), cdata, [&](char32_t c, std::size_t, std::size_t) { out.push_back(c); });
+  }
+  void atom(char32_t c, pugi::xml_node) { out.push_back(c); }
+};
+
+class Builder {
+ public:
+  Builder(StoryText& out, const Wml& w) : out_(out), w_(w), appender_{out.text} {}
+
+  // Returns the index of the last record added for a paragraph directly in container, or npos.
+  std::size_t block(pugi::xml_node container, bool inTable) {
+    std::uint32_t id = nextContainer_++;
+    std::size_t last = npos;
+    for (auto c = container.first_child(); c; c = c.next_sibling()) {
+      if (c.type() != pugi::node_element) continue;
+      switch (w_.tag(c)) {
+        case Tag::P: last = paragraph(c, id, inTable); break;
+        case Tag::Tbl: table(c); last = npos; break;
+        case Tag::Sdt:
+          if (auto content = w_.child(c, Tag::SdtContent)) last = block(content, inTable);
+          break;
+        case Tag::CustomXml: last = block(c, inTable); break;
+        default: break;
+      }
+    }
+    return last;
+  }
+
+ private:
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+  std::size_t paragraph(pugi::xml_node p, std::uint32_t container, bool inTable) {
+    ParaRecord rec;
+    rec.node = p;
+    rec.begin = out_.text.size();
+    rec.container = container;
+    rec.inTable = inTable;
+    rec.fieldsAtStart = fields_;
+    walkInline(p, w_, fields_, appender_);
+    rec.mark = out_.text.size();
+    out_.text.push_back(code::kMark);
+    auto pPr = w_.child(p, Tag::PPr);
+    rec.kind = pPr && w_.child(pPr, Tag::SectPr) ? MarkKind::Section : MarkKind::Paragraph;
+    out_.paras.push_back(rec);
+    return out_.paras.size() - 1;
+  }
+
+  template <class F>
+  void eachTransparent(pugi::xml_node parent, Tag wanted, F&& f) {
+    for (auto c = parent.first_child(); c; c = c.next_sibling()) {
+      if (c.type() != pugi::node_element) continue;
+      Tag t = w_.tag(c);
+      if (t == wanted) f(c);
+      else if (t == Tag::Sdt) {
+        if (auto content = w_.child(c, Tag::SdtContent)) eachTransparent(content, wanted, f);
+      } else if (t == Tag::CustomXml) {
+        eachTransparent(c, wanted, f);
+      }
+    }
+  }
+
+  void table(pugi::xml_node tbl) {
+    eachTransparent(tbl, Tag::Tr, [&](pugi::xml_node tr) {
+      eachTransparent(tr, Tag::Tc, [&](pugi::xml_node tc) {
+        std::size_t last = block(tc, true);
+        if (last != npos && last + 1 == out_.paras.size()) out_.paras[last].kind = MarkKind::Cell;
+      });
+      ParaRecord row;
+      row.node = tr;
+      row.begin = row.mark = out_.text.size();
+      row.container = nextContainer_++;
+      row.kind = MarkKind::Row;
+      row.inTable = true;
+      row.fieldsAtStart = fields_;
+      out_.text.push_back(code::kCellMark);
+      out_.paras.push_back(row);
+    });
+  }
+
+  StoryText& out_;
+  const Wml& w_;
+  Appender appender_;
+  FieldState fields_;
+  std::uint32_t nextContainer_ = 0;
+};
+
+}  // namespace
+
+StoryText buildStoryText(pugi::xml_node body, const Wml& w) {
+  StoryText out;
+  Builder(out, w).block(body, false);
+  std::int64_t pos = 0;
+  std::size_t n = out.paras.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    ParaRecord& rec = out.paras[k];
+    if (rec.kind == MarkKind::Paragraph) {
+      bool joinable = k + 1 < n && out.paras[k + 1].container == rec.container &&
+                      out.paras[k + 1].kind != MarkKind::Row;
+      if (!joinable) rec.kind = MarkKind::Fixed;
+    }
+    switch (rec.kind) {
+      case MarkKind::Paragraph: out.text[rec.mark] = code::kMark; break;
+      case MarkKind::Fixed: out.text[rec.mark] = code::kFixedMark; break;
+      case MarkKind::Section: out.text[rec.mark] = code::kSectionMark; break;
+      case MarkKind::Cell: case MarkKind::Row: out.text[rec.mark] = code::kCellMark; break;
+    }
+    rec.position = pos;
+    for (std::size_t i = rec.begin; i <= rec.mark; ++i) {
+      int units = utf16Length(out.text[i]);
+      if (units == 2) out.supplementary = true;
+      pos += units;
+    }
+  }
+  out.length = pos;
+  return out;
+}
+
+std::size_t StoryText::paraOf(std::size_t i) const {
+  auto it = std::upper_bound(paras.begin(), paras.end(), i,
+                             [](std::size_t v, const ParaRecord& r) { return v < r.begin; });
+  return it == paras.begin() ? 0 : static_cast<std::size_t>(it - paras.begin()) - 1;
+}
+
+std::size_t StoryText::indexOf(std::int64_t position) const {
+  if (position <= 0) return 0;
+  if (position >= length) return text.size();
+  if (!supplementary) return static_cast<std::size_t>(position);
+  auto it = std::upper_bound(paras.begin(), paras.end(), position,
+                             [](std::int64_t v, const ParaRecord& r) { return v < r.position; });
+  const ParaRecord& rec = *(it - 1);
+  std::int64_t pos = rec.position;
+  std::size_t i = rec.begin;
+  while (i < text.size() && pos < position) pos += utf16Length(text[i++]);
+  return i;
+}
+
+void renderCode(std::string& out, char32_t c) {
+  if (c < code::kNoMatch) {
+    appendUtf8(out, c);
+  } else if (c == code::kCellMark) {
+    out += "\r\a";
+  } else {
+    out += static_cast<char>(c - code::kNoMatch);
+  }
+}
+
+std::string StoryText::render(std::size_t from, std::size_t to) const {
+  std::string out;
+  to = std::min(to, text.size());
+  for (std::size_t i = from; i < to; ++i) renderCode(out, text[i]);
+  return out;
+}
+
+}  // namespace vm::word::docx

@@ -1,0 +1,93 @@
+#include "word/docx/unicase.h"
+
+#include <algorithm>
+
+namespace vm::word::docx {
+
+namespace {
+
+struct CaseMapping {
+  char32_t from, to;
+};
+
+#include "word/docx/unicase_tables.inc"
+
+template <std::size_t N>
+char32_t lookup(const CaseMapping (&table)[N], char32_t c) noexcept {
+  if (c < 0x80) return c;  // ASCII is handled by the callers
+  if (c / 256 >= kBlockLimit || !kHasMapping[c / 256]) return c;
+  const CaseMapping* end = table + N;
+  const CaseMapping* it =
+      std::lower_bound(table, end, c, [](const CaseMapping& m, char32_t v) { return m.from < v; });
+  return it != end && it->from == c ? it->to : c;
+}
+
+}  // namespace
+
+char32_t foldCase(char32_t c) noexcept {
+  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
+  return lookup(kFold, c);
+}
+
+char32_t toLower(char32_t c) noexcept {
+  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
+  return lookup(kLower, c);
+}
+
+char32_t toUpper(char32_t c) noexcept {
+  if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 32 : c;
+  return lookup(kUpper, c);
+}
+
+char32_t foldWidth(char32_t c) noexcept {
+  if (c >= 0xFF01 && c <= 0xFF5E) return c - 0xFEE0;
+  if (c == 0x3000) return 0x20;
+  return c;
+}
+
+char32_t decodeUtf8(std::string_view s, std::size_t& i) noexcept {
+  auto b = static_cast<unsigned char>(s[i++]);
+  if (b < 0x80) return b;
+  int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+  if (extra < 0 || b > 0xF4) return 0xFFFD;
+  char32_t c = b & (0x3F >> extra);
+  for (int k = 0; k < extra; ++k) {
+    if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 0xFFFD;
+    c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+  }
+  return c;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x110000) {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+std::u32string toU32(std::string_view utf8) {
+  std::u32string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) out += decodeUtf8(utf8, i);
+  return out;
+}
+
+std::string toUtf8(std::u32string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t c : text) appendUtf8(out, c);
+  return out;
+}
+
+}  // namespace vm::word::docx

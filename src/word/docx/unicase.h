@@ -1,0 +1,29 @@
+#pragma once
+// Unicode helpers of the docx back end: simple case mappings (one code point to one, so that
+// folded text keeps its positions), full-width/half-width folding, UTF-8 and UTF-16 lengths.
+// Tables are constant data; every function is safe from any thread.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vm::word::docx {
+
+// Simple case folding: "A" -> "a", "Ä" -> "ä", "Σ"/"ς" -> "σ", "Ａ" -> "ａ" (width kept).
+char32_t foldCase(char32_t c) noexcept;
+char32_t toLower(char32_t c) noexcept;
+char32_t toUpper(char32_t c) noexcept;
+inline bool isUpper(char32_t c) noexcept { return toLower(c) != c; }
+inline bool isLower(char32_t c) noexcept { return toUpper(c) != c; }
+// Full-width ASCII forms (U+FF01..U+FF5E) and the ideographic space to their half-width forms.
+char32_t foldWidth(char32_t c) noexcept;
+
+// UTF-8 decoding of one code point at s[i]; advances i. Invalid bytes give U+FFFD.
+char32_t decodeUtf8(std::string_view s, std::size_t& i) noexcept;
+void appendUtf8(std::string& out, char32_t c);
+std::u32string toU32(std::string_view utf8);
+std::string toUtf8(std::u32string_view text);
+// Word positions count UTF-16 code units.
+inline int utf16Length(char32_t c) noexcept { return c >= 0x10000 && c < 0x110000 ? 2 : 1; }
+
+}  // namespace vm::word::docx
