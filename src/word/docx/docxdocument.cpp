@@ -1,0 +1,326 @@
+#include "word/docx/docxdocument.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "word/docx/editor.h"
+#include "word/docx/findpattern.h"
+#include "word/docx/image.h"
+#include "word/docx/package.h"
+#include "word/docx/storytext.h"
+#include "word/docx/wml.h"
+
+namespace vm::word::docx {
+
+namespace {
+
+constexpr const char* kWpNamespace = "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing";
+constexpr const char* kRelNamespace = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+std::string escapeAttr(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// The largest wp:docPr id written in a part's XML text (any prefix).
+long maxDocPrId(std::string_view xml) {
+  long best = 0;
+  for (std::size_t at = xml.find("docPr"); at != std::string_view::npos; at = xml.find("docPr", at + 5)) {
+    if (at == 0 || (xml[at - 1] != ':' && xml[at - 1] != '<')) continue;
+    std::size_t close = xml.find('>', at);
+    std::string_view tag = xml.substr(at, close == std::string_view::npos ? std::string_view::npos : close - at);
+    for (std::size_t id = tag.find("id="); id != std::string_view::npos; id = tag.find("id=", id + 3)) {
+      if (id > 0 && tag[id - 1] != ' ' && tag[id - 1] != '\t' && tag[id - 1] != '\n' && tag[id - 1] != '\r') continue;
+      std::size_t v = id + 4;
+      long value = 0;
+      auto res = std::from_chars(tag.data() + std::min(v, tag.size()), tag.data() + tag.size(), value);
+      if (res.ec == std::errc()) best = std::max(best, value);
+      break;
+    }
+  }
+  return best;
+}
+
+class DocxDocument;
+
+class MainStory final : public Story {
+ public:
+  MainStory(DocxDocument& doc, XmlPart& part) : doc_(doc), part_(part), w_(part.root()) {
+    body_ = w_.child(part.root(), Tag::Body);
+  }
+
+  StoryKind kind() const override { return StoryKind::Main; }
+  int replaceAll(const std::string& findText, const std::string& replacement, const FindOptions& options) override;
+  int replaceWithPicture(const std::string& findText, const std::filesystem::path& picture,
+                         const FindOptions& options) override;
+  std::int64_t characterCount() override;
+  std::vector<Paragraph> paragraphs() override;
+  std::string text(std::int64_t start, std::int64_t end) override;
+
+ private:
+  const StoryText& storyText();
+  std::vector<std::pair<std::size_t, std::size_t>> find(const std::string& findText, const FindOptions& options);
+  void changed() {
+    part_.markDirty();
+    text_.reset();
+  }
+  // Prefix (with colon) bound on the root to uri, declared there when missing.
+  std::string ensurePrefix(const char* uri, const char* preferred);
+
+  DocxDocument& doc_;
+  XmlPart& part_;
+  Wml w_;
+  pugi::xml_node body_;
+  std::optional<StoryText> text_;
+};
+
+class DocxDocument final : public Document {
+ public:
+  DocxDocument(const std::filesystem::path& path, const OpenOptions& options)
+      : path_(path), readOnly_(options.readOnly), package_(std::make_unique<Package>(path)) {
+    main_ = std::make_unique<MainStory>(*this, package_->xmlPart(package_->mainPartName()));
+  }
+
+  const std::filesystem::path& path() const override { return path_; }
+  std::string backend() const override { return "docx"; }
+  Story& mainStory() override {
+    check();
+    return *main_;
+  }
+  std::vector<Story*> stories(StoryKind kind) override {
+    check();
+    if (kind == StoryKind::Main) return {main_.get()};
+    return {};  // the other stories join later
+  }
+  bool modified() const override { return package_ && package_->modified(); }
+
+  void save() override {
+    check();
+    if (readOnly_)
+      throw EngineError(ErrorCode::InvalidArgument, "文档以只读方式打开，不能保存", path_.string());
+    package_->save(path_);
+  }
+
+  void saveAs(const std::filesystem::path& target, SaveFormat format) override {
+    check();
+    if (format != SaveFormat::Same && format != SaveFormat::Docx)
+      throw EngineError(ErrorCode::UnsupportedFormat, "此格式的转换需要 LibreOffice 后端",
+                        target.string() + ": the docx back end saves Word packages only");
+    std::error_code ec;
+    if (readOnly_ && std::filesystem::equivalent(target, path_, ec))
+      throw EngineError(ErrorCode::InvalidArgument, "文档以只读方式打开，不能保存", path_.string());
+    package_->save(target);
+    path_ = target;
+  }
+
+  void close() override {
+    main_.reset();
+    package_.reset();
+  }
+
+  Package& package() { return *package_; }
+
+  // A wp:docPr id not used anywhere in the document.
+  long nextDrawingId(pugi::xml_node mainRoot) {
+    if (nextDrawingId_ == 0) {
+      long best = 0;
+      for (const auto& name : package_->partNames()) {
+        if (name == package_->mainPartName() || name.size() < 4 || name.compare(name.size() - 4, 4, ".xml") != 0)
+          continue;
+        if (package_->contentType(name).find("wordprocessingml") == std::string::npos) continue;
+        if (XmlPart* loaded = package_->loadedPart(name)) {
+          best = std::max(best, maxDocPrId(loaded->serialize()));
+        } else {
+          try {
+            best = std::max(best, maxDocPrId(package_->readPart(name)));
+          } catch (const EngineError&) {
+            // an unreadable part is copied as it is; its ids cannot clash with what we can read
+          }
+        }
+      }
+      struct Walker : pugi::xml_tree_walker {
+        long best = 0;
+        bool for_each(pugi::xml_node& n) override {
+          std::string_view name = n.name();
+          if (name.size() >= 5 && name.substr(name.size() - 5) == "docPr" &&
+              (name.size() == 5 || name[name.size() - 6] == ':')) {
+            long v = 0;
+            std::string_view id = n.attribute("id").value();
+            std::from_chars(id.data(), id.data() + id.size(), v);
+            best = std::max(best, v);
+          }
+          return true;
+        }
+      } walker;
+      mainRoot.traverse(walker);
+      nextDrawingId_ = std::max(best, walker.best) + 1;
+    }
+    return nextDrawingId_++;
+  }
+
+ private:
+  void check() const {
+    if (!package_) throw EngineError(ErrorCode::InvalidArgument, "文档已关闭", path_.string());
+  }
+
+  std::filesystem::path path_;
+  bool readOnly_;
+  std::unique_ptr<Package> package_;
+  std::unique_ptr<MainStory> main_;
+  long nextDrawingId_ = 0;
+};
+
+const StoryText& MainStory::storyText() {
+  if (!text_) text_ = body_ ? buildStoryText(body_, w_) : StoryText{};
+  return *text_;
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> MainStory::find(const std::string& findText,
+                                                                 const FindOptions& options) {
+  FindPattern pattern(findText, options);
+  return pattern.findAll(storyText().text);
+}
+
+int MainStory::replaceAll(const std::string& findText, const std::string& replacement, const FindOptions& options) {
+  auto matches = find(findText, options);
+  std::vector<Piece> pieces = parseReplacement(replacement);
+  if (matches.empty()) return 0;
+  const StoryText& st = storyText();
+  std::vector<Replacement> reps;
+  reps.reserve(matches.size());
+  for (auto [b, e] : matches) {
+    std::u32string_view found(st.text.data() + b, e - b);
+    reps.push_back({b, e, expandReplacement(pieces, found, !options.matchCase)});
+  }
+  applyReplacements(st, w_, reps);
+  changed();
+  return static_cast<int>(matches.size());
+}
+
+std::string MainStory::ensurePrefix(const char* uri, const char* preferred) {
+  pugi::xml_node root = part_.root();
+  bool found = false;
+  std::string prefix = Wml::prefixFor(root, uri, &found);
+  if (found) return prefix;
+  std::string name = preferred;
+  for (int k = 1; root.attribute(("xmlns:" + name).c_str()); ++k) name = std::string(preferred) + std::to_string(k);
+  root.append_attribute(("xmlns:" + name).c_str()) = uri;
+  return name + ":";
+}
+
+int MainStory::replaceWithPicture(const std::string& findText, const std::filesystem::path& picture,
+                                  const FindOptions& options) {
+  auto matches = find(findText, options);
+  if (matches.empty()) return 0;  // as Word: the picture is only needed where the text occurs
+
+  std::ifstream in(picture, std::ios::binary);
+  if (!in)
+    throw EngineError(ErrorCode::PictureUnreadable, "找不到图片文件或无法读取", picture.string());
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::optional<ImageInfo> info = readImageInfo(bytes);
+  if (!in.good() && !in.eof())
+    throw EngineError(ErrorCode::PictureUnreadable, "找不到图片文件或无法读取", picture.string());
+  if (!info)
+    throw EngineError(ErrorCode::PictureUnreadable, "无法识别的图片（只支持 PNG、JPEG、GIF、BMP）",
+                      picture.string());
+
+  Package& pkg = doc_.package();
+  const std::string& mainName = pkg.mainPartName();
+  std::string folder = mainName.substr(0, mainName.rfind('/') + 1);
+  // imageN with an N no media part uses under any extension, as Word numbers them.
+  std::string media;
+  std::vector<std::string> names = pkg.partNames();
+  for (auto& n : names)
+    for (char& c : n)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  for (int n = 1;; ++n) {
+    std::string stem = folder + "media/image" + std::to_string(n) + ".";
+    for (char& c : stem)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    if (std::none_of(names.begin(), names.end(), [&](const std::string& x) { return x.rfind(stem, 0) == 0; })) {
+      media = folder + "media/image" + std::to_string(n) + "." + info->extension;
+      break;
+    }
+  }
+  std::string wp = ensurePrefix(kWpNamespace, "wp");
+  std::string r = ensurePrefix(kRelNamespace, "r");
+  pkg.addBinaryPart(media, std::move(bytes));
+  pkg.ensureDefaultContentType(info->extension, info->contentType);
+  std::string rid = pkg.addRelationship(mainName, rel::kImage, media.substr(folder.size()));
+
+  const StoryText& st = storyText();
+  std::string cx = std::to_string(info->widthEmu()), cy = std::to_string(info->heightEmu());
+  std::string fileName = escapeAttr(picture.filename().string());
+  std::vector<Replacement> reps;
+  reps.reserve(matches.size());
+  for (auto [b, e] : matches) {
+    std::string id = std::to_string(doc_.nextDrawingId(part_.root()));
+    Piece piece{Piece::Object, {}, {}};
+    piece.xml = "<" + w_.name("drawing") + "><" + wp + "inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><" +
+                wp + "extent cx=\"" + cx + "\" cy=\"" + cy + "\"/><" + wp +
+                "effectExtent l=\"0\" t=\"0\" r=\"0\" b=\"0\"/><" + wp + "docPr id=\"" + id + "\" name=\"图片 " + id +
+                "\"/><" + wp +
+                "cNvGraphicFramePr><a:graphicFrameLocks xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+                "noChangeAspect=\"1\"/></" + wp +
+                "cNvGraphicFramePr><a:graphic xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\">"
+                "<a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\">"
+                "<pic:pic xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:nvPicPr>"
+                "<pic:cNvPr id=\"0\" name=\"" + fileName + "\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip " +
+                r + "embed=\"" + rid + "\"/><a:stretch><a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm>"
+                "<a:off x=\"0\" y=\"0\"/><a:ext cx=\"" + cx + "\" cy=\"" + cy + "\"/></a:xfrm><a:prstGeom prst=\"rect\">"
+                "<a:avLst/></a:prstGeom></pic:spPr></pic:pic></a:graphicData></a:graphic></" + wp + "inline></" +
+                w_.name("drawing") + ">";
+    reps.push_back({b, e, {std::move(piece)}});
+  }
+  applyReplacements(st, w_, reps);
+  changed();
+  return static_cast<int>(matches.size());
+}
+
+// Word's Characters.Count of the main story: every character of its text as StoryText counts
+// it (letters, spaces, tabs, breaks, inline pictures, note and comment reference marks, each
+// paragraph mark, each end-of-cell and end-of-row mark), characters outside the Basic
+// Multilingual Plane counting two as in Word's positions. Not counted: field codes (the
+// results are), deleted tracked text, floating shapes, and the other stories (text boxes,
+// headers, footers, notes, comments).
+std::int64_t MainStory::characterCount() { return storyText().length; }
+
+std::vector<Paragraph> MainStory::paragraphs() {
+  const StoryText& st = storyText();
+  std::vector<Paragraph> out;
+  out.reserve(st.paras.size());
+  for (std::size_t k = 0; k < st.paras.size(); ++k) {
+    const ParaRecord& rec = st.paras[k];
+    std::int64_t end = k + 1 < st.paras.size() ? st.paras[k + 1].position : st.length;
+    Paragraph p{rec.kind == MarkKind::Row ? std::string() : st.render(rec.begin, rec.mark), rec.position, end,
+                rec.inTable, rec.kind == MarkKind::Cell, rec.kind == MarkKind::Row};
+    out.push_back(std::move(p));
+  }
+  return out;
+}
+
+std::string MainStory::text(std::int64_t start, std::int64_t end) {
+  const StoryText& st = storyText();
+  if (end <= start) return {};
+  return st.render(st.indexOf(start), st.indexOf(end));
+}
+
+}  // namespace
+
+std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOptions& options) {
+  return std::make_unique<DocxDocument>(path, options);
+}
+
+}  // namespace vm::word::docx
