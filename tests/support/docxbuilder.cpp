@@ -334,6 +334,21 @@ std::vector<EntryInfo> entries(const std::filesystem::path& package) {
   return out;
 }
 
+std::string readRawEntry(const std::filesystem::path& package, const std::string& name) {
+  auto z = openRead(package);
+  zip_stat_t st;
+  if (zip_stat(z.get(), name.c_str(), 0, &st) != 0)
+    throw std::runtime_error("no part " + name + " in " + package.string());
+  zip_file_t* f = zip_fopen(z.get(), name.c_str(), ZIP_FL_COMPRESSED);
+  if (!f) throw std::runtime_error("cannot open part " + name + ": " + zip_strerror(z.get()));
+  std::string out(static_cast<std::size_t>(st.comp_size), '\0');
+  zip_int64_t got = zip_fread(f, out.data(), out.size());
+  zip_fclose(f);
+  if (got < 0) throw std::runtime_error("cannot read part " + name);
+  out.resize(static_cast<std::size_t>(got));
+  return out;
+}
+
 std::vector<std::string> paragraphTexts(const std::string& partXml) {
   pugi::xml_document doc;
   if (!doc.load_buffer(partXml.data(), partXml.size(), pugi::parse_default | pugi::parse_ws_pcdata))

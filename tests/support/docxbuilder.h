@@ -100,6 +100,8 @@ struct EntryInfo {
   int method = 0;  // ZIP_CM_STORE 0, ZIP_CM_DEFLATE 8
 };
 std::vector<EntryInfo> entries(const std::filesystem::path& package);
+// The stored (compressed) bytes of one entry, as they are in the file.
+std::string readRawEntry(const std::filesystem::path& package, const std::string& name);
 
 // The text of each <w:p> of an XML part, in the order the paragraphs open. A paragraph's text
 // leaves out paragraphs nested in it (text boxes), which are entries of their own. w:t gives

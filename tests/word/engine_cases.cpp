@@ -1,0 +1,899 @@
+// Engine behaviour through the Document interface, for every back end.
+//
+// To run these cases against another back end, compile this file into that back end's test
+// executable and define vm::test::engineOpeners() there (see support/enginecases.h), e.g. a
+// file tests/office/engine_cases_office.cpp holding `#include "word/engine_cases.cpp"` and the
+// opener. Cases that look at the package byte by byte (raw copies, process limits) run only
+// when the opener says writesPackage.
+//
+// Each case builds the small document it needs (support/docxbuilder.h).
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <pugixml.hpp>
+#include <set>
+#include <thread>
+
+#include "support/compoundfile.h"
+#include "support/docxbuilder.h"
+#include "support/enginecases.h"
+#include "support/tempdir.h"
+#include "support/testimages.h"
+#include "word/document.h"
+#include "word/error.h"
+
+namespace {
+
+using namespace vm::test;
+using vm::word::Document;
+using vm::word::EngineError;
+using vm::word::ErrorCode;
+using vm::word::FindOptions;
+
+const char* kImageRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
+
+std::string mainXml(const std::filesystem::path& p) { return readPart(p, "word/document.xml"); }
+std::vector<std::string> paras(const std::filesystem::path& p) { return paragraphTexts(mainXml(p)); }
+
+std::size_t count(const std::string& hay, const std::string& needle) {
+  std::size_t n = 0;
+  for (auto at = hay.find(needle); at != std::string::npos; at = hay.find(needle, at + needle.size())) ++n;
+  return n;
+}
+
+bool hasChinese(const std::string& s) {
+  return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0xE0; });
+}
+
+// The w:rPr (printed) of the first run whose text contains text; "<none>" when no run does.
+std::string runProps(const std::string& xml, const std::string& text) {
+  pugi::xml_document doc;
+  doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata);
+  for (auto x : doc.select_nodes("//w:r")) {
+    std::string t;
+    for (auto wt : x.node().children("w:t")) t += wt.text().get();
+    if (t.find(text) == std::string::npos) continue;
+    std::ostringstream out;
+    if (auto rPr = x.node().child("w:rPr")) rPr.print(out, "", pugi::format_raw);
+    return out.str();
+  }
+  return "<none>";
+}
+
+// The w:rPr of the run holding the n-th w:drawing.
+std::string drawingRunProps(const std::string& xml, std::size_t n = 0) {
+  pugi::xml_document doc;
+  doc.load_buffer(xml.data(), xml.size());
+  auto found = doc.select_nodes("//w:r[w:drawing]");
+  if (n >= found.size()) return "<none>";
+  std::ostringstream out;
+  if (auto rPr = found[n].node().child("w:rPr")) rPr.print(out, "", pugi::format_raw);
+  return out.str();
+}
+
+bool wellFormed(const std::string& xml) {
+  pugi::xml_document doc;
+  return static_cast<bool>(doc.load_buffer(xml.data(), xml.size()));
+}
+
+std::string fieldRun(const std::string& type) { return "<w:r><w:fldChar w:fldCharType=\"" + type + "\"/></w:r>"; }
+std::string field(const std::string& code, const std::string& result) {
+  return fieldRun("begin") + "<w:r><w:instrText xml:space=\"preserve\">" + code + "</w:instrText></w:r>" +
+         fieldRun("separate") + r(result) + fieldRun("end");
+}
+std::string deleted(const std::string& text) {
+  return "<w:del w:id=\"90\" w:author=\"t\" w:date=\"2024-01-01T00:00:00Z\"><w:r><w:delText xml:space=\"preserve\">" +
+         text + "</w:delText></w:r></w:del>";
+}
+std::string inserted(const std::string& inner) {
+  return "<w:ins w:id=\"91\" w:author=\"t\" w:date=\"2024-01-01T00:00:00Z\">" + inner + "</w:ins>";
+}
+std::string textBox(const std::string& text) {
+  return "<w:r><w:drawing><wp:anchor distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\" simplePos=\"0\" relativeHeight=\"1\" "
+         "behindDoc=\"0\" locked=\"0\" layoutInCell=\"1\" allowOverlap=\"1\"><wp:simplePos x=\"0\" y=\"0\"/>"
+         "<wp:positionH relativeFrom=\"column\"><wp:posOffset>0</wp:posOffset></wp:positionH>"
+         "<wp:positionV relativeFrom=\"paragraph\"><wp:posOffset>0</wp:posOffset></wp:positionV>"
+         "<wp:extent cx=\"914400\" cy=\"457200\"/><wp:effectExtent l=\"0\" t=\"0\" r=\"0\" b=\"0\"/><wp:wrapNone/>"
+         "<wp:docPr id=\"30\" name=\"Text Box 30\"/><wp:cNvGraphicFramePr/><a:graphic><a:graphicData "
+         "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\"><wps:wsp><wps:cNvSpPr txBox=\"1\"/>"
+         "<wps:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"914400\" cy=\"457200\"/></a:xfrm><a:prstGeom prst=\"rect\">"
+         "<a:avLst/></a:prstGeom></wps:spPr><wps:txbx><w:txbxContent>" + p(r(text)) +
+         "</w:txbxContent></wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>";
+}
+std::string vmlTextBox(const std::string& text) {
+  return "<w:r><w:pict><v:shape id=\"tb1\" type=\"#_x0000_t202\" style=\"position:absolute;width:100pt;height:40pt\">"
+         "<v:textbox><w:txbxContent>" + p(r(text)) + "</w:txbxContent></v:textbox></v:shape></w:pict></w:r>";
+}
+std::string inlinePicture(int id, const std::string& rid) {
+  return "<w:r><w:drawing><wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><wp:extent cx=\"9525\" cy=\"9525\"/>"
+         "<wp:docPr id=\"" + std::to_string(id) + "\" name=\"Picture " + std::to_string(id) + "\"/><a:graphic><a:graphicData "
+         "uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic><pic:nvPicPr><pic:cNvPr id=\"0\" name=\"x.png\"/>"
+         "<pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"" + rid + "\"/><a:stretch><a:fillRect/></a:stretch>"
+         "</pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"9525\" cy=\"9525\"/></a:xfrm>"
+         "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr></pic:pic></a:graphicData></a:graphic></wp:inline>"
+         "</w:drawing></w:r>";
+}
+
+// Expects an EngineError of the code with a Chinese user message.
+#define EXPECT_ENGINE_ERROR(statement, expectedCode)                                     \
+  do {                                                                                   \
+    try {                                                                                \
+      statement;                                                                         \
+      ADD_FAILURE() << "no EngineError from " #statement;                                \
+    } catch (const EngineError& e) {                                                     \
+      EXPECT_EQ(static_cast<int>(e.code()), static_cast<int>(expectedCode)) << e.what(); \
+      EXPECT_TRUE(hasChinese(e.userMessage())) << e.userMessage();                       \
+    }                                                                                    \
+  } while (0)
+
+class Engine : public ::testing::TestWithParam<EngineOpener> {
+ protected:
+  std::unique_ptr<Document> open(const std::filesystem::path& p) { return GetParam().open(p); }
+  bool writesPackage() const { return GetParam().writesPackage; }
+
+  std::filesystem::path build(const DocxBuilder& b, const std::string& name = "t.docx") {
+    return b.write(dir.file(name));
+  }
+  std::filesystem::path body(const std::string& xml) { return build(DocxBuilder().body(xml)); }
+
+  // Opens, replaces, saves, closes; returns the count.
+  int replace(const std::filesystem::path& path, const std::string& find, const std::string& repl,
+              const FindOptions& options = {}) {
+    auto doc = open(path);
+    int n = doc->mainStory().replaceAll(find, repl, options);
+    doc->save();
+    doc->close();
+    return n;
+  }
+
+  // Files in the folder other than the ones named (temporary files left behind).
+  std::vector<std::string> strayFiles(const std::set<std::string>& known) {
+    std::vector<std::string> out;
+    for (auto& e : std::filesystem::directory_iterator(dir.path()))
+      if (!known.count(e.path().filename().string())) out.push_back(e.path().filename().string());
+    return out;
+  }
+
+  TempDir dir;
+};
+
+// --- Saving --------------------------------------------------------------------------------
+
+TEST_P(Engine, UnchangedDocumentIsLeftByteForByte) {
+  auto path = body(p(r("nothing to change")));
+  std::string before = readFile(path);
+  auto doc = open(path);
+  EXPECT_FALSE(doc->modified());
+  EXPECT_EQ(doc->mainStory().replaceAll("absent", "x"), 0);
+  EXPECT_FALSE(doc->modified());
+  doc->save();
+  doc->close();
+  EXPECT_EQ(readFile(path), before);
+  EXPECT_TRUE(strayFiles({"t.docx"}).empty());
+}
+
+TEST_P(Engine, ReplacementIsSavedAndModifiedFlagFollows) {
+  auto path = body(p(r("hello world")));
+  auto doc = open(path);
+  EXPECT_EQ(doc->mainStory().replaceAll("world", "there"), 1);
+  EXPECT_TRUE(doc->modified());
+  doc->save();
+  EXPECT_FALSE(doc->modified());
+  EXPECT_EQ(doc->mainStory().replaceAll("hello", "bye"), 1);  // a second save on the saved state
+  doc->save();
+  doc->close();
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"bye there"}));
+  EXPECT_TRUE(strayFiles({"t.docx"}).empty());
+}
+
+TEST_P(Engine, UnchangedPartsAreCopiedWithoutRecompressing) {
+  if (!writesPackage()) GTEST_SKIP() << "package written by another program";
+  auto path = build(DocxBuilder()
+                        .body(p(r("alpha beta")))
+                        .header(p(r("alpha in header")))
+                        .footer(p(r("footer")))
+                        .comments("<w:comment w:id=\"0\" w:author=\"a\">" + p(r("alpha note")) + "</w:comment>")
+                        .part("word/media/image1.png", png(4, 4), "", kImageRel, "rIdImg"));
+  auto before = entries(path);
+  std::map<std::string, std::string> raw;
+  for (const auto& e : before) raw[e.name] = readRawEntry(path, e.name);
+  ASSERT_EQ(replace(path, "alpha", "gamma"), 1);
+  auto after = entries(path);
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    EXPECT_EQ(after[i].name, before[i].name);  // order kept
+    if (after[i].name == "word/document.xml") {
+      EXPECT_NE(after[i].crc, before[i].crc);
+      continue;
+    }
+    EXPECT_EQ(after[i].crc, before[i].crc) << after[i].name;
+    EXPECT_EQ(after[i].method, before[i].method) << after[i].name;
+    EXPECT_EQ(readRawEntry(path, after[i].name), raw[after[i].name]) << after[i].name;
+  }
+}
+
+TEST_P(Engine, ChangedPartKeepsDeclarationNamespacesAndReferences) {
+  if (!writesPackage()) GTEST_SKIP() << "package written by another program";
+  const std::string decl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+  const std::string rootTag = "<w:document " + standardNamespaces() +
+                              " xmlns:w15=\"http://schemas.microsoft.com/office/word/2012/wordml\" mc:Ignorable=\"w14 w15\">";
+  std::string xml = decl + rootTag + "<w:body>" +
+                    "<w:p w14:paraId=\"1A2B3C4D\"><w:r><w:t xml:space=\"preserve\">  keep &#x41;&#65; &amp; spaces  </w:t></w:r></w:p>" +
+                    p(r("change me")) + "<w:sectPr/></w:body></w:document>";
+  auto path = build(DocxBuilder().overridePart("word/document.xml", xml));
+  ASSERT_EQ(replace(path, "change", "changed"), 1);
+  std::string out = mainXml(path);
+  EXPECT_EQ(out.rfind(decl + rootTag, 0), 0u) << out.substr(0, 300);
+  EXPECT_NE(out.find("<w:p w14:paraId=\"1A2B3C4D\"><w:r><w:t xml:space=\"preserve\">  keep &#x41;&#65; &amp; spaces  </w:t>"),
+            std::string::npos);
+  EXPECT_NE(out.find("changed me"), std::string::npos);
+}
+
+TEST_P(Engine, MainPartIsFoundThroughTheRelationships) {
+  auto path = build(DocxBuilder().mainPart("content/main.xml").body(p(r("found here"))));
+  auto doc = open(path);
+  EXPECT_EQ(doc->mainStory().replaceAll("found", "seen"), 1);
+  doc->save();
+  doc->close();
+  EXPECT_EQ(partText(readPart(path, "content/main.xml")), "seen here");
+  EXPECT_FALSE(hasPart(path, "word/document.xml"));
+}
+
+TEST_P(Engine, SaveKeepsPermissionsAndReplacesByRename) {
+  auto path = body(p(r("perm test")));
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  auto link = dir.file("link.docx");
+  ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
+  std::string before = readFile(path);
+  ASSERT_EQ(replace(path, "perm", "mode"), 1);
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(readFile(link), before);  // the old inode was not written to: a new file was renamed over
+  EXPECT_EQ(partText(mainXml(path)), "mode test");
+  EXPECT_TRUE(strayFiles({"t.docx", "link.docx"}).empty());
+}
+
+TEST_P(Engine, SaveAsWritesTheOtherPathOnly) {
+  auto path = body(p(r("source text")));
+  std::string before = readFile(path);
+  auto target = dir.file("copy.docx");
+  auto doc = open(path);
+  doc->mainStory().replaceAll("source", "target");
+  doc->saveAs(target);
+  EXPECT_EQ(doc->path(), target);
+  doc->close();
+  EXPECT_EQ(readFile(path), before);
+  EXPECT_EQ(partText(mainXml(target)), "target text");
+}
+
+TEST_P(Engine, SaveAsOfAnUnchangedDocumentCopiesIt) {
+  if (!writesPackage()) GTEST_SKIP() << "package written by another program";
+  auto path = body(p(r("same")));
+  auto doc = open(path);
+  doc->saveAs(dir.file("same.docx"));
+  doc->close();
+  EXPECT_EQ(readFile(dir.file("same.docx")), readFile(path));
+}
+
+// --- Errors: a clear error, the file as it was ------------------------------------------
+
+TEST_P(Engine, ErrorsLeaveTheFileUntouched) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    ErrorCode code;
+  };
+  std::string good = DocxBuilder().body(p(r("x"))).bytes();
+  std::string stored = DocxBuilder().body(p(r("CRCMARKER text"))).stored().bytes();
+  auto at = stored.find("CRCMARKER");
+  ASSERT_NE(at, std::string::npos);
+  stored[at] = 'X';  // the data no longer matches its checksum
+  std::string norels =
+      DocxBuilder().body(p(r("x"))).overridePart("_rels/.rels",
+          "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"/>").bytes();
+  std::vector<Case> cases = {
+      {"text", "just some text, not a package", ErrorCode::NotAZip},
+      {"empty", "", ErrorCode::NotAZip},
+      {"truncated", good.substr(0, good.size() / 2), ErrorCode::NotAZip},
+      {"encrypted", compoundFile({{"EncryptionInfo", std::string(200, '\x04')}, {"EncryptedPackage", std::string(300, '\x07')}}),
+       ErrorCode::Encrypted},
+      {"doc97", compoundFile({{"WordDocument", std::string(600, '\x01')}, {"1Table", std::string(100, '\x02')}}),
+       ErrorCode::NotAZip},
+      {"nomain", DocxBuilder().body(p(r("x"))).omitPart("word/document.xml").bytes(), ErrorCode::NoMainPart},
+      {"norel", norels, ErrorCode::NoMainPart},
+      {"badxml", DocxBuilder().overridePart("word/document.xml",
+                                            "<w:document " + standardNamespaces() + "><w:body><w:p></w:body>").bytes(),
+       ErrorCode::DamagedPart},
+      {"crc", stored, ErrorCode::DamagedPart},
+      {"sheet", DocxBuilder().body(p(r("x")))
+                    .mainContentType("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml").bytes(),
+       ErrorCode::UnsupportedFormat},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto path = dir.file(std::string(c.name) + ".docx");
+    writeFile(path, c.bytes);
+    try {
+      auto doc = open(path);
+      doc->mainStory().replaceAll("x", "y");
+      doc->save();
+      ADD_FAILURE() << "no error";
+    } catch (const EngineError& e) {
+      if (writesPackage()) {
+        EXPECT_EQ(static_cast<int>(e.code()), static_cast<int>(c.code)) << e.what();
+      }
+      EXPECT_TRUE(hasChinese(e.userMessage())) << e.userMessage();
+      EXPECT_FALSE(e.detail().empty());
+    }
+    EXPECT_EQ(readFile(path), c.bytes);
+  }
+}
+
+TEST_P(Engine, MissingFileIsFileNotFound) {
+  EXPECT_ENGINE_ERROR(open(dir.file("absent.docx")), ErrorCode::FileNotFound);
+}
+
+TEST_P(Engine, EmptyFindTextAndBadCodesAreRefused) {
+  auto path = body(p(r("text")));
+  std::string before = readFile(path);
+  auto doc = open(path);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("", "x"), ErrorCode::InvalidArgument);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("te^q", "x"), ErrorCode::InvalidArgument);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("text^", "x"), ErrorCode::InvalidArgument);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("text", "^c"), ErrorCode::InvalidArgument);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceWithPicture("", dir.file("none.png")), ErrorCode::InvalidArgument);
+  EXPECT_FALSE(doc->modified());
+  doc->save();
+  doc->close();
+  EXPECT_EQ(readFile(path), before);
+}
+
+TEST_P(Engine, ClosedDocumentRefusesWork) {
+  auto doc = open(body(p(r("x"))));
+  doc->close();
+  doc->close();  // idempotent
+  EXPECT_ENGINE_ERROR(doc->mainStory(), ErrorCode::InvalidArgument);
+  EXPECT_ENGINE_ERROR(doc->save(), ErrorCode::InvalidArgument);
+}
+
+TEST_P(Engine, FullDiskLeavesTheFileUntouched) {
+  if (!writesPackage()) GTEST_SKIP() << "process limits do not reach the writer";
+  auto path = body(p(r("a document that will not fit")));
+  std::string before = readFile(path);
+  auto doc = open(path);
+  ASSERT_EQ(doc->mainStory().replaceAll("fit", "fit on the disk"), 1);
+  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit old {};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 100;  // bytes: writes beyond fail as on a full disk
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool threw = false;
+  try {
+    doc->save();
+  } catch (const EngineError& e) {
+    threw = true;
+    EXPECT_EQ(e.code(), ErrorCode::WriteFailed);
+    EXPECT_TRUE(hasChinese(e.userMessage()));
+  }
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, oldHandler);
+  EXPECT_TRUE(threw);
+  EXPECT_EQ(readFile(path), before);
+  EXPECT_TRUE(strayFiles({"t.docx"}).empty());
+  EXPECT_TRUE(doc->modified());  // the change is still there; a later save may succeed
+  doc->save();
+  doc->close();
+  EXPECT_EQ(partText(mainXml(path)), "a document that will not fit on the disk");
+}
+
+TEST_P(Engine, UnwritableFolderIsWriteFailed) {
+  auto path = body(p(r("stay")));
+  std::string before = readFile(path);
+  auto doc = open(path);
+  doc->mainStory().replaceAll("stay", "go");
+  EXPECT_ENGINE_ERROR(doc->saveAs("/proc/vellumark-no-such-folder/out.docx"), ErrorCode::WriteFailed);
+  if (::geteuid() != 0) {  // permissions do not hold the superuser back
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    EXPECT_ENGINE_ERROR(doc->save(), ErrorCode::WriteFailed);
+    ::chmod(dir.path().c_str(), 0755);
+  }
+  doc->close();
+  EXPECT_EQ(readFile(path), before);
+  EXPECT_TRUE(strayFiles({"t.docx"}).empty());
+}
+
+// --- Find and replace ----------------------------------------------------------------------
+
+TEST_P(Engine, MatchSpanningRunsTakesTheFirstCharactersFormatting) {
+  auto path = body(p(r("say Hel", "<w:b/>") + r("lo wor") + r("ld", "<w:i/>") + r(" now")));
+  ASSERT_EQ(replace(path, "hello world", "hi"), 1);
+  std::string xml = mainXml(path);
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"say Hi now"}));  // initial capital as the match
+  EXPECT_EQ(runProps(xml, "Hi"), "<w:rPr><w:b/></w:rPr>");
+  EXPECT_EQ(count(xml, "<w:i/>"), 0u);  // the italic run held only matched text
+}
+
+TEST_P(Engine, MatchesSpanHyperlinksSmartTagsAndContentControls) {
+  auto path = body(p(r("see ") + "<w:hyperlink w:anchor=\"top\"><w:r><w:t>the link</w:t></w:r></w:hyperlink>" + r(" here")) +
+                   p(r("in ") + "<w:smartTag w:uri=\"urn:x\" w:element=\"place\"><w:r><w:t>Beijing</w:t></w:r></w:smartTag>" +
+                     r(" today")) +
+                   p(r("a ") + "<w:sdt><w:sdtPr><w:id w:val=\"7\"/></w:sdtPr><w:sdtContent><w:r><w:t>boxed</w:t></w:r>"
+                               "</w:sdtContent></w:sdt>" + r(" word")));
+  auto doc = open(path);
+  auto& s = doc->mainStory();
+  EXPECT_EQ(s.replaceAll("link here", "LINK"), 1);
+  EXPECT_EQ(s.replaceAll("in beijing", "at home"), 1);
+  EXPECT_EQ(s.replaceAll("boxed word", "done"), 1);
+  doc->save();
+  doc->close();
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"see the LINK", "at home today", "a done"}));
+}
+
+TEST_P(Engine, CaseFoldingIsUnicodeAndWidthStaysDistinct) {
+  auto path = body(p(r("ÄRGER und ärger")) + p(r("Привет мир")) + p(r("ΣΟΦΙΑ")) + p(r("ＡＢＣ and ABC")));
+  auto doc = open(path);
+  auto& s = doc->mainStory();
+  EXPECT_EQ(s.replaceAll("ärger", "freude"), 2);
+  EXPECT_EQ(s.replaceAll("привет", "здравствуй"), 1);
+  EXPECT_EQ(s.replaceAll("σοφια", "sophia"), 1);
+  EXPECT_EQ(s.replaceAll("abc", "x"), 1);      // the full-width ＡＢＣ is another text
+  EXPECT_EQ(s.replaceAll("ａｂｃ", "y"), 1);   // full-width, any case
+  doc->save();
+  doc->close();
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"FREUDE und freude", "Здравствуй мир", "SOPHIA", "Y and X"}));
+}
+
+TEST_P(Engine, MatchByteOffFoldsWidth) {
+  auto path = body(p(r("ＡＢＣ and ABC")));
+  FindOptions o;
+  o.matchByte = false;
+  EXPECT_EQ(replace(path, "abc", "q", o), 2);
+}
+
+TEST_P(Engine, ReplacementAdaptsToTheCaseOfTheMatch) {
+  auto path = body(p(r("word Word WORD wORD")));
+  ASSERT_EQ(replace(path, "word", "excel"), 4);
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"excel Excel EXCEL excel"}));
+}
+
+TEST_P(Engine, MatchCaseFindsExactlyAndKeepsTheReplacement) {
+  auto path = body(p(r("word Word WORD")));
+  FindOptions o;
+  o.matchCase = true;
+  ASSERT_EQ(replace(path, "Word", "excel", o), 1);
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"word excel WORD"}));
+}
+
+TEST_P(Engine, WholeWordOption) {
+  auto path = body(p(r("cat catalog bobcat cat")));
+  FindOptions o;
+  o.matchWholeWord = true;
+  ASSERT_EQ(replace(path, "cat", "dog", o), 2);
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"dog catalog bobcat dog"}));
+}
+
+TEST_P(Engine, TabsAndBreaksInsideRunsMatchTheirCodes) {
+  auto path = body(p(r("a") + "<w:r><w:tab/></w:r>" + r("b")) +
+                   p("<w:r><w:t>x</w:t><w:tab/><w:t>y</w:t><w:br/><w:t>z</w:t><w:br w:type=\"page\"/><w:t>w</w:t></w:r>"));
+  auto doc = open(path);
+  auto& s = doc->mainStory();
+  EXPECT_EQ(s.replaceAll("a^tb", "T"), 1);
+  EXPECT_EQ(s.replaceAll("^t", "-"), 1);
+  EXPECT_EQ(s.replaceAll("y^lz", "L"), 1);
+  EXPECT_EQ(s.replaceAll("^mw", "M"), 1);
+  doc->save();
+  doc->close();
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"T", "x-LM"}));
+}
+
+TEST_P(Engine, ReplacementCodesWriteTabsAndBreaks) {
+  auto path = body(p(r("here", "<w:b/>")));
+  ASSERT_EQ(replace(path, "here", "1^t2^l3^m4^^5"), 1);
+  std::string xml = mainXml(path);
+  EXPECT_EQ(paragraphTexts(xml), (std::vector<std::string>{"1\t2\n3\f4^5"}));
+  EXPECT_EQ(count(xml, "<w:tab/>"), 1u);
+  EXPECT_EQ(count(xml, "<w:br/>"), 1u);
+  EXPECT_EQ(count(xml, "<w:br w:type=\"page\"/>"), 1u);
+  EXPECT_EQ(count(xml, "<w:b/>"), 1u);  // all in the one bold run
+}
+
+TEST_P(Engine, CaretAndFoundTextCodes) {
+  auto path = body(p(r("a^b cat Cat")));
+  auto doc = open(path);
+  EXPECT_EQ(doc->mainStory().replaceAll("^^", "(caret)"), 1);
+  EXPECT_EQ(doc->mainStory().replaceAll("cat", "[^&]"), 2);
+  doc->save();
+  doc->close();
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"a(caret)b [cat] [Cat]"}));
+}
+
+TEST_P(Engine, ParagraphMarkJoinsParagraphs) {
+  auto path = body(p(r("first")) + p(r("second")) + p(r("third")));
+  ASSERT_EQ(replace(path, "first^psec", "joined-"), 1);
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"joined-ond", "third"}));
+}
+
+TEST_P(Engine, ParagraphMarkInTheReplacementSplitsTheParagraph) {
+  auto path = body(p(r("one", "<w:b/>") + r("two"), "<w:pStyle w:val=\"Quote\"/>"));
+  ASSERT_EQ(replace(path, "one", "one^p"), 1);
+  std::string xml = mainXml(path);
+  EXPECT_EQ(paragraphTexts(xml), (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(count(xml, "<w:pStyle w:val=\"Quote\"/>"), 2u);
+  EXPECT_EQ(runProps(xml, "one"), "<w:rPr><w:b/></w:rPr>");
+}
+
+TEST_P(Engine, EmptyParagraphsGoWithDoubleMarks) {
+  auto path = body(p(r("a"), "<w:pStyle w:val=\"Heading1\"/>") + p() + p(r("b")) + p() + p() + p(r("c")));
+  ASSERT_EQ(replace(path, "^p^p", "^p"), 2);
+  std::string xml = mainXml(path);
+  EXPECT_EQ(paragraphTexts(xml), (std::vector<std::string>{"a", "b", "", "c"}));
+  EXPECT_EQ(count(xml, "Heading1"), 1u);  // the heading stays a heading
+}
+
+TEST_P(Engine, MarksBeforeTablesAndTheLastMarkDoNotMatch) {
+  auto path = body(p(r("x")) + table({{r("cell")}}) + p(r("end")));
+  auto doc = open(path);
+  EXPECT_EQ(doc->mainStory().replaceAll("x^p", "y"), 0);
+  EXPECT_EQ(doc->mainStory().replaceAll("cell^p", "y"), 0);
+  EXPECT_EQ(doc->mainStory().replaceAll("end^p", "y"), 0);
+  EXPECT_FALSE(doc->modified());
+}
+
+TEST_P(Engine, TablesAreSearched) {
+  auto path = body(table({{r("apple"), r("pear")}, {r("apple pie"), r("plum")}}) + p(r("apple")));
+  ASSERT_EQ(replace(path, "apple", "fig"), 3);
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"fig", "pear", "fig pie", "plum", "fig"}));
+}
+
+TEST_P(Engine, DeletedTextNeverMatchesAndInsertedTextDoes) {
+  auto path = body(p(r("ab") + deleted("cd") + r("ef")) + p(inserted(r("new text"))));
+  auto doc = open(path);
+  EXPECT_EQ(doc->mainStory().replaceAll("cd", "X"), 0);
+  EXPECT_EQ(doc->mainStory().replaceAll("abef", "joined"), 1);  // the visible text runs on over the deletion
+  EXPECT_EQ(doc->mainStory().replaceAll("new", "old"), 1);
+  doc->save();
+  doc->close();
+  std::string xml = mainXml(path);
+  EXPECT_EQ(paragraphTexts(xml), (std::vector<std::string>{"joined", "old text"}));
+  EXPECT_NE(xml.find(">cd</w:delText>"), std::string::npos);
+}
+
+TEST_P(Engine, FieldCodesNeverMatchAndResultsDo) {
+  auto path = body(p(r("Total: ") + field(" NUMPAGES ", "7")) +
+                   p("<w:fldSimple w:instr=\" DATE \"><w:r><w:t>2024</w:t></w:r></w:fldSimple>"));
+  auto doc = open(path);
+  EXPECT_EQ(doc->mainStory().replaceAll("NUMPAGES", "X"), 0);
+  EXPECT_EQ(doc->mainStory().replaceAll("DATE", "X"), 0);
+  EXPECT_EQ(doc->mainStory().replaceAll("7", "8"), 1);
+  EXPECT_EQ(doc->mainStory().replaceAll("2024", "2025"), 1);
+  doc->save();
+  doc->close();
+  std::string xml = mainXml(path);
+  EXPECT_NE(xml.find(" NUMPAGES </w:instrText>"), std::string::npos);
+  EXPECT_EQ(paragraphTexts(xml), (std::vector<std::string>{"Total: 8", "2025"}));
+}
+
+TEST_P(Engine, TextBoxesAndOtherStoriesAreLeftAlone) {
+  auto b = DocxBuilder()
+               .body(p(r("secret in body") + textBox("secret in box")) + p(vmlTextBox("secret in vml")))
+               .header(p(r("secret header")))
+               .footer(p(r("secret footer")))
+               .footnotes("<w:footnote w:id=\"1\">" + p(r("secret footnote")) + "</w:footnote>")
+               .endnotes("<w:endnote w:id=\"1\">" + p(r("secret endnote")) + "</w:endnote>")
+               .comments("<w:comment w:id=\"0\" w:author=\"a\">" + p(r("secret comment")) + "</w:comment>");
+  auto path = build(b);
+  std::map<std::string, std::string> before;
+  for (const char* part : {"word/header1.xml", "word/footer1.xml", "word/footnotes.xml", "word/endnotes.xml",
+                           "word/comments.xml"})
+    before[part] = readPart(path, part);
+  ASSERT_EQ(replace(path, "secret", "public"), 1);
+  std::string xml = mainXml(path);
+  EXPECT_NE(xml.find("public in body"), std::string::npos);
+  EXPECT_NE(xml.find("secret in box"), std::string::npos);
+  EXPECT_NE(xml.find("secret in vml"), std::string::npos);
+  for (const auto& [part, bytes] : before) {
+    if (writesPackage()) EXPECT_EQ(readPart(path, part), bytes) << part;
+    else EXPECT_NE(readPart(path, part).find("secret"), std::string::npos) << part;
+  }
+}
+
+TEST_P(Engine, EmptyReplacementDeletes) {
+  auto path = body(p(r("keep") + r("drop") + r(" the rest")));
+  ASSERT_EQ(replace(path, "drop", ""), 1);
+  std::string xml = mainXml(path);
+  EXPECT_EQ(paragraphTexts(xml), (std::vector<std::string>{"keep the rest"}));
+  EXPECT_EQ(count(xml, "<w:r>"), 2u);  // the emptied run is gone
+}
+
+TEST_P(Engine, ReplacementTextIsNotSearchedAgain) {
+  auto path = body(p(r("aaa")));
+  ASSERT_EQ(replace(path, "a", "aa"), 3);
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"aaaaaa"}));
+}
+
+TEST_P(Engine, RulesApplyInOrderOnEachOthersResult) {
+  auto path = body(p(r("a")));
+  auto doc = open(path);
+  EXPECT_EQ(doc->mainStory().replaceAll("a", "b"), 1);
+  EXPECT_EQ(doc->mainStory().replaceAll("b", "c"), 1);
+  doc->save();
+  doc->close();
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"c"}));
+}
+
+TEST_P(Engine, ManyMatchesInOneParagraph) {
+  auto path = body(p(r("cat dog cat ") + r("ca", "<w:b/>") + r("t end cat")));
+  ASSERT_EQ(replace(path, "cat", "fox"), 4);
+  std::string xml = mainXml(path);
+  EXPECT_EQ(paragraphTexts(xml), (std::vector<std::string>{"fox dog fox fox end fox"}));
+  EXPECT_TRUE(wellFormed(xml));
+}
+
+TEST_P(Engine, MarkupCharactersAreEscaped) {
+  auto path = body(p(r("A & B < C > D")));
+  ASSERT_EQ(replace(path, "& B <", "<&\"'>"), 1);
+  std::string xml = mainXml(path);
+  EXPECT_TRUE(wellFormed(xml));
+  EXPECT_EQ(paragraphTexts(xml), (std::vector<std::string>{"A <&\"'> C > D"}));
+}
+
+TEST_P(Engine, SpacesAtTheEdgesArePreserved) {
+  auto path = body(p("<w:r><w:t>ab cd</w:t></w:r>"));
+  ASSERT_EQ(replace(path, "ab", ""), 1);
+  std::string xml = mainXml(path);
+  EXPECT_NE(xml.find("<w:t xml:space=\"preserve\"> cd</w:t>"), std::string::npos) << xml;
+}
+
+TEST_P(Engine, ChineseText) {
+  auto path = body(p(r("中国人民，", "<w:rFonts w:eastAsia=\"宋体\"/>") + r("中国文字")));
+  ASSERT_EQ(replace(path, "中国", "中华"), 2);
+  EXPECT_EQ(paras(path), (std::vector<std::string>{"中华人民，中华文字"}));
+}
+
+// --- Pictures ------------------------------------------------------------------------------
+
+TEST_P(Engine, PictureAtEachOccurrenceAtItsOwnSize) {
+  struct Case {
+    const char* file;
+    std::string bytes;
+    double cx, cy;  // EMU
+  };
+  std::vector<Case> cases = {
+      {"a.png", png(100, 50), 952500, 476250},       // no resolution: 96 dpi
+      {"b.png", png(300, 150, 300), 914400, 457200}, // 300 dpi: one inch wide
+      {"c.jpg", jpeg(144, 72, 72), 1828800, 914400},
+      {"d.jpg", jpeg(96, 96), 914400, 914400},       // JFIF without density
+      {"e.gif", gif(48, 96), 457200, 914400},
+      {"f.bmp", bmp(96, 48, 192), 457200, 228600},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    auto picture = dir.file(c.file);
+    writeFile(picture, c.bytes);
+    auto path = body(p(r("logo: [LOGO] and [LOGO].")));
+    auto doc = open(path);
+    EXPECT_EQ(doc->mainStory().replaceWithPicture("[LOGO]", picture), 2);
+    doc->save();
+    doc->close();
+    std::string xml = mainXml(path);
+    EXPECT_EQ(paragraphTexts(xml), (std::vector<std::string>{"logo:  and ."}));
+    EXPECT_EQ(count(xml, "<w:drawing>"), 2u);
+    pugi::xml_document d;
+    ASSERT_TRUE(d.load_string(xml.c_str()));
+    auto extent = d.select_node("//wp:inline/wp:extent").node();
+    EXPECT_NEAR(extent.attribute("cx").as_double(), c.cx, 50);
+    EXPECT_NEAR(extent.attribute("cy").as_double(), c.cy, 50);
+  }
+}
+
+TEST_P(Engine, PicturePartsRelationshipsAndContentTypes) {
+  auto picture = dir.file("p.png");
+  writeFile(picture, png(10, 10));
+  auto path = build(DocxBuilder()
+                        .body(p(inlinePicture(5, "rIdImg") + r("[A]")) + p(r("[A]")))
+                        .header(p(r("h") + inlinePicture(12, "rIdH")))
+                        .part("word/media/image1.png", png(1, 1), "image/png", kImageRel, "rIdImg"));
+  auto doc = open(path);
+  ASSERT_EQ(doc->mainStory().replaceWithPicture("[a]", picture), 2);
+  ASSERT_EQ(doc->mainStory().replaceWithPicture("absent", dir.file("missing.png")), 0);
+  doc->save();
+  doc->close();
+
+  std::string xml = mainXml(path);
+  pugi::xml_document d;
+  ASSERT_TRUE(d.load_string(xml.c_str()));
+  std::set<std::string> ids;
+  for (auto x : d.select_nodes("//wp:docPr")) EXPECT_TRUE(ids.insert(x.node().attribute("id").value()).second);
+  EXPECT_EQ(ids.size(), 3u);
+  EXPECT_FALSE(ids.count("12"));  // used in the header
+  auto blips = d.select_nodes("//a:blip");
+  ASSERT_EQ(blips.size(), 3u);
+  std::string rid = blips[1].node().attribute("r:embed").value();
+  EXPECT_EQ(rid, blips[2].node().attribute("r:embed").value());
+
+  std::string rels = readPart(path, "word/_rels/document.xml.rels");
+  pugi::xml_document rd;
+  ASSERT_TRUE(rd.load_string(rels.c_str()));
+  auto rel = rd.select_node(("//Relationship[@Id='" + rid + "']").c_str()).node();
+  ASSERT_TRUE(rel);
+  EXPECT_STREQ(rel.attribute("Type").value(), kImageRel);
+  std::string target = rel.attribute("Target").value();
+  EXPECT_NE(target, "media/image1.png");
+  ASSERT_TRUE(hasPart(path, "word/" + target));
+  EXPECT_EQ(readPart(path, "word/" + target), png(10, 10));
+  EXPECT_EQ(readPart(path, "word/media/image1.png"), png(1, 1));
+
+  std::string types = readPart(path, "[Content_Types].xml");
+  EXPECT_EQ(count(types, "Extension=\"png\""), 1u);
+  EXPECT_NE(types.find("ContentType=\"image/png\""), std::string::npos);
+}
+
+TEST_P(Engine, PictureKeepsTheRunFormattingOfTheOccurrence) {
+  auto picture = dir.file("p.gif");
+  writeFile(picture, gif(8, 8));
+  auto path = body(p(r("before ") + r("[PI", "<w:b/><w:color w:val=\"FF0000\"/>") + r("C] after")));
+  auto doc = open(path);
+  ASSERT_EQ(doc->mainStory().replaceWithPicture("[pic]", picture), 1);
+  doc->save();
+  doc->close();
+  std::string xml = mainXml(path);
+  EXPECT_EQ(drawingRunProps(xml), "<w:rPr><w:b/><w:color w:val=\"FF0000\"/></w:rPr>");
+  EXPECT_EQ(paragraphTexts(xml), (std::vector<std::string>{"before  after"}));
+}
+
+TEST_P(Engine, PictureNamespacesAreDeclaredWhenMissing) {
+  auto picture = dir.file("p.png");
+  writeFile(picture, png(2, 2));
+  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                    "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>" +
+                    p(r("here")) + "</w:body></w:document>";
+  auto path = build(DocxBuilder().overridePart("word/document.xml", xml));
+  auto doc = open(path);
+  ASSERT_EQ(doc->mainStory().replaceWithPicture("here", picture), 1);
+  doc->save();
+  doc->close();
+  std::string out = mainXml(path);
+  EXPECT_NE(out.find("xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\""),
+            std::string::npos);
+  EXPECT_NE(out.find("xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\""),
+            std::string::npos);
+}
+
+TEST_P(Engine, UnreadablePictureLeavesTheDocumentAsItWas) {
+  auto path = body(p(r("put [X] here")));
+  std::string before = readFile(path);
+  writeFile(dir.file("fake.png"), "not a picture");
+  auto doc = open(path);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceWithPicture("[X]", dir.file("missing.png")), ErrorCode::PictureUnreadable);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceWithPicture("[X]", dir.file("fake.png")), ErrorCode::PictureUnreadable);
+  EXPECT_FALSE(doc->modified());
+  doc->save();
+  doc->close();
+  EXPECT_EQ(readFile(path), before);
+}
+
+// --- Counts, paragraphs, ranges ------------------------------------------------------------
+
+TEST_P(Engine, CharacterCountCountsWhatWordCounts) {
+  struct Case {
+    const char* name;
+    std::string body;
+    std::int64_t count;
+  };
+  std::vector<Case> cases = {
+      {"two paragraphs", p(r("abc")) + p(r("de")), 7},
+      {"empty", p(), 1},
+      {"tab and break", p(r("a") + "<w:r><w:tab/><w:br/></w:r>" + r("b")), 5},
+      {"field code out, result in", p(r("x") + field(" PAGE ", "12")), 4},
+      {"deleted text out", p(r("ab") + deleted("zzz")), 3},
+      {"table: cell and row marks", table({{r("a"), r("b")}}) + p(r("end")), 9},
+      {"surrogate pair counts two", p(r("\xF0\x9F\x98\x80x")), 4},
+      {"Chinese", p(r("中文字")), 4},
+      {"text box not counted", p(r("ab") + textBox("inside")), 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto doc = open(build(DocxBuilder().body(c.body), "count.docx"));
+    EXPECT_EQ(doc->mainStory().characterCount(), c.count);
+  }
+}
+
+TEST_P(Engine, ParagraphsWithPositionsAndRangeText) {
+  auto path = body(p(r("Title line")) + p(r("second")) + table({{r("a"), r("bc")}}) + p(r("end")));
+  auto doc = open(path);
+  auto& s = doc->mainStory();
+  auto ps = s.paragraphs();
+  ASSERT_EQ(ps.size(), 6u);
+  EXPECT_EQ(ps[0].text, "Title line");
+  EXPECT_EQ(ps[0].start, 0);
+  EXPECT_EQ(ps[0].end, 11);
+  EXPECT_EQ(ps[1].text, "second");
+  EXPECT_EQ(ps[1].start, 11);
+  EXPECT_EQ(ps[1].end, 18);
+  EXPECT_FALSE(ps[1].inTable);
+  EXPECT_EQ(ps[2].text, "a");
+  EXPECT_TRUE(ps[2].inTable);
+  EXPECT_TRUE(ps[2].cellEnd);
+  EXPECT_EQ(ps[3].text, "bc");
+  EXPECT_TRUE(ps[4].rowEnd);
+  EXPECT_EQ(ps[4].end - ps[4].start, 1);
+  EXPECT_EQ(ps[5].text, "end");
+  EXPECT_FALSE(ps[5].inTable);
+  EXPECT_EQ(ps[5].end, s.characterCount());
+  EXPECT_EQ(s.text(ps[0].start, ps[0].end), "Title line\r");
+  EXPECT_EQ(s.text(0 + 2, 0 + 5), "tle");
+  EXPECT_EQ(s.text(6, 13), "line\rse");
+  EXPECT_EQ(s.text(ps[2].start, ps[2].end), "a\r\a");
+  EXPECT_EQ(s.text(5, 2), "");
+  EXPECT_EQ(s.text(ps[5].start, 1000), "end\r");
+}
+
+TEST_P(Engine, ParagraphsFollowReplacements) {
+  auto path = body(p(r("one two")));
+  auto doc = open(path);
+  auto& s = doc->mainStory();
+  EXPECT_EQ(s.paragraphs().size(), 1u);
+  ASSERT_EQ(s.replaceAll(" ", "^p"), 1);
+  auto ps = s.paragraphs();
+  ASSERT_EQ(ps.size(), 2u);
+  EXPECT_EQ(ps[0].text, "one");
+  EXPECT_EQ(ps[1].text, "two");
+  EXPECT_EQ(s.characterCount(), 8);
+}
+
+TEST_P(Engine, PositionsCountSurrogatePairsAsTwo) {
+  auto doc = open(body(p(r("\xF0\x9F\x98\x80x")) + p(r("y"))));
+  auto& s = doc->mainStory();
+  auto ps = s.paragraphs();
+  ASSERT_EQ(ps.size(), 2u);
+  EXPECT_EQ(ps[0].end, 4);
+  EXPECT_EQ(ps[1].start, 4);
+  EXPECT_EQ(s.text(0, 3), "\xF0\x9F\x98\x80x");
+  EXPECT_EQ(s.text(2, 5), "x\ry");
+}
+
+TEST_P(Engine, SectionBreakShowsAsFormFeed) {
+  auto doc = open(body(p(r("sec one"), "<w:sectPr/>") + p(r("sec two"))));
+  auto& s = doc->mainStory();
+  EXPECT_EQ(s.text(0, 16), "sec one\fsec two\r");
+  EXPECT_EQ(s.replaceAll("one^psec", "x"), 0);  // a section break is not a paragraph mark
+}
+
+// --- Threads -------------------------------------------------------------------------------
+
+TEST_P(Engine, DifferentDocumentsOnDifferentThreads) {
+  constexpr int kDocs = 8;
+  std::vector<std::filesystem::path> paths;
+  for (int i = 0; i < kDocs; ++i)
+    paths.push_back(build(DocxBuilder().body(p(r("doc " + std::to_string(i) + " with WORD and word")) +
+                                              table({{r("word")}})),
+                          "d" + std::to_string(i) + ".docx"));
+  std::vector<int> counts(kDocs, -1);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = t; i < kDocs; i += 4) {
+        auto doc = open(paths[i]);
+        counts[i] = doc->mainStory().replaceAll("word", "text");
+        doc->save();
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int i = 0; i < kDocs; ++i) {
+    EXPECT_EQ(counts[i], 3);
+    EXPECT_EQ(paras(paths[i]), (std::vector<std::string>{"doc " + std::to_string(i) + " with TEXT and text", "text"}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Engine, ::testing::ValuesIn(engineOpeners()),
+                         [](const ::testing::TestParamInfo<EngineOpener>& info) { return info.param.name; });
+
+}  // namespace
