@@ -1,13 +1,62 @@
-#include <QApplication>
-#include <QMainWindow>
+// The desktop program: the start-up sequence of Part 1.1.
+//
+//   vellumark [--home DIR]
+//
+// 1. The data folder (--home DIR, else $VELLUMARK_HOME, else ~/.local/share/vellumark) is
+//    created on first start with config.ini and log/; when it cannot be created or read:
+//    "config.ini配置文档不存在，请重新安装！" (title "出错！") and the program ends.
+// 2. The check window frmWordLoad is shown; the main window frmPrint is built (caption,
+//    counters, status bar, settings, task kinds, m_windowFront unticked, run flags cleared).
+// 3. 300 ms later the engine check runs on a worker thread (the check window keeps
+//    answering); its result adapts the suffix boxes and the menus.
+// 4. The check window closes and the main window is shown.
 
-#include "app/version.h"
+#include <QApplication>
+#include <QScreen>
+
+#include <cstdio>
+#include <memory>
+
+#include "app/appcontext.h"
+#include "app/datafolder.h"
+#include "app/engines.h"
+#include "app/loadwindow.h"
+#include "app/mainwindow.h"
+#include "dialogs/messageboxprompter.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QMainWindow w;
-  w.setObjectName(QStringLiteral("frmPrint"));
-  w.setWindowTitle(vm::productCaption());
-  w.show();
-  return app.exec();
+  QString homeError;
+  const QString home = vm::takeHomeOption(argc, argv, &homeError);
+  if (!homeError.isEmpty()) {
+    std::fprintf(stderr, "%s\nusage: vellumark [--home DIR]\n", homeError.toLocal8Bit().constData());
+    return 2;
+  }
+
+  QApplication qapp(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Vellumark"));
+  QApplication::setOrganizationName(QStringLiteral("Vellumark"));
+
+  vm::MessageBoxPrompter prompter;
+  std::unique_ptr<vm::AppContext> app = vm::AppContext::create(home, prompter);
+  if (!app) return 1;  // the refusal has been shown
+
+  vm::LoadWindow load;
+  load.show();
+
+  vm::MainWindow window(*app, prompter);
+  prompter.setParent(&window);
+  prompter.setBeforeQuestion([&window] { window.leaveFront(); });
+
+  auto status = std::make_shared<vm::EngineStatus>();
+  QObject::connect(&load, &vm::LoadWindow::finished, &window, [&, status] {
+    app->setEngines(*status);
+    window.applyEngines();
+    load.close();
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+      window.move(screen->availableGeometry().center() - window.rect().center());
+    window.show();
+  });
+  load.start([status] { *status = vm::checkEngines(); });
+
+  return qapp.exec();
 }

@@ -1,0 +1,27 @@
+#include "dialogs/messageboxprompter.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+
+namespace vm {
+
+void MessageBoxPrompter::inform(const QString& title, const QString& text) {
+  QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent_.data());
+  box.setObjectName(QStringLiteral("vmInformBox"));
+  box.setDefaultButton(QMessageBox::Ok);
+  box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  box.exec();
+}
+
+bool MessageBoxPrompter::ask(const QString& title, const QString& text) {
+  if (beforeQuestion_) beforeQuestion_();
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel, parent_.data());
+  box.setObjectName(QStringLiteral("vmAskBox"));
+  box.setDefaultButton(QMessageBox::Ok);
+  box.setEscapeButton(QMessageBox::Cancel);
+  box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+  return box.exec() == QMessageBox::Ok;
+}
+
+}  // namespace vm

@@ -1,0 +1,824 @@
+// The main window frmPrint offscreen: caption, the complete menu, the suffix boxes, keep in
+// front, the filter panel, the list commands through their real code paths, the status bar,
+// and the progress area during runs of a test operation. Controls are found by objectName.
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+
+#include "app/appcontext.h"
+#include "app/documentlist.h"
+#include "app/engines.h"
+#include "app/mainwindow.h"
+#include "app/prompter.h"
+#include "app/runframe.h"
+
+using vm::MainWindow;
+
+namespace {
+
+struct Item {
+  const char* name;
+  const char* caption;  // nullptr: a separator (name may be "" for any)
+};
+struct Menu {
+  const char* name;
+  const char* caption;
+  QList<Item> items;  // the items of Part 1.2, in order (separators not listed)
+};
+
+// The menu table of Part 1.2.
+QList<Menu> specMenus() {
+  return {
+      {"m_file_do", "文件",
+       {{"m_choosefile", "选择单个文档"},
+        {"m_choosefolder", "选择文件夹"},
+        {"m_choosefolder2", "选择文件夹(包含子文件夹)"},
+        {"m_clearDocList", "清空所有文档"},
+        {"m_selAll", "选择所有文档"},
+        {"m_delSelList", "删除已选文档"},
+        {"m_clearSame", "清理重复文档"},
+        {"m_windowFront", "窗口置前"},
+        {"m_exit", "退出"}}},
+      {"m_replace", "替换",
+       {{"m_replaceSetup", "替换规则设置"},
+        {"m_rep_task", "保存为任务"},
+        {"m_startDocRep", "开始替换"},
+        {"m_rep_print", "开始替换并打印"}}},
+      {"m_create", "生成",
+       {{"m_fNameSetup", "文档名设置"},
+        {"m_createSetup", "数据库设置"},
+        {"m_createRep", "替换规则设置"},
+        {"m_cre_task", "保存为任务"},
+        {"m_startCreate", "开始生成"},
+        {"m_create_print", "开始生成并打印"}}},
+      {"m_print", "打印",
+       {{"m_print_setup", "打印参数设置"}, {"m_print_task", "保存为任务"}, {"m_startPrint", "开始打印"}}},
+      {"m_task", "任务", {{"m_task_add", "添加批量任务"}, {"m_task_start", "开始批量任务"}}},
+      {"m_hbfg", "合并拆分",
+       {{"m_hbsz", "文档合并设置"},
+        {"m_hbsz_start", "批量合并文档"},
+        {"m_fgSetup", "文档拆分设置"},
+        {"m_fg_start", "批量拆分文档"}}},
+      {"m_conv", "转换",
+       {{"m_htmlFileSetup", "保存路径"},
+        {"m_convDoc", "转换为Word(Doc)"},
+        {"m_convRtf", "转化为Rtf文档"},
+        {"m_convTxt", "转换为文本(Txt)"},
+        {"m_convUni", "转换为Unicode文本"},
+        {"m_convHtml", "转换成网页(Html)"},
+        {"m_jtzft", "简体转繁体"},
+        {"m_ftzjt", "繁体转简体"}}},
+      {"m_name", "更名",
+       {{"m_rName", "文档名更改设置"}, {"m_nameRep", "替换规则设置"}, {"m_StartRName", "开始批量更名"}}},
+      {"m_ymyj", "页眉页脚",
+       {{"m_ymyjAddRuler", "页眉页脚增加设置"},
+        {"m_ymAdd", "批量增加页眉"},
+        {"m_yjAdd", "批量增加页脚"},
+        {"m_ymDel", "批量删除页眉以及水印"},
+        {"m_yjDel", "批量删除页脚"},
+        {"m_ymyjRepRuler", "页眉页脚替换规则"},
+        {"m_ymRepStart", "页眉批量替换"},
+        {"m_yjRepStart", "页脚批量替换"}}},
+      {"m_other", "其他",
+       {{"m_sy_setup", "水印参数设置"},
+        {"m_start_sy_add", "批量添加水印"},
+        {"m_start_sy_del", "批量删除水印以及页眉"},
+        {"m_pwd_setup", "密码设置"},
+        {"m_pwd_start", "批量修改密码"},
+        {"m_modify_info", "摘要信息设置"},
+        {"m_start_modify_info", "批量修改摘要"},
+        {"m_start_del_pz", "批量删除批注"},
+        {"m_wdqlSetup", "文档清理设置"},
+        {"m_wdql", "批量清理文档"},
+        {"m_wdtj", "文档统计"}}},
+      {"m_help", "帮助", {{"m_about", "关于作者"}, {"m_updateOnl", "在线更新"}, {"m_softDown", "软件下载"}}},
+  };
+}
+
+// The commands of Part 1.2 that the window binds itself.
+const QStringList kShellCommands = {"m_choosefile", "m_choosefolder", "m_choosefolder2", "m_clearDocList", "m_selAll",
+                                    "m_delSelList", "m_clearSame",    "m_windowFront",   "m_exit"};
+
+void touch(const QString& path) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile f(path);
+  QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+  f.write("x");
+}
+
+template <class T>
+T* child(QWidget& w, const char* name) {
+  T* c = w.findChild<T*>(QString::fromLatin1(name));
+  if (!c) qWarning("no child %s", name);
+  return c;
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> home_;
+  std::unique_ptr<QTemporaryDir> docs_;
+  std::unique_ptr<vm::RecordingPrompter> prompter_;
+  std::unique_ptr<vm::AppContext> app_;
+  std::unique_ptr<MainWindow> w_;
+
+  MainWindow& w() { return *w_; }
+  vm::DocumentList& list() { return app_->documents(); }
+  QString docs(const QString& rel = {}) { return docs_->path() + QLatin1Char('/') + rel; }
+
+  // Adds a folder through the real command (the chooser hook instead of the dialog) and waits
+  // for the scan to land.
+  void addFolder(const QString& folder, bool tree) {
+    w().setFolderChooser([folder] { return folder; });
+    QSignalSpy spy(&w(), &MainWindow::scanFinished);
+    w().menuItem(tree ? "m_choosefolder2" : "m_choosefolder")->trigger();
+    if (w().isScanning()) QVERIFY(spy.wait(10000));
+    QVERIFY(!w().isLocked());
+  }
+
+  QStringList entries() { return list().paths(); }
+
+ private slots:
+  void init() {
+    home_ = std::make_unique<QTemporaryDir>();
+    docs_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(home_->isValid() && docs_->isValid());
+    prompter_ = std::make_unique<vm::RecordingPrompter>();
+    app_ = vm::AppContext::create(home_->path(), *prompter_);
+    QVERIFY(app_);
+    w_ = std::make_unique<MainWindow>(*app_, *prompter_);
+    w_->applyEngineCheck(true, vm::officeOnlyMenuItems());
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+  }
+
+  void cleanup() {
+    if (app_ && app_->runFrame().isBusy()) {
+      app_->runFrame().stop();
+      app_->runFrame().waitUntilSettled(10000);
+    }
+    w_.reset();
+    app_.reset();
+    prompter_.reset();
+    docs_.reset();
+    home_.reset();
+  }
+
+  void captionAndStartUpState() {
+    QCOMPARE(w().objectName(), QStringLiteral("frmPrint"));
+    QCOMPARE(w().windowTitle(), QStringLiteral("Vellumark V1.2.15"));
+    auto* kind = child<QComboBox>(w(), "combTaskKind");
+    QVERIFY(kind);
+    QCOMPARE(kind->count(), 3);
+    QCOMPARE(kind->itemText(0), QStringLiteral("替换任务"));
+    QCOMPARE(kind->itemText(1), QStringLiteral("生成任务"));
+    QCOMPARE(kind->itemText(2), QStringLiteral("打印任务"));
+    QVERIFY(child<QLineEdit>(w(), "txtTaskF"));
+    auto* save = child<QPushButton>(w(), "cmdSaveTask");
+    QVERIFY(save && save->isVisible());
+    QCOMPARE(save->text(), QStringLiteral("保存任务"));
+    QVERIFY(!save->isEnabled());  // its command comes with the tasks
+    QVERIFY(!w().m_windowFront->isChecked());
+    QVERIFY(!child<QGroupBox>(w(), "frmLoadDocList")->isVisible());
+    QVERIFY(!child<QGroupBox>(w(), "fra_zdy")->isVisible());
+    QCOMPARE(child<QGroupBox>(w(), "fraDoc")->title(), QStringLiteral("文 件 列 表"));
+    QCOMPARE(child<QLabel>(w(), "lbl_notice")->text(), QStringLiteral("请先添加文档，再勾选你要操作的文档。"));
+    // The labels of the suffix boxes.
+    QStringList texts;
+    for (QLabel* l : w().findChildren<QLabel*>()) texts << l->text();
+    QVERIFY(texts.contains(QStringLiteral("请选择文件后缀名：")));
+    QVERIFY(texts.contains(QStringLiteral("添加文件时会根据所选后缀名添加对应的文件。")));
+    QVERIFY(texts.contains(QStringLiteral("请输入任务名称：")));
+    QVERIFY(texts.contains(QStringLiteral("请输入任务类型：")));
+  }
+
+  void completeMenu() {
+    const QList<Menu> spec = specMenus();
+    // The menu bar: the eleven menus in order, each found by objectName.
+    const QList<QAction*> bar = w().menuBar()->actions();
+    QCOMPARE(bar.size(), spec.size());
+    for (int m = 0; m < spec.size(); ++m) {
+      auto* menu = w().findChild<QMenu*>(QString::fromLatin1(spec[m].name));
+      QVERIFY2(menu, spec[m].name);
+      QCOMPARE(bar[m]->menu(), menu);
+      QCOMPARE(menu->title(), QString::fromUtf8(spec[m].caption));
+      // Its items in order, separators aside; no separator at either end or doubled.
+      QList<QAction*> items;
+      const QList<QAction*> all = menu->actions();
+      QVERIFY(!all.first()->isSeparator());
+      QVERIFY(!all.last()->isSeparator());
+      for (int i = 0; i < all.size(); ++i) {
+        if (all[i]->isSeparator()) {
+          QVERIFY(!all[i - 1]->isSeparator());
+          QVERIFY2(!all[i]->objectName().isEmpty(), "every separator is named");
+        } else {
+          items << all[i];
+        }
+      }
+      QCOMPARE(items.size(), spec[m].items.size());
+      for (int i = 0; i < items.size(); ++i) {
+        const Item& it = spec[m].items[i];
+        QCOMPARE(items[i]->objectName(), QString::fromLatin1(it.name));
+        QCOMPARE(items[i]->text(), QString::fromUtf8(it.caption));
+        QCOMPARE(w().menuItem(it.name), items[i]);
+        // Unbuilt operations are present and disabled; the shell's own are enabled.
+        QCOMPARE(items[i]->isEnabled(), kShellCommands.contains(QString::fromLatin1(it.name)));
+        QVERIFY(items[i]->isVisible());
+      }
+    }
+    // Members carry the same objects.
+    QCOMPARE(w().m_choosefile, w().menuItem("m_choosefile"));
+    QCOMPARE(w().m_wdtj, w().menuItem("m_wdtj"));
+    QCOMPARE(w().m_StartRName->objectName(), QStringLiteral("m_StartRName"));
+    QCOMPARE(w().m_conv->objectName(), QStringLiteral("m_conv"));
+    // m_blank2: the separator of the 转换 menu right before m_convDoc.
+    QVERIFY(w().m_blank2 && w().m_blank2->isSeparator());
+    const QList<QAction*> conv = w().m_conv->actions();
+    const int at = conv.indexOf(w().m_convDoc);
+    QVERIFY(at > 0);
+    QCOMPARE(conv[at - 1], w().m_blank2);
+    QCOMPARE(w().m_blank2->objectName(), QStringLiteral("m_blank2"));
+    // m_windowFront is a checkable item, unticked.
+    QVERIFY(w().m_windowFront->isCheckable());
+    QVERIFY(!w().m_windowFront->isChecked());
+  }
+
+  void bindCommandEnablesItem() {
+    QVERIFY(!w().m_startDocRep->isEnabled());
+    int calls = 0;
+    QVERIFY(w().bindCommand("m_startDocRep", [&calls] { ++calls; }));
+    QVERIFY(w().m_startDocRep->isEnabled());
+    w().m_startDocRep->trigger();
+    QCOMPARE(calls, 1);
+    QVERIFY(!w().bindCommand("m_noSuchItem", [] {}));
+    QVERIFY(!w().bindCommand("m_blank2", [] {}));
+    // A throwing handler does not escape; its error lands in the log.
+    QVERIFY(w().bindCommand("m_wdtj", [] { throw std::runtime_error("boom"); }));
+    w().m_wdtj->trigger();
+    QFile logFile(app_->dataFolder().logFile());
+    QVERIFY(logFile.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(logFile.readAll()).contains(QStringLiteral("boom")));
+    // The task button, bound, is enabled (it is in the locked set).
+    QVERIFY(w().bindCommand("cmdSaveTask", [&calls] { ++calls; }));
+    QVERIFY(w().cmdSaveTask->isEnabled());
+    QTest::mouseClick(w().cmdSaveTask, Qt::LeftButton);
+    QCOMPARE(calls, 2);
+  }
+
+  void suffixBoxesAndEngines() {
+    auto* doc = child<QCheckBox>(w(), "chkHzm_0");
+    auto* docx = child<QCheckBox>(w(), "chkHzm_1");
+    QVERIFY(doc && docx);
+    QCOMPARE(w().chkHzm[0], doc);
+    QCOMPARE(w().chkHzm[1], docx);
+    QCOMPARE(doc->text(), QStringLiteral("doc"));
+    QCOMPARE(docx->text(), QStringLiteral("docx"));
+    QVERIFY(doc->isChecked() && docx->isChecked());
+    QCOMPARE(w().suffixList(), QStringLiteral("doc,docx,"));
+
+    // Without a usable office: "doc" unticked and hidden, office-only items hidden.
+    const QStringList officeOnly = vm::officeOnlyMenuItems();
+    w().applyEngineCheck(false, officeOnly);
+    QVERIFY(!doc->isChecked());
+    QVERIFY(doc->isHidden());
+    QVERIFY(docx->isChecked() && !docx->isHidden());
+    QCOMPARE(w().suffixList(), QStringLiteral("docx,"));
+    for (QAction* a : w().menuItems()) {
+      if (a->isSeparator()) continue;
+      QCOMPARE(a->isVisible(), !officeOnly.contains(a->objectName()));
+    }
+    QCOMPARE(w().m_blank2->isVisible(), w().m_convDoc->isVisible());
+    // No visible separator at either end or doubled.
+    for (QAction* ma : w().menuBar()->actions()) {
+      QAction* prev = nullptr;
+      for (QAction* a : ma->menu()->actions()) {
+        if (!a->isVisible()) continue;
+        if (a->isSeparator()) QVERIFY2(prev && !prev->isSeparator(), qPrintable(a->objectName()));
+        prev = a;
+      }
+      if (prev) QVERIFY(!prev->isSeparator());
+    }
+    // With a usable office everything is back.
+    w().applyEngineCheck(true, officeOnly);
+    QVERIFY(doc->isChecked() && !doc->isHidden());
+    for (QAction* a : w().menuItems()) QVERIFY(a->isVisible());
+
+    // A hypothetical table: hiding m_convDoc hides m_blank2 with it.
+    w().applyEngineCheck(false, {"m_convDoc", "m_pwd_setup", "m_pwd_start"});
+    QVERIFY(!w().m_blank2->isVisible());
+    QVERIFY(!w().m_convDoc->isVisible());
+    QVERIFY(w().m_convRtf->isVisible());
+    w().applyEngineCheck(true, {});
+  }
+
+  void keepInFront() {
+    QVERIFY(!w().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    w().m_windowFront->trigger();
+    QVERIFY(w().m_windowFront->isChecked());
+    QVERIFY(w().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(w().isVisible());
+    w().m_windowFront->trigger();
+    QVERIFY(!w().m_windowFront->isChecked());
+    QVERIFY(!w().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(w().isVisible());
+    // leaveFront, called by every command that opens another window.
+    w().m_windowFront->trigger();
+    QVERIFY(w().isFront());
+    w().leaveFront();
+    QVERIFY(!w().m_windowFront->isChecked());
+    QVERIFY(!w().isFront());
+    QVERIFY(w().isVisible());
+  }
+
+  void selectionLinks() {
+    const char* captions[5] = {"全 选", "全不选", "反 选", "删 除", "筛 选"};
+    for (int i = 0; i < 5; ++i) {
+      auto* l = child<QLabel>(w(), qPrintable(QStringLiteral("lbl_select_%1").arg(i)));
+      QVERIFY(l);
+      QCOMPARE(static_cast<QLabel*>(w().lbl_select[i]), l);
+      QCOMPARE(l->text(), QString::fromUtf8(captions[i]));
+    }
+    list().append(QStringList{"/x/1.docx", "/x/2.docx", "/x/3.docx"});
+    QTest::mouseClick(w().lbl_select[1], Qt::LeftButton);
+    QCOMPARE(list().tickedCount(), 0);
+    QTest::mouseClick(w().lbl_select[0], Qt::LeftButton);
+    QCOMPARE(list().tickedCount(), 3);
+    list().setTicked(1, false);
+    QTest::mouseClick(w().lbl_select[2], Qt::LeftButton);
+    QCOMPARE(list().tickedCount(), 1);
+    QVERIFY(list().isTicked(1));
+    QTest::mouseClick(w().lbl_select[3], Qt::LeftButton);
+    QCOMPARE(entries(), (QStringList{"/x/1.docx", "/x/3.docx"}));
+    // m_selAll and m_delSelList act as links 0 and 3.
+    w().m_selAll->trigger();
+    QCOMPARE(list().tickedCount(), 2);
+    w().m_delSelList->trigger();
+    QCOMPARE(list().entryCount(), 0);
+    QVERIFY(prompter_->entries.isEmpty());
+  }
+
+  void filterPanel() {
+    auto* panel = child<QGroupBox>(w(), "fra_zdy");
+    QCOMPARE(panel->title(), QStringLiteral("文档批量筛选"));
+    QVERIFY(!panel->isVisible());
+    QTest::mouseClick(w().lbl_select[4], Qt::LeftButton);
+    QVERIFY(panel->isVisible());
+    auto* bh = child<QLineEdit>(w(), "txtBh");
+    auto* bbh = child<QLineEdit>(w(), "txtBbh");
+    auto* qf = child<QCheckBox>(w(), "chkQfdxx");
+    auto* start = child<QPushButton>(w(), "cmdSxStart");
+    auto* exit = child<QPushButton>(w(), "cmdSxExit");
+    QVERIFY(bh && bbh && qf && start && exit);
+    QCOMPARE(qf->text(), QStringLiteral("文档路径区分大小写"));
+    QCOMPARE(start->text(), QStringLiteral("进行筛选"));
+    QCOMPARE(exit->text(), QStringLiteral("退出筛选"));
+    QStringList texts;
+    for (QLabel* l : panel->findChildren<QLabel*>()) texts << l->text();
+    QVERIFY(texts.contains(QStringLiteral("文档路径必须包含：")));
+    QVERIFY(texts.contains(QStringLiteral("文档路径不得含有：")));
+
+    // Both fields blank (blanks only): the refusal.
+    bh->setText(QStringLiteral("  "));
+    QTest::mouseClick(start, Qt::LeftButton);
+    QCOMPARE(prompter_->entries.size(), 1);
+    QCOMPARE(prompter_->entries[0].question, false);
+    QCOMPARE(prompter_->entries[0].title, QStringLiteral("出错！"));
+    QCOMPARE(prompter_->entries[0].text, QStringLiteral("文档路径包含与不包含必须输入一项！"));
+
+    // The edge case of Part 1.2 on real files, plus a missing file that survives.
+    touch(docs("2010/old.docx"));
+    touch(docs("2010/final.docx"));
+    touch(docs("2009/final.docx"));
+    list().append(QStringList{docs("2010/old.docx"), docs("2010/final.docx"), docs("2009/final.docx"),
+                              docs("gone/2009.docx")});
+    bh->setText(QStringLiteral("2010"));
+    bbh->setText(QStringLiteral("old"));
+    QTest::mouseClick(start, Qt::LeftButton);
+    QCOMPARE(prompter_->entries.size(), 2);
+    QCOMPARE(prompter_->entries[1].title, QStringLiteral("筛选"));
+    QCOMPARE(prompter_->entries[1].text, QStringLiteral("文档筛选成功！"));
+    QCOMPARE(entries(), (QStringList{docs("2010/final.docx"), docs("gone/2009.docx")}));
+    QVERIFY(panel->isVisible());  // stays open
+    QTest::mouseClick(exit, Qt::LeftButton);
+    QVERIFY(!panel->isVisible());
+  }
+
+  void folderAddsThroughTheCommands() {
+    touch(docs("a.doc"));
+    touch(docs("b.docx"));
+    touch(docs("c.ocx"));
+    touch(docs("REPORT.DOC"));
+    touch(docs("sub/d.docx"));
+    touch(docs("abcdefghijklmnopqrst/e.docx"));   // 20 characters: entered
+    touch(docs("abcdefghijklmnopqrstu/f.docx"));  // 21: not entered
+    const QString folder = docs_->path();  // without "/": the command appends it
+
+    // Only docx ticked.
+    w().chkHzm[0]->setChecked(false);
+    addFolder(folder, false);
+    QCOMPARE(entries(), QStringList{docs("b.docx")});
+    // Both ticked, the same folder again: every document again.
+    w().chkHzm[0]->setChecked(true);
+    addFolder(folder, false);
+    QCOMPARE(entries(), (QStringList{docs("b.docx"), docs("a.doc"), docs("b.docx")}));
+    w().m_clearSame->trigger();
+    QCOMPARE(entries(), (QStringList{docs("b.docx"), docs("a.doc")}));
+    w().m_clearDocList->trigger();
+    QCOMPARE(list().entryCount(), 0);
+
+    // The tree add.
+    addFolder(folder + QLatin1Char('/'), true);
+    QStringList got = entries();
+    QVERIFY(got.contains(docs("a.doc")));
+    QVERIFY(got.contains(docs("b.docx")));
+    QVERIFY(got.contains(docs("sub/d.docx")));
+    QVERIFY(got.contains(docs("abcdefghijklmnopqrst/e.docx")));
+    QVERIFY(!got.contains(docs("abcdefghijklmnopqrstu/f.docx")));
+    QVERIFY(!got.contains(docs("c.ocx")));
+    QVERIFY(!got.contains(docs("REPORT.DOC")));
+    QCOMPARE(got.size(), 4);
+    QVERIFY(prompter_->entries.isEmpty());
+
+    // No suffix ticked: the refusal, and the chooser is not even asked.
+    w().chkHzm[0]->setChecked(false);
+    w().chkHzm[1]->setChecked(false);
+    bool asked = false;
+    w().setFolderChooser([&asked] {
+      asked = true;
+      return QString();
+    });
+    w().m_choosefolder->trigger();
+    w().m_choosefolder2->trigger();
+    QVERIFY(!asked);
+    QCOMPARE(prompter_->entries.size(), 2);
+    for (const auto& e : prompter_->entries) {
+      QCOMPARE(e.title, QStringLiteral("出错了！"));
+      QCOMPARE(e.text, QStringLiteral("请先选择文档后缀名！"));
+    }
+    // A cancelled chooser adds nothing.
+    w().chkHzm[1]->setChecked(true);
+    w().m_choosefolder->trigger();
+    QVERIFY(asked);
+    QVERIFY(!w().isScanning());
+    QCOMPARE(list().entryCount(), 4);
+  }
+
+  void singleFileAdd() {
+    touch(docs("b.docx"));
+    touch(docs("REPORT.DOC"));
+    touch(docs("note.txt"));
+    QString chosen;
+    w().setFileChooser([&chosen] { return chosen; });
+    chosen = docs("REPORT.DOC");  // case-sensitive: not added, no message
+    w().m_choosefile->trigger();
+    chosen = docs("note.txt");
+    w().m_choosefile->trigger();
+    chosen = docs("missing.docx");
+    w().m_choosefile->trigger();
+    chosen = QString();  // cancelled
+    w().m_choosefile->trigger();
+    QCOMPARE(list().entryCount(), 0);
+    chosen = docs("b.docx");
+    w().m_choosefile->trigger();
+    QCOMPARE(entries(), QStringList{docs("b.docx")});
+    QVERIFY(list().isTicked(0));
+    QVERIFY(prompter_->entries.isEmpty());
+  }
+
+  void treeScanLocksTheList() {
+    // Enough files that the scan is still running when the command returns.
+    for (int d = 0; d < 20; ++d)
+      for (int i = 0; i < 100; ++i) touch(docs(QStringLiteral("d%1/f%2.docx").arg(d).arg(i)));
+    w().setFolderChooser([this] { return docs(); });
+    QSignalSpy spy(&w(), &MainWindow::scanFinished);
+    w().m_choosefolder2->trigger();
+    // Locked at once: the scan result comes through the event loop.
+    QVERIFY(w().isLocked());
+    QVERIFY(!w().lst_DocList->isEnabled());
+    QVERIFY(!w().chkHzm[0]->isEnabled());
+    QVERIFY(!w().lbl_select[0]->isEnabled());
+    QVERIFY(!w().m_clearDocList->isEnabled());
+    QVERIFY(spy.count() == 1 || spy.wait(20000));
+    QCOMPARE(spy.first().first().toInt(), 2000);
+    QCOMPARE(list().entryCount(), 2000);
+    QVERIFY(!w().isLocked());
+    QVERIFY(w().lst_DocList->isEnabled());
+    QVERIFY(w().lbl_select[0]->isEnabled());
+    QVERIFY(w().m_clearDocList->isEnabled());
+    QCOMPARE(w().stb_panel[2]->text(), QStringLiteral("2000|2000"));
+  }
+
+  void statusBar() {
+    auto* bar = child<QStatusBar>(w(), "stb_print");
+    QVERIFY(bar);
+    QLabel* p[3];
+    for (int i = 0; i < 3; ++i) {
+      p[i] = child<QLabel>(w(), qPrintable(QStringLiteral("stb_print_%1").arg(i)));
+      QVERIFY(p[i]);
+      QCOMPARE(w().stb_panel[i], p[i]);
+    }
+    QVERIFY(!p[0]->text().isEmpty());
+    QCOMPARE(p[1]->toolTip(), QStringLiteral("当前电脑时间"));
+    QCOMPARE(p[2]->toolTip(), QStringLiteral("已勾选文档数|所有文档数"));
+    QCOMPARE(p[2]->text(), QStringLiteral("0|0"));
+    QCOMPARE(p[1]->text(), MainWindow::clockText());
+    // Widths 62/23/15.
+    const double total = p[0]->width() + p[1]->width() + p[2]->width();
+    QVERIFY(qAbs(p[0]->width() / total - 0.62) < 0.03);
+    QVERIFY(qAbs(p[1]->width() / total - 0.23) < 0.03);
+    QVERIFY(qAbs(p[2]->width() / total - 0.15) < 0.03);
+    auto* tim = w().findChild<QTimer*>(QStringLiteral("tim_sta"));
+    QVERIFY(tim && tim->isActive());
+
+    QStringList ten;
+    for (int i = 0; i < 10; ++i) ten << QStringLiteral("/x/%1.docx").arg(i);
+    list().append(ten);
+    for (int i = 3; i < 10; ++i) list().setTicked(i, false);
+    QCOMPARE(p[2]->text(), QStringLiteral("3|10"));
+    QCOMPARE(w().tickedCount(), 3);
+    QCOMPARE(w().entryCount(), 10);
+    // The list's tool tip: the path of the entry under the pointer.
+    QListView* view = w().lst_DocList;
+    const QRect r = view->visualRect(list().index(2));
+    QHelpEvent he(QEvent::ToolTip, r.center(), view->viewport()->mapToGlobal(r.center()));
+    QApplication::sendEvent(view->viewport(), &he);
+    QCOMPARE(view->toolTip(), QStringLiteral("/x/2.docx"));
+  }
+
+  void requireDocumentsRefusal() {
+    QVERIFY(!w().requireDocuments());
+    QCOMPARE(prompter_->entries.size(), 1);
+    QCOMPARE(prompter_->entries[0].title, QStringLiteral("出错了！"));
+    QCOMPARE(prompter_->entries[0].text, QStringLiteral("请先添加文档，并勾选你要操作的文档！"));
+    list().append(QStringList{"/x/a.docx"});
+    QVERIFY(w().requireDocuments());
+  }
+
+  void hundredThousandEntries() {
+    QListView* view = w().lst_DocList;
+    QVERIFY(view->uniformItemSizes());
+    QStringList many;
+    many.reserve(100000);
+    for (int i = 0; i < 100000; ++i) many << QStringLiteral("/data/docs/folder%1/document%2.docx").arg(i / 100).arg(i);
+    QElapsedTimer t;
+    t.start();
+    list().append(many);
+    QCoreApplication::processEvents();
+    view->scrollToBottom();
+    QCoreApplication::processEvents();
+    view->scrollToTop();
+    QCoreApplication::processEvents();
+    QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
+    QCOMPARE(view->model()->rowCount(), 100000);
+    QCOMPARE(w().stb_panel[2]->text(), QStringLiteral("100000|100000"));
+  }
+
+  // --- the progress area during runs --------------------------------------------------------
+
+  void runLocksAndButtons() {
+    for (int i = 0; i < 3; ++i) touch(docs(QStringLiteral("r%1.docx").arg(i)));
+    list().append(QStringList{docs("r0.docx"), docs("r1.docx"), docs("r2.docx")});
+    auto gate = std::make_shared<std::atomic<int>>(0);  // documents allowed to finish
+    vm::Operation op;
+    op.id = QStringLiteral("docTest");
+    op.title = QStringLiteral("测试操作");
+    op.initialCount = 0;
+    auto started = std::make_shared<std::atomic<int>>(0);
+    op.perDocument = [gate, started](const QString&) -> QString {
+      const int mine = ++*started;
+      QElapsedTimer t;
+      t.start();
+      while (gate->load() < mine && t.elapsed() < 20000) QThread::msleep(2);
+      return {};
+    };
+    vm::RunFrame& frame = app_->runFrame();
+    QVERIFY(frame.start(op));
+    QCoreApplication::processEvents();
+
+    auto* area = child<QGroupBox>(w(), "frmLoadDocList");
+    auto* pause = child<QPushButton>(w(), "cmdPauseDo");
+    auto* stop = child<QPushButton>(w(), "cmdStopDo");
+    QTRY_VERIFY(area->isVisible());
+    QCOMPARE(child<QLabel>(w(), "Label1")->text(), QStringLiteral("当前处理文档:"));
+    QCOMPARE(child<QLabel>(w(), "lblLoadN")->text(), QStringLiteral("进度条显示文档处理进程..."));
+    QCOMPARE(child<QLabel>(w(), "lbl")->text(), QStringLiteral("正在操作中，请稍后..."));
+    QCOMPARE(child<QLabel>(w(), "lblAll")->text(), QStringLiteral("3"));
+    QCOMPARE(child<QLabel>(w(), "lblNow")->text(), QStringLiteral("0"));
+    QCOMPARE(child<QLabel>(w(), "lblPer")->text(), QStringLiteral("0%"));
+    QVERIFY(child<QLineEdit>(w(), "lblDqwj")->isReadOnly());
+    QCOMPARE(child<QProgressBar>(w(), "proBFiles")->maximum(), 3);
+    QCOMPARE(pause->text(), QStringLiteral("暂停操作"));
+    QCOMPARE(stop->text(), QStringLiteral("停止操作"));
+    QVERIFY(pause->isEnabled() && stop->isEnabled());
+
+    // The locked set.
+    auto lockedSetEnabled = [this]() {
+      QList<QWidget*> set = {w().lst_DocList, w().txtTaskF, w().combTaskKind, w().chkHzm[0], w().chkHzm[1]};
+      for (auto* l : w().lbl_select) set << l;
+      int enabled = 0;
+      for (QWidget* x : set) enabled += x->isEnabled() ? 1 : 0;
+      return enabled;
+    };
+    QCOMPARE(lockedSetEnabled(), 0);
+    QVERIFY(!w().cmdSaveTask->isEnabled());
+    QVERIFY(w().isLocked());
+    // The menus stay enabled (start commands refuse), list editing is off meanwhile.
+    QVERIFY(w().m_exit->isEnabled());
+    QVERIFY(!w().m_clearDocList->isEnabled());
+
+    // Pause while the first document is in its routine.
+    QTRY_COMPARE(started->load(), 1);
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QTRY_COMPARE(pause->text(), QStringLiteral("继续操作"));
+    QVERIFY(pause->isEnabled());
+    QVERIFY(!stop->isEnabled());
+    gate->store(1);
+    QVERIFY(frame.waitUntilSettled(20000));
+    QTRY_COMPARE(frame.paused(), 1);
+    QCOMPARE(child<QLabel>(w(), "lblNow")->text(), QStringLiteral("1"));
+    QCOMPARE(child<QLineEdit>(w(), "lblDqwj")->text(), docs("r0.docx"));
+    QCOMPARE(child<QLineEdit>(w(), "lblDqwj")->cursorPosition(), docs("r0.docx").size());
+    QVERIFY(area->isVisible());
+    QCOMPARE(lockedSetEnabled(), 0);  // paused: still locked
+
+    // Continue.
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QTRY_COMPARE(pause->text(), QStringLiteral("暂停操作"));
+    QTRY_VERIFY(stop->isEnabled());
+    gate->store(3);
+    QVERIFY(frame.waitUntilSettled(20000));
+    QTRY_VERIFY(!area->isVisible());
+    QCOMPARE(child<QLabel>(w(), "lblNow")->text(), QStringLiteral("3"));
+    QCOMPARE(lockedSetEnabled(), 10);
+    QVERIFY(!w().isLocked());
+    QVERIFY(w().m_clearDocList->isEnabled());
+    QVERIFY(prompter_->entries.isEmpty());  // nothing to report
+  }
+
+  void stopButton() {
+    for (int i = 0; i < 3; ++i) touch(docs(QStringLiteral("s%1.docx").arg(i)));
+    list().append(QStringList{docs("s0.docx"), docs("s1.docx"), docs("s2.docx")});
+    auto gate = std::make_shared<std::atomic<bool>>(false);
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    vm::Operation op;
+    op.id = QStringLiteral("docTest");
+    op.title = QStringLiteral("测试操作");
+    op.initialCount = 1;
+    op.perDocument = [gate, calls](const QString&) -> QString {
+      ++*calls;
+      QElapsedTimer t;
+      t.start();
+      while (!gate->load() && t.elapsed() < 20000) QThread::msleep(2);
+      return {};
+    };
+    vm::RunFrame& frame = app_->runFrame();
+    QVERIFY(frame.start(op));
+    auto* area = child<QGroupBox>(w(), "frmLoadDocList");
+    auto* pause = child<QPushButton>(w(), "cmdPauseDo");
+    auto* stop = child<QPushButton>(w(), "cmdStopDo");
+    QTRY_VERIFY(area->isVisible());
+    QCOMPARE(child<QLabel>(w(), "lblNow")->text(), QStringLiteral("1"));  // initial count 1
+    // A second start during the run is refused.
+    QString refusal;
+    QVERIFY(!frame.start(op, &refusal));
+    QVERIFY(!refusal.isEmpty());
+
+    QTRY_COMPARE(calls->load(), 1);  // stop while the first document is in its routine
+    QTest::mouseClick(stop, Qt::LeftButton);
+    QTRY_COMPARE(stop->text(), QStringLiteral("正在停止中,请稍后..."));
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(!pause->isVisible());
+    QVERIFY(!pause->isEnabled());
+    QVERIFY(w().isLocked());
+    gate->store(true);
+    QVERIFY(frame.waitUntilSettled(20000));
+    QTRY_VERIFY(!area->isVisible());
+    QVERIFY(!w().isLocked());
+    QVERIFY(w().lst_DocList->isEnabled());
+    QCOMPARE(calls->load(), 1);
+    // A new run resets the buttons.
+    gate->store(true);
+    QVERIFY(frame.start(op));
+    QTRY_VERIFY(area->isVisible() || !frame.isBusy());
+    QVERIFY(frame.waitUntilSettled(20000));
+    QCOMPARE(stop->text(), QStringLiteral("停止操作"));
+    QCOMPARE(pause->text(), QStringLiteral("暂停操作"));
+  }
+
+  void summaryOfFailures() {
+    for (int i = 0; i < 2; ++i) touch(docs(QStringLiteral("f%1.docx").arg(i)));
+    list().append(QStringList{docs("f0.docx"), docs("f1.docx")});
+    vm::Operation op;
+    op.id = QStringLiteral("docTest");
+    op.title = QStringLiteral("测试操作");
+    op.perDocument = [](const QString& path) -> QString {
+      if (path.endsWith(QLatin1String("f1.docx"))) throw std::runtime_error("坏文档");
+      return {};
+    };
+    QVERIFY(app_->runFrame().start(op));
+    QVERIFY(app_->runFrame().waitUntilSettled(20000));
+    QTRY_COMPARE(prompter_->entries.size(), 1);
+    QCOMPARE(prompter_->entries[0].title, QStringLiteral("测试操作"));
+    QVERIFY(prompter_->entries[0].text.contains(docs("f1.docx")));
+    QVERIFY(prompter_->entries[0].text.contains(QStringLiteral("坏文档")));
+  }
+
+  void missingFilesAloneShowNothing() {
+    touch(docs("here.docx"));
+    list().append(QStringList{docs("here.docx"), docs("gone.docx")});
+    vm::Operation op;
+    op.id = QStringLiteral("docTest");
+    op.title = QStringLiteral("测试操作");
+    op.perDocument = [](const QString&) -> QString { return {}; };
+    QVERIFY(app_->runFrame().start(op));
+    QVERIFY(app_->runFrame().waitUntilSettled(20000));
+    QTest::qWait(50);
+    QVERIFY(prompter_->entries.isEmpty());
+  }
+
+  void longSummaryInADialog() {
+    QStringList paths;
+    for (int i = 0; i < 30; ++i) {
+      paths << docs(QStringLiteral("bad%1.docx").arg(i));
+      touch(paths.back());
+    }
+    list().append(paths);
+    vm::Operation op;
+    op.id = QStringLiteral("docTest");
+    op.title = QStringLiteral("测试操作");
+    op.perDocument = [](const QString&) -> QString { throw std::runtime_error("坏文档"); };
+    QString title, text;
+    bool readOnly = false;
+    auto* timer = new QTimer(this);
+    timer->setInterval(10);
+    connect(timer, &QTimer::timeout, this, [&, timer] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || modal->objectName() != QStringLiteral("frmRunSummary")) return;
+      timer->stop();
+      title = modal->windowTitle();
+      auto* edit = modal->findChild<QPlainTextEdit*>(QStringLiteral("txtSummary"));
+      if (edit) {
+        text = edit->toPlainText();
+        readOnly = edit->isReadOnly();
+      }
+      static_cast<QDialog*>(modal)->accept();
+    });
+    timer->start();
+    QVERIFY(app_->runFrame().start(op));
+    QVERIFY(app_->runFrame().waitUntilSettled(20000));
+    QTRY_VERIFY_WITH_TIMEOUT(!title.isEmpty(), 10000);
+    QCOMPARE(title, QStringLiteral("测试操作"));
+    QVERIFY(readOnly);
+    for (const QString& p : paths) QVERIFY(text.contains(p));
+    QVERIFY(prompter_->entries.isEmpty());
+  }
+
+  void exitEndsTheProgram() {
+    QVERIFY(w().m_exit->isEnabled());
+    w().m_exit->trigger();
+    QVERIFY(!w().isVisible());
+  }
+
+  void windowCommandsLeaveFront() {
+    bool frontInHandler = true;
+    QVERIFY(w().bindWindowCommand("m_replaceSetup", [&] { frontInHandler = w().isFront(); }));
+    w().m_windowFront->trigger();
+    QVERIFY(w().isFront());
+    w().m_replaceSetup->trigger();
+    QVERIFY(!frontInHandler);
+    QVERIFY(!w().m_windowFront->isChecked());
+    QVERIFY(!w().isFront());
+  }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
