@@ -20,6 +20,7 @@
 #include "app/inifile.h"
 #include "app/runframe.h"
 #include "app/settings.h"
+#include "rules/replacerules.h"
 
 namespace vm {
 
@@ -43,6 +44,8 @@ class AppContext : public QObject {
   DocumentList& documents() { return list_; }
   ErrorLog& errorLog() { return log_; }
   RunFrame& runFrame() { return frame_; }
+  // The content replace rules, kept for the program's run (rule window, replace, generation, tasks).
+  rules::ReplaceRules& replaceRules() { return replaceRules_; }
 
   // The engine check (start-up step 9). Until it ran, engines() says the office is unusable.
   const EngineStatus& checkEngines(int timeoutMs = 15000);
@@ -64,6 +67,7 @@ class AppContext : public QObject {
   DocumentList list_;
   ErrorLog log_;
   RunFrame frame_;
+  rules::ReplaceRules replaceRules_;
   EngineStatus engines_;
   bool enginesChecked_ = false;
 };

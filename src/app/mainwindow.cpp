@@ -40,6 +40,7 @@
 #include "app/messages.h"
 #include "app/prompter.h"
 #include "app/version.h"
+#include "rules/replacesetupwindow.h"
 
 namespace vm {
 
@@ -214,6 +215,7 @@ MainWindow::MainWindow(AppContext& app, Prompter& prompter, QWidget* parent)
   buildStatusBar();  // step 4
   connectFrame();
   bindListCommands();
+  rules::installReplace(*this, app.replaceRules());  // 替换规则设置 and 开始替换
 
   // Step 3: the counters (from the list as it is: empty at start-up).
   updateCounts(list_.tickedCount(), list_.entryCount());

@@ -7,5 +7,6 @@ namespace vm::cli {
 class CliRegistry;
 
 void registerListCommand(CliRegistry& registry);
+void registerReplaceCommand(CliRegistry& registry);
 
 }  // namespace vm::cli

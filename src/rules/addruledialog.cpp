@@ -1,0 +1,43 @@
+#include "rules/addruledialog.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "rules/replacerules.h"
+
+namespace vm::rules {
+
+AddRuleDialog::AddRuleDialog(ReplaceRules& rules, QWidget* parent)
+    : RuleEditorDialog(rules, QStringLiteral("frmAddR"), QStringLiteral("替换规则添加"),
+                       QStringLiteral("针对同一要替换的内容进行多次规则添加，视为重复添加。"), parent) {
+  cmdAdd = new QPushButton(QStringLiteral("添  加"), this);
+  cmdAdd->setObjectName(QStringLiteral("cmdAdd"));
+  cmdCancel = new QPushButton(QStringLiteral("取  消"), this);
+  cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+  addButtons({cmdAdd, cmdCancel});
+  connect(cmdAdd, &QPushButton::clicked, this, [this] { add(); });
+  connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+int AddRuleDialog::openEmpty() {
+  txtF->clear();
+  txtT->clear();
+  return exec();
+}
+
+bool AddRuleDialog::add() {
+  if (auto refusal = rules_.add(txtF->text(), txtT->text())) {
+    refuse(*refusal);
+    if (trimBlanks(txtF->text()).isEmpty()) {
+      txtF->setFocus();
+    } else {
+      txtF->clear();
+      txtT->clear();
+    }
+    return false;
+  }
+  accept();
+  return true;
+}
+
+}  // namespace vm::rules

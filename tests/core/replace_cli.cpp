@@ -1,0 +1,145 @@
+// vellumark-cli replace --rules FILE [--dry-run] PATH..., in process: the rule file through
+// the add validation, the start command's refusals and question, the per-document counts,
+// dry runs, failures.
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QTextStream>
+
+#include <filesystem>
+
+#include "cli/registry.h"
+#include "support/docxbuilder.h"
+#include "support/tempdir.h"
+#include "support/testimages.h"
+
+using namespace vm::test;
+
+namespace {
+
+QString q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+
+struct Result {
+  int code = -1;
+  QString out, err;
+};
+
+class ReplaceCli : public ::testing::Test {
+ protected:
+  std::filesystem::path doc(const std::string& name, const std::string& text) {
+    std::filesystem::create_directories(dir_.file(name).parent_path());
+    return DocxBuilder().body(p(r(text))).write(dir_.file(name));
+  }
+  QString ruleFile(const std::string& content) {
+    writeFile(dir_.file("rules.txt"), content);
+    return q(dir_.file("rules.txt"));
+  }
+  // Runs the command line with the data folder in the temporary folder and only .docx added.
+  Result cli(const QStringList& args) {
+    Result r;
+    QTextStream out(&r.out), err(&r.err);
+    r.code = vm::cli::run(QStringList{"vellumark-cli", "--home", q(dir_.file("home")), "--suffix", "docx"} + args,
+                          out, err);
+    return r;
+  }
+  static std::string body(const std::filesystem::path& path) { return partText(readPart(path, "word/document.xml")); }
+
+  TempDir dir_;
+};
+
+}  // namespace
+
+TEST_F(ReplaceCli, ReplacesAndPrintsEachDocumentWithItsCount) {
+  auto a = doc("a.docx", "甲方与甲方");
+  auto b = doc("b.docx", "nothing");
+  const std::string before = readFile(b);
+  Result r = cli({"--yes", "replace", "--rules", ruleFile("# rules\n甲方\t委托方\n"), q(a), q(b)});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(body(a), "委托方与委托方");
+  EXPECT_EQ(readFile(b), before);
+  EXPECT_TRUE(r.out.contains(q(a) + QStringLiteral("：替换 2 处"))) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains(q(b) + QStringLiteral("：替换 0 处"))) << r.out.toStdString();
+  EXPECT_TRUE(r.err.contains(QStringLiteral("你确认开始按照规则替换文档了吗？")));
+}
+
+TEST_F(ReplaceCli, WithoutYesTheQuestionIsCancelled) {
+  auto a = doc("a.docx", "甲方");
+  const std::string before = readFile(a);
+  Result r = cli({"replace", "--rules", ruleFile("甲方\t委托方\n"), q(a)});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(readFile(a), before);
+}
+
+TEST_F(ReplaceCli, DryRunCountsWithoutSaving) {
+  auto a = doc("a.docx", "x x x");
+  const std::string before = readFile(a);
+  Result r = cli({"--yes", "replace", "--dry-run", "--rules", ruleFile("x\ty\n"), q(a)});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains(q(a) + QStringLiteral("：替换 3 处"))) << r.out.toStdString();
+  EXPECT_EQ(readFile(a), before);
+}
+
+TEST_F(ReplaceCli, RefusedRulePrintsTitleAndTextAndExits1) {
+  auto a = doc("a.docx", "abc");
+  const std::string before = readFile(a);
+  Result r = cli({"--yes", "replace", "--rules", ruleFile("a\tb\nabc\t abc \n"), q(a)});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains(QStringLiteral("出错！: 要替换的和被替换为内容不允许相同！"))) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains(QStringLiteral("第 2 行")));
+  EXPECT_EQ(readFile(a), before);
+
+  r = cli({"--yes", "replace", "--rules", ruleFile("a\tb\na\tc\n"), q(a)});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains(QStringLiteral("出错！: 该规则已被添加过，请不要重复添加！")));
+  EXPECT_EQ(readFile(a), before);
+}
+
+TEST_F(ReplaceCli, StartCommandRefusalsExit1) {
+  auto a = doc("a.docx", "abc");
+  Result r = cli({"--yes", "replace", "--rules", ruleFile("# nothing but a comment\n"), q(a)});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains(QStringLiteral("出错了！: 请先配置替换规则！"))) << r.err.toStdString();
+
+  r = cli({"--yes", "replace", "--rules", ruleFile("a\tb\t0\n"), q(a)});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains(QStringLiteral("出错了！: 请勾选你要替换的规则！")));
+
+  // A folder without documents of the chosen suffix leaves the list empty.
+  std::filesystem::create_directories(dir_.file("empty"));
+  r = cli({"--yes", "replace", "--rules", ruleFile("a\tb\n"), q(dir_.file("empty"))});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains(QStringLiteral("出错了！: 请先添加文档，并勾选你要操作的文档！")));
+}
+
+TEST_F(ReplaceCli, UntickedRulesAndPictures) {
+  writeFile(dir_.file("logo.png"), png(30, 10));
+  auto a = doc("a.docx", "one two LOGO");
+  Result r = cli({"--yes", "replace", "--rules",
+                  ruleFile("one\t1\t0\ntwo\t2\nlogo\t[img]" + dir_.file("logo.png").string() + "[/img]\n"), q(a)});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(body(a), "one 2 ");
+  EXPECT_NE(readPart(a, "word/document.xml").find("<w:drawing"), std::string::npos);
+  EXPECT_TRUE(r.out.contains(q(a) + QStringLiteral("：替换 2 处")));
+}
+
+TEST_F(ReplaceCli, FolderTreeAndFailures) {
+  auto a = doc("docs/a.docx", "a");
+  auto b = doc("docs/sub/b.docx", "a");
+  writeFile(dir_.file("docs/bad.docx"), "not a package");
+  Result r = cli({"--yes", "--recursive", "replace", "--rules", ruleFile("a\tz\n"), q(dir_.file("docs"))});
+  EXPECT_EQ(r.code, 3) << r.err.toStdString();
+  EXPECT_EQ(body(a), "z");
+  EXPECT_EQ(body(b), "z");
+  EXPECT_EQ(readFile(dir_.file("docs/bad.docx")), "not a package");
+  EXPECT_TRUE(r.out.contains(q(dir_.file("docs/bad.docx")))) << r.out.toStdString();
+}
+
+TEST_F(ReplaceCli, UsageErrors) {
+  auto a = doc("a.docx", "a");
+  EXPECT_EQ(cli({"--yes", "replace", q(a)}).code, 2);                                   // no --rules
+  EXPECT_EQ(cli({"--yes", "replace", "--rules", ruleFile("a\tb\n")}).code, 2);          // no PATH
+  Result r = cli({"--yes", "replace", "--rules", q(dir_.file("missing.txt")), q(a)});  // unreadable file
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(r.err.contains(QStringLiteral("出错！: ")));
+}

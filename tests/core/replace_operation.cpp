@@ -1,0 +1,387 @@
+// Replace by rules on real .docx packages, through the run frame's worker: rule order, empty
+// replacements, picture rules, case, the stories left alone, ticks, failures, pause and
+// continue, dry runs; and the start command's checks in their order.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QMetaObject>
+
+#include <atomic>
+#include <filesystem>
+
+#include "app/documentlist.h"
+#include "app/errorlog.h"
+#include "app/prompter.h"
+#include "app/runframe.h"
+#include "ops/replace.h"
+#include "rules/replacerules.h"
+#include "support/docxbuilder.h"
+#include "support/tempdir.h"
+#include "support/testimages.h"
+
+using namespace vm;
+using namespace vm::test;
+using rules::Rule;
+
+namespace {
+
+QString q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+
+int count(const std::string& hay, const std::string& needle) {
+  int n = 0;
+  for (auto pos = hay.find(needle); pos != std::string::npos; pos = hay.find(needle, pos + needle.size())) ++n;
+  return n;
+}
+
+// A document list, an error log and a run frame over a temporary folder.
+class ReplaceRun : public ::testing::Test {
+ protected:
+  ReplaceRun() : log_(q(dir_.file("log") / "log.txt")), frame_(list_, log_) {
+    std::filesystem::create_directories(dir_.file("log"));
+    ops::registerReplaceContinuation(frame_);
+  }
+
+  // A document whose body holds one paragraph per text.
+  std::filesystem::path doc(const std::string& name, const std::vector<std::string>& paragraphs) {
+    std::string body;
+    for (const auto& t : paragraphs) body += p(r(t));
+    return DocxBuilder().body(body).write(dir_.file(name));
+  }
+  void add(const std::filesystem::path& path) { list_.append(QStringList{q(path)}); }
+  void rule(const char* find, const QString& replacement) {
+    ASSERT_FALSE(rules_.add(QString::fromUtf8(find), replacement)) << find;
+  }
+  void rule(const char* find, const char* replacement) { rule(find, QString::fromUtf8(replacement)); }
+  std::filesystem::path picture() {
+    auto path = dir_.file("pic.png");
+    if (!std::filesystem::exists(path)) writeFile(path, png(40, 20));
+    return path;
+  }
+
+  // Runs the operation over the list, as the start command's run start does.
+  const RunSummary& run(bool save = true) {
+    QString refusal;
+    EXPECT_TRUE(frame_.start(ops::replaceOperation(rules_, save), &refusal)) << refusal.toStdString();
+    EXPECT_TRUE(frame_.waitUntilSettled(60000));
+    return frame_.lastSummary();
+  }
+  static std::string body(const std::filesystem::path& path) { return partText(readPart(path, "word/document.xml")); }
+
+  TempDir dir_;
+  DocumentList list_;
+  ErrorLog log_;
+  RunFrame frame_;
+  rules::ReplaceRules rules_;
+};
+
+}  // namespace
+
+TEST_F(ReplaceRun, TextRulesApplyInListOrderToEachOthersResult) {
+  auto ab = doc("ab.docx", {"a"});
+  rule("a", "b");
+  rule("b", "c");
+  add(ab);
+  run();
+  EXPECT_EQ(body(ab), "c");
+
+  auto ba = doc("ba.docx", {"a"});
+  rules_.clear();
+  rule("b", "c");
+  rule("a", "b");
+  list_.clear();
+  add(ba);
+  run();
+  EXPECT_EQ(body(ba), "b");
+}
+
+TEST_F(ReplaceRun, EmptyReplacementDeletesEveryOccurrence) {
+  auto d = doc("d.docx", {"x1x2x", "no match", "xx"});
+  rule("x", "");
+  add(d);
+  const RunSummary& s = run();
+  EXPECT_EQ(body(d), "12\nno match\n");
+  ASSERT_EQ(s.results.size(), 1);
+  EXPECT_EQ(s.results[0].message, QStringLiteral("替换 5 处"));
+}
+
+TEST_F(ReplaceRun, MatchesRegardlessOfCase) {
+  auto d = doc("d.docx", {"word Word WORD wOrD"});
+  rule("word", "doc");
+  add(d);
+  const RunSummary& s = run();
+  EXPECT_EQ(s.results.value(0).message, QStringLiteral("替换 4 处"));
+  const std::string text = body(d);
+  EXPECT_EQ(text.find("word"), std::string::npos);
+  EXPECT_EQ(text.find("Word"), std::string::npos);
+  EXPECT_EQ(text.find("WORD"), std::string::npos);
+  EXPECT_EQ(text.substr(0, 12), "doc Doc DOC ");
+}
+
+TEST_F(ReplaceRun, PictureRuleReplacesEveryOccurrenceAndLaterRulesStillApply) {
+  auto d = doc("d.docx", {"logo here", "and logo yonder"});
+  rule("logo", rules::pictureReference(q(picture())));
+  rule("here", "HERE!");
+  add(d);
+  const RunSummary& s = run();
+  ASSERT_EQ(s.failures(), 0) << s.text().toStdString();
+  EXPECT_EQ(s.results.value(0).message, QStringLiteral("替换 3 处"));
+  const std::string xml = readPart(d, "word/document.xml");
+  EXPECT_EQ(count(xml, "<w:drawing"), 2);
+  EXPECT_EQ(partText(xml).find("logo"), std::string::npos);
+  EXPECT_NE(partText(xml).find("HERE!"), std::string::npos);
+  bool media = false;
+  for (const auto& name : partNames(d)) media = media || name.rfind("word/media/", 0) == 0;
+  EXPECT_TRUE(media);
+}
+
+TEST_F(ReplaceRun, PictureRuleWithoutOccurrenceIsPassedOverAndTheDocumentSaved) {
+  auto d = doc("d.docx", {"plain text"});
+  rule("absent", rules::pictureReference(q(picture())));
+  rule("plain", "fancy");
+  add(d);
+  const RunSummary& s = run();
+  ASSERT_EQ(s.failures(), 0) << s.text().toStdString();
+  EXPECT_EQ(s.results.value(0).message, QStringLiteral("替换 1 处"));
+  EXPECT_EQ(body(d), "fancy text");
+  EXPECT_EQ(count(readPart(d, "word/document.xml"), "<w:drawing"), 0);
+}
+
+TEST_F(ReplaceRun, HeadersFootersAndTextBoxesAreLeftAlone) {
+  const std::string vmlBox =
+      "<w:r><w:pict><v:shape id=\"tb1\" style=\"width:100pt;height:40pt\"><v:textbox><w:txbxContent>" +
+      p(r("alpha in vml box")) + "</w:txbxContent></v:textbox></v:shape></w:pict></w:r>";
+  const std::string wpsBox =
+      "<w:r><w:drawing><wp:inline><wp:extent cx=\"914400\" cy=\"457200\"/><wp:docPr id=\"2\" name=\"Text Box 2\"/>"
+      "<a:graphic><a:graphicData uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\">"
+      "<wps:wsp><wps:spPr/><wps:txbx><w:txbxContent>" +
+      p(r("alpha in shape")) + "</w:txbxContent></wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic>"
+      "</wp:inline></w:drawing></w:r>";
+  auto d = DocxBuilder()
+               .body(p(r("alpha body ") + vmlBox + wpsBox) + p(r("alpha again")))
+               .header(p(r("alpha header")))
+               .footer(p(r("alpha footer")))
+               .write(dir_.file("d.docx"));
+  const std::string header = readPart(d, "word/header1.xml");
+  const std::string footer = readPart(d, "word/footer1.xml");
+  rule("alpha", "omega");
+  add(d);
+  const RunSummary& s = run();
+  ASSERT_EQ(s.failures(), 0) << s.text().toStdString();
+  EXPECT_EQ(s.results.value(0).message, QStringLiteral("替换 2 处"));
+  EXPECT_EQ(readPart(d, "word/header1.xml"), header);
+  EXPECT_EQ(readPart(d, "word/footer1.xml"), footer);
+  const auto paras = paragraphTexts(readPart(d, "word/document.xml"));
+  EXPECT_EQ(paras, (std::vector<std::string>{"omega body ", "alpha in vml box", "alpha in shape", "omega again"}));
+}
+
+TEST_F(ReplaceRun, UntickedRuleIsSkippedEvenWhenFirst) {
+  auto d = doc("d.docx", {"ab"});
+  rule("a", "x");
+  rule("b", "y");
+  rules_.setTicked(0, false);
+  add(d);
+  run();
+  EXPECT_EQ(body(d), "ay");
+}
+
+TEST_F(ReplaceRun, RulesAreReadAnewForEveryDocument) {
+  auto d1 = doc("d1.docx", {"a"});
+  auto d2 = doc("d2.docx", {"a"});
+  rule("a", "b");
+  add(d1);
+  add(d2);
+  // Change the rule between the two documents, from the worker thread's first call.
+  Operation op = ops::replaceOperation(rules_);
+  auto inner = op.perDocument;
+  std::atomic<int> calls{0};
+  op.perDocument = [&](const QString& path) {
+    QString line = inner(path);
+    if (calls++ == 0)
+      QMetaObject::invokeMethod(&rules_, [this] { rules_.modify(0, QStringLiteral("z")); }, Qt::BlockingQueuedConnection);
+    return line;
+  };
+  ASSERT_TRUE(frame_.start(op));
+  ASSERT_TRUE(frame_.waitUntilSettled(60000));
+  EXPECT_EQ(body(d1), "b");
+  EXPECT_EQ(body(d2), "z");
+}
+
+TEST_F(ReplaceRun, CorruptDocumentFailsIsReportedAndTheRunGoesOn) {
+  auto bad = dir_.file("bad.docx");
+  writeFile(bad, "this is not a zip package");
+  auto good = doc("good.docx", {"a"});
+  rule("a", "b");
+  add(bad);
+  add(good);
+  const RunSummary& s = run();
+  EXPECT_EQ(s.handled, 2);
+  ASSERT_EQ(s.failures(), 1);
+  EXPECT_EQ(s.failed()[0].path, q(bad));
+  EXPECT_FALSE(s.failed()[0].message.isEmpty());
+  EXPECT_EQ(readFile(bad), "this is not a zip package");
+  EXPECT_EQ(body(good), "b");
+  QFile logFile(log_.logFile());
+  ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(QString::fromUtf8(logFile.readAll()).contains(q(bad)));
+}
+
+TEST_F(ReplaceRun, DocumentWithoutMatchesStaysByteForByte) {
+  auto d = doc("d.docx", {"nothing to see"});
+  const std::string before = readFile(d);
+  rule("absent", "x");
+  add(d);
+  const RunSummary& s = run();
+  EXPECT_EQ(s.results.value(0).message, QStringLiteral("替换 0 处"));
+  EXPECT_EQ(readFile(d), before);
+}
+
+TEST_F(ReplaceRun, DryRunCountsWithoutSaving) {
+  auto d = doc("d.docx", {"a a a"});
+  const std::string before = readFile(d);
+  rule("a", "b");
+  add(d);
+  const RunSummary& s = run(false);
+  EXPECT_EQ(s.results.value(0).message, QStringLiteral("替换 3 处"));
+  EXPECT_EQ(readFile(d), before);
+}
+
+TEST_F(ReplaceRun, MissingAndUntickedDocumentsArePassedOver) {
+  auto d1 = doc("d1.docx", {"a"});
+  auto d2 = doc("d2.docx", {"a"});
+  rule("a", "b");
+  add(dir_.file("missing.docx"));
+  add(d1);
+  add(d2);
+  list_.setTicked(2, false);
+  const RunSummary& s = run();
+  EXPECT_EQ(s.handled, 1);
+  EXPECT_EQ(s.missing, QStringList{q(dir_.file("missing.docx"))});
+  EXPECT_EQ(body(d1), "b");
+  EXPECT_EQ(body(d2), "a");
+}
+
+TEST_F(ReplaceRun, PausedRunContinuesWithItsRunSizeFromTheNextEntry) {
+  std::vector<std::filesystem::path> docs;
+  for (int i = 0; i < 3; ++i) {
+    docs.push_back(doc("d" + std::to_string(i) + ".docx", {"a"}));
+    add(docs.back());
+  }
+  rule("a", "b");
+  Operation op = ops::replaceOperation(rules_);
+  auto inner = op.perDocument;
+  std::atomic<int> calls{0};
+  op.perDocument = [&](const QString& path) {
+    QString line = inner(path);
+    if (calls++ == 0)
+      QMetaObject::invokeMethod(&frame_, [this] { frame_.pauseOrContinue(); }, Qt::BlockingQueuedConnection);
+    return line;
+  };
+  ASSERT_TRUE(frame_.start(op));
+  ASSERT_TRUE(frame_.waitUntilSettled(60000));
+  ASSERT_EQ(frame_.state(), RunFrame::State::Paused);
+  EXPECT_EQ(frame_.currentIndex(), 0);
+  EXPECT_EQ(frame_.operationId(), QStringLiteral("docR"));
+  EXPECT_EQ(body(docs[0]), "b");
+  EXPECT_EQ(body(docs[1]), "a");
+
+  // The replace run keeps the run size it started with, even if the ticks changed since.
+  list_.setTicked(2, false);
+  frame_.pauseOrContinue();
+  ASSERT_TRUE(frame_.waitUntilSettled(60000));
+  EXPECT_EQ(frame_.state(), RunFrame::State::Idle);
+  EXPECT_EQ(frame_.runSize(), 3);
+  EXPECT_EQ(frame_.view().all, 3);
+  EXPECT_EQ(body(docs[1]), "b");
+  EXPECT_EQ(body(docs[2]), "a");
+  EXPECT_EQ(calls.load(), 2);
+}
+
+// --- the start command ---------------------------------------------------------------------------
+
+namespace {
+
+class StartCommand : public ReplaceRun {
+ protected:
+  ops::StartOutcome start() {
+    return ops::startDocRep({rules_, list_, frame_, prompter_, [this] { ++ruleWindowOpened_; }});
+  }
+  RecordingPrompter prompter_;
+  int ruleWindowOpened_ = 0;
+};
+
+const QString kQuestion = QStringLiteral(
+    "你确认开始按照规则替换文档了吗？\n\n你可以点确认按钮开始替换所有文档,也可以点取消按钮取消替换！");
+
+}  // namespace
+
+TEST_F(StartCommand, NoRuleOpensTheRuleWindow) {
+  add(doc("d.docx", {"a"}));
+  EXPECT_EQ(start(), ops::StartOutcome::NoRules);
+  ASSERT_EQ(prompter_.entries.size(), 1);
+  EXPECT_FALSE(prompter_.last().question);
+  EXPECT_EQ(prompter_.last().title, QStringLiteral("出错了！"));
+  EXPECT_EQ(prompter_.last().text, QStringLiteral("请先配置替换规则！"));
+  EXPECT_EQ(ruleWindowOpened_, 1);
+}
+
+TEST_F(StartCommand, NoTickedRuleComesBeforeTheDocumentCheck) {
+  rule("a", "b");
+  rules_.setAllTicked(false);
+  EXPECT_EQ(start(), ops::StartOutcome::NoTickedRules);  // the list is empty too
+  ASSERT_EQ(prompter_.entries.size(), 1);
+  EXPECT_EQ(prompter_.last().title, QStringLiteral("出错了！"));
+  EXPECT_EQ(prompter_.last().text, QStringLiteral("请勾选你要替换的规则！"));
+  EXPECT_EQ(ruleWindowOpened_, 1);
+}
+
+TEST_F(StartCommand, NoTickedDocument) {
+  rule("a", "b");
+  EXPECT_EQ(start(), ops::StartOutcome::NoDocuments);
+  add(doc("d.docx", {"a"}));
+  list_.setAllTicked(false);
+  EXPECT_EQ(start(), ops::StartOutcome::NoDocuments);
+  ASSERT_EQ(prompter_.entries.size(), 2);
+  EXPECT_EQ(prompter_.last().title, QStringLiteral("出错了！"));
+  EXPECT_EQ(prompter_.last().text, QStringLiteral("请先添加文档，并勾选你要操作的文档！"));
+  EXPECT_EQ(ruleWindowOpened_, 0);
+}
+
+TEST_F(StartCommand, CancelChangesNothing) {
+  auto d = doc("d.docx", {"a"});
+  const std::string before = readFile(d);
+  rule("a", "b");
+  add(d);
+  prompter_.answer = false;
+  EXPECT_EQ(start(), ops::StartOutcome::Cancelled);
+  ASSERT_EQ(prompter_.entries.size(), 1);
+  EXPECT_TRUE(prompter_.last().question);
+  EXPECT_EQ(prompter_.last().title, QStringLiteral("文档替换"));
+  EXPECT_EQ(prompter_.last().text, kQuestion);
+  EXPECT_EQ(frame_.state(), RunFrame::State::Idle);
+  EXPECT_EQ(readFile(d), before);
+}
+
+TEST_F(StartCommand, ConfirmedRunStartsAtZeroAndReplaces) {
+  auto d = doc("d.docx", {"a"});
+  rule("a", "b");
+  add(d);
+  int initial = -1;
+  QObject::connect(&frame_, &RunFrame::runStarted, [&](const QString& id, int size, int initialCount) {
+    EXPECT_EQ(id, QStringLiteral("docR"));
+    EXPECT_EQ(size, 1);
+    initial = initialCount;
+  });
+  EXPECT_EQ(start(), ops::StartOutcome::Started);
+  ASSERT_TRUE(frame_.waitUntilSettled(60000));
+  EXPECT_EQ(initial, 0);
+  EXPECT_EQ(frame_.lastSummary().title, QStringLiteral("文档替换"));
+  EXPECT_EQ(body(d), "b");
+}
+
+TEST(ReplaceLine, CountRoundTrip) {
+  EXPECT_EQ(ops::replacementLine(12), QStringLiteral("替换 12 处"));
+  EXPECT_EQ(ops::replacementCount(QStringLiteral("替换 12 处")), 12);
+  EXPECT_EQ(ops::replacementCount(QStringLiteral("something else")), -1);
+}

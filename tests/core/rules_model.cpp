@@ -1,0 +1,224 @@
+// The content replace rules: the list, the editors' validations in their order, the picture
+// reference, and the rule file.
+
+#include <gtest/gtest.h>
+
+#include "rules/replacerules.h"
+#include "support/tempdir.h"
+
+using namespace vm::rules;
+
+namespace {
+
+const Refusal kEmptyFind{QStringLiteral("出错！"), QStringLiteral("请输入要替换的内容！")};
+const Refusal kSame{QStringLiteral("出错！"), QStringLiteral("要替换的和被替换为内容不允许相同！")};
+const Refusal kDuplicate{QStringLiteral("出错！"), QStringLiteral("该规则已被添加过，请不要重复添加！")};
+
+// Counts the changed() signals of a list.
+struct ChangeCounter {
+  explicit ChangeCounter(ReplaceRules& rules) {
+    QObject::connect(&rules, &ReplaceRules::changed, [this] { ++count; });
+  }
+  int count = 0;
+};
+
+QStringList finds(const ReplaceRules& rules) {
+  QStringList out;
+  for (const Rule& r : rules.rules()) out << r.find;
+  return out;
+}
+
+}  // namespace
+
+TEST(RulesModel, AddAppendsTickedTrimmedRulesInOrder) {
+  ReplaceRules rules;
+  ChangeCounter spy(rules);
+  EXPECT_FALSE(rules.add(QStringLiteral("  alpha "), QStringLiteral(" beta  ")));
+  EXPECT_FALSE(rules.add(QStringLiteral("gamma"), QStringLiteral("delta")));
+  ASSERT_EQ(rules.count(), 2);
+  EXPECT_EQ(rules.at(0), (Rule{QStringLiteral("alpha"), QStringLiteral("beta"), true}));
+  EXPECT_EQ(rules.at(1), (Rule{QStringLiteral("gamma"), QStringLiteral("delta"), true}));
+  EXPECT_EQ(rules.tickedCount(), 2);
+  EXPECT_EQ(spy.count, 2);
+}
+
+TEST(RulesModel, EmptyReplacementIsAccepted) {
+  ReplaceRules rules;
+  EXPECT_FALSE(rules.add(QStringLiteral("delete me"), QString()));
+  ASSERT_EQ(rules.count(), 1);
+  EXPECT_TRUE(rules.at(0).replacement.isEmpty());
+}
+
+TEST(RulesModel, ValidationsInTheirOrder) {
+  ReplaceRules rules;
+  ASSERT_FALSE(rules.add(QStringLiteral("x"), QStringLiteral("y")));
+  // An empty (or blank) find text comes first, even when the rest would also fail.
+  EXPECT_EQ(rules.add(QString(), QString()), kEmptyFind);
+  EXPECT_EQ(rules.add(QStringLiteral("   "), QStringLiteral("y")), kEmptyFind);
+  // Equal texts come before the duplicate test: "x" -> "x" is "same", not "duplicate".
+  EXPECT_EQ(rules.add(QStringLiteral("x"), QStringLiteral("x")), kSame);
+  EXPECT_EQ(rules.add(QStringLiteral("x"), QStringLiteral("z")), kDuplicate);
+  EXPECT_EQ(rules.count(), 1);
+}
+
+TEST(RulesModel, EqualAfterTrimmingIsRefused) {
+  ReplaceRules rules;
+  EXPECT_EQ(rules.add(QStringLiteral("abc"), QStringLiteral("  abc ")), kSame);
+  EXPECT_EQ(rules.add(QStringLiteral(" abc  "), QStringLiteral("abc")), kSame);
+  EXPECT_EQ(rules.count(), 0);
+}
+
+TEST(RulesModel, TrimmingRemovesBlanksOnly) {
+  EXPECT_EQ(trimBlanks(QStringLiteral("  a b  ")), QStringLiteral("a b"));
+  EXPECT_EQ(trimBlanks(QStringLiteral("\ta\t")), QStringLiteral("\ta\t"));
+  EXPECT_EQ(trimBlanks(QStringLiteral("　全角　")), QStringLiteral("　全角　"));
+  EXPECT_EQ(trimBlanks(QStringLiteral("   ")), QString());
+}
+
+TEST(RulesModel, DuplicateTestIsExactAndCaseSensitive) {
+  ReplaceRules rules;
+  ASSERT_FALSE(rules.add(QStringLiteral("ABC"), QStringLiteral("1")));
+  EXPECT_FALSE(rules.add(QStringLiteral("abc"), QStringLiteral("2")));
+  EXPECT_FALSE(rules.add(QStringLiteral("ＡＢＣ"), QStringLiteral("3")));  // full-width differs
+  EXPECT_EQ(rules.add(QStringLiteral("  ABC "), QStringLiteral("4")), kDuplicate);
+  EXPECT_EQ(finds(rules), (QStringList{"ABC", "abc", "ＡＢＣ"}));
+  EXPECT_EQ(rules.indexOf(QStringLiteral("abc")), 1);
+  EXPECT_EQ(rules.indexOf(QStringLiteral("Abc")), -1);
+}
+
+TEST(RulesModel, ModifyChangesOnlyTheReplacement) {
+  ReplaceRules rules;
+  ASSERT_FALSE(rules.add(QStringLiteral("a"), QStringLiteral("b")));
+  rules.setTicked(0, false);
+  EXPECT_FALSE(rules.modify(0, QStringLiteral("  c ")));
+  EXPECT_EQ(rules.at(0), (Rule{QStringLiteral("a"), QStringLiteral("c"), false}));
+  EXPECT_EQ(rules.modify(0, QStringLiteral(" a ")), kSame);
+  EXPECT_EQ(rules.at(0).replacement, QStringLiteral("c"));
+  EXPECT_FALSE(rules.modify(0, QString()));
+  EXPECT_TRUE(rules.at(0).replacement.isEmpty());
+}
+
+TEST(RulesModel, TicksAndDeletion) {
+  ReplaceRules rules;
+  for (const char* f : {"r1", "r2", "r3", "r4", "r5", "r6"}) ASSERT_FALSE(rules.add(QString::fromLatin1(f), QString()));
+  rules.setAllTicked(false);
+  EXPECT_EQ(rules.tickedCount(), 0);
+  rules.invertTicks();
+  EXPECT_EQ(rules.tickedCount(), 6);
+  rules.setTicked(0, false);
+  rules.setTicked(3, false);
+  rules.setTicked(5, false);
+  rules.invertTicks();  // now r1, r4, r6 ticked
+  EXPECT_EQ(rules.tickedCount(), 3);
+  // "删 除" with three ticked rules removes the three and keeps the order of the rest.
+  EXPECT_EQ(rules.removeTicked(), 3);
+  EXPECT_EQ(finds(rules), (QStringList{"r2", "r3", "r5"}));
+  // Nothing ticked: nothing removed, no change signalled.
+  rules.setAllTicked(false);
+  ChangeCounter spy(rules);
+  EXPECT_EQ(rules.removeTicked(), 0);
+  EXPECT_EQ(spy.count, 0);
+  rules.clear();
+  EXPECT_EQ(rules.count(), 0);
+}
+
+TEST(RulesModel, PictureReference) {
+  EXPECT_TRUE(isPictureReference(QStringLiteral("[img]/p/a.jpg[/img]")));
+  EXPECT_TRUE(isPictureReference(QStringLiteral("[/img]x[img]")));
+  EXPECT_FALSE(isPictureReference(QStringLiteral("[img]/p/a.jpg")));
+  EXPECT_FALSE(isPictureReference(QStringLiteral("/p/a.jpg[/img]")));
+  EXPECT_FALSE(isPictureReference(QStringLiteral("[IMG]/p/a.jpg[/IMG]")));  // case-sensitive
+  EXPECT_EQ(picturePath(QStringLiteral("x[img]C:\\p.jpg[/img]")), QStringLiteral("xC:\\p.jpg"));
+  EXPECT_EQ(picturePath(QStringLiteral("[img]a[img]b[/img][/img]")), QStringLiteral("ab"));
+  EXPECT_EQ(pictureReference(QStringLiteral("/p/a.jpg")), QStringLiteral("[img]/p/a.jpg[/img]"));
+}
+
+// --- rule files --------------------------------------------------------------------------------
+
+TEST(RuleFile, ReadsRulesTicksCommentsAndPictures) {
+  ReplaceRules rules;
+  const QString text = QStringLiteral(
+      "\xFEFF# a comment line\r\n"
+      "甲\t乙\r\n"
+      "\n"
+      "old\tnew\t0\n"
+      "gone\t\n"
+      "logo\t[img]/pics/logo.png[/img]\t1\n");
+  ASSERT_FALSE(importRules(text, rules));
+  ASSERT_EQ(rules.count(), 4);
+  EXPECT_EQ(rules.at(0), (Rule{QStringLiteral("甲"), QStringLiteral("乙"), true}));
+  EXPECT_EQ(rules.at(1), (Rule{QStringLiteral("old"), QStringLiteral("new"), false}));
+  EXPECT_EQ(rules.at(2), (Rule{QStringLiteral("gone"), QString(), true}));
+  EXPECT_TRUE(isPictureReference(rules.at(3).replacement));
+}
+
+TEST(RuleFile, RefusedRuleNamesItsLineAndChangesNothing) {
+  ReplaceRules rules;
+  ASSERT_FALSE(rules.add(QStringLiteral("keep"), QStringLiteral("me")));
+  auto error = importRules(QStringLiteral("a\tb\nc\tc\n"), rules);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->line, 2);
+  EXPECT_EQ(error->refusal, kSame);
+  EXPECT_EQ(error->toString(), QStringLiteral("出错！: 要替换的和被替换为内容不允许相同！（第 2 行）"));
+  EXPECT_EQ(finds(rules), QStringList{"keep"});
+
+  error = importRules(QStringLiteral("a\tb\na\tc\n"), rules);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->line, 2);
+  EXPECT_EQ(error->refusal, kDuplicate);
+  error = importRules(QStringLiteral("keep\tother\n"), rules);  // duplicate of an existing rule
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->refusal, kDuplicate);
+  error = importRules(QStringLiteral("  \tx\n"), rules);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->refusal, kEmptyFind);
+  EXPECT_EQ(rules.count(), 1);
+}
+
+TEST(RuleFile, FormatErrors) {
+  ReplaceRules rules;
+  for (const char* bad : {"no tab here\n", "a\tb\tc\n", "a\tb\t0\textra\n"}) {
+    auto error = importRules(QString::fromUtf8(bad), rules);
+    ASSERT_TRUE(error) << bad;
+    EXPECT_EQ(error->line, 1);
+    EXPECT_EQ(error->refusal.title, QStringLiteral("出错！"));
+  }
+  EXPECT_EQ(rules.count(), 0);
+}
+
+TEST(RuleFile, RejectsInvalidUtf8AndMissingFiles) {
+  vm::test::TempDir dir;
+  ReplaceRules rules;
+  vm::test::writeFile(dir.file("latin1.txt"), "caf\xE9\tx\n");
+  auto error = importRuleFile(QString::fromStdString(dir.file("latin1.txt").string()), rules);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->line, 0);
+  error = importRuleFile(QString::fromStdString(dir.file("missing.txt").string()), rules);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(rules.count(), 0);
+}
+
+TEST(RuleFile, ExportImportRoundTrip) {
+  vm::test::TempDir dir;
+  ReplaceRules rules;
+  ASSERT_FALSE(rules.add(QStringLiteral("一"), QStringLiteral("二")));
+  ASSERT_FALSE(rules.add(QStringLiteral("pic"), pictureReference(QStringLiteral("/a b/c.jpg"))));
+  ASSERT_FALSE(rules.add(QStringLiteral("del"), QString()));
+  rules.setTicked(1, false);
+  const QString path = QString::fromStdString(dir.file("rules.txt").string());
+  ASSERT_TRUE(exportRuleFile(path, rules.rules()));
+  EXPECT_EQ(vm::test::readFile(dir.file("rules.txt")), "一\t二\npic\t[img]/a b/c.jpg[/img]\t0\ndel\t\n");
+  ReplaceRules back;
+  ASSERT_FALSE(importRuleFile(path, back));
+  EXPECT_EQ(back.rules(), rules.rules());
+}
+
+TEST(RuleFile, ExportRefusesRulesThatAreNotOneLine) {
+  Refusal problem;
+  EXPECT_FALSE(exportRules({Rule{QStringLiteral("#tag"), QStringLiteral("x"), true}}, &problem));
+  EXPECT_EQ(problem.title, QStringLiteral("出错！"));
+  EXPECT_TRUE(problem.text.contains(QStringLiteral("#tag")));
+  EXPECT_FALSE(exportRules({Rule{QStringLiteral("a\tb"), QStringLiteral("x"), true}}, &problem));
+  EXPECT_FALSE(exportRules({Rule{QStringLiteral("a"), QStringLiteral("x\ny"), true}}, &problem));
+  EXPECT_TRUE(exportRules({Rule{QStringLiteral("a#"), QStringLiteral("#x"), true}}));
+}

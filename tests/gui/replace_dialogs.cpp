@@ -1,0 +1,497 @@
+// The rule window frmReplaceSetup and its editors frmAddR and frmModifyR, offscreen: captions,
+// the menu and links, the type pairs, the picture links, every validation with its message,
+// modify by menu and by double-click, and that closing the window keeps the rules. Controls
+// are found by objectName; messages are recorded.
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <functional>
+#include <memory>
+
+#include "app/mainwindow.h"
+#include "app/prompter.h"
+#include "rules/addruledialog.h"
+#include "rules/modifyruledialog.h"
+#include "rules/replacerules.h"
+#include "rules/replacesetupwindow.h"
+
+using namespace vm::rules;
+
+namespace {
+
+template <class T>
+T* child(QWidget* w, const QString& name) {
+  T* c = w->findChild<T*>(name);
+  if (!c) qWarning("no child %s", qPrintable(name));
+  return c;
+}
+
+void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); }
+
+// A double-click as the window system delivers it: press, release, press, double-click, release.
+void doubleClick(QWidget* w, QPoint pos) {
+  QTest::mousePress(w, Qt::LeftButton, {}, pos);
+  QTest::mouseRelease(w, Qt::LeftButton, {}, pos);
+  QTest::mousePress(w, Qt::LeftButton, {}, pos);
+  QMouseEvent dbl(QEvent::MouseButtonDblClick, pos, w->mapToGlobal(pos), Qt::LeftButton, Qt::LeftButton, {});
+  QApplication::sendEvent(w, &dbl);
+  QTest::mouseRelease(w, Qt::LeftButton, {}, pos);
+}
+
+// Runs body while dialog is shown modally by trigger, then closes the dialog if body left it
+// open. *shown tells whether trigger showed it at all. Returns after the check ran, so that
+// no check is left over for a later dialog.
+void whileModal(QDialog* dialog, const std::function<void()>& trigger, const std::function<void()>& body,
+                bool* shown = nullptr) {
+  auto fired = std::make_shared<bool>(false);
+  QTimer::singleShot(0, dialog, [dialog, body, shown, fired] {
+    *fired = true;
+    if (shown) *shown = dialog->isVisible();
+    if (dialog->isVisible()) body();
+    if (dialog->isVisible()) dialog->reject();
+  });
+  trigger();
+  while (!*fired) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+}  // namespace
+
+class TestReplaceDialogs : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<ReplaceRules> rules_;
+  std::unique_ptr<vm::RecordingPrompter> prompter_;
+  std::unique_ptr<ReplaceSetupWindow> w_;
+  QString chosen_;        // what the picture chooser returns
+  QString chosenFilter_;  // the filter it was given
+
+  ReplaceSetupWindow& w() { return *w_; }
+  AddRuleDialog* add() { return w_->addDialog(); }
+  ModifyRuleDialog* mod() { return w_->modifyDialog(); }
+  QTreeWidget* tree() { return child<QTreeWidget>(w_.get(), "lvwReplace"); }
+
+  void addRule(const QString& f, const QString& t) { QVERIFY(!rules_->add(f, t)); }
+
+  // Adds through the dialog as m_add does.
+  void addThroughDialog(const QString& f, const QString& t) {
+    whileModal(add(), [this] { w().m_add->trigger(); }, [&] {
+      add()->txtF->setText(f);
+      add()->txtT->setText(t);
+      click(child<QPushButton>(add(), "cmdAdd"));
+    });
+  }
+
+ private slots:
+  void init() {
+    rules_ = std::make_unique<ReplaceRules>();
+    prompter_ = std::make_unique<vm::RecordingPrompter>();
+    w_ = std::make_unique<ReplaceSetupWindow>(*rules_);
+    w_->setPrompter(prompter_.get());
+    chosen_.clear();
+    auto chooser = [this](QWidget*, const QString& filter) {
+      chosenFilter_ = filter;
+      return chosen_;
+    };
+    add()->setFileChooser(chooser);
+    mod()->setFileChooser(chooser);
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+  }
+
+  void cleanup() {
+    w_.reset();
+    prompter_.reset();
+    rules_.reset();
+  }
+
+  void captionsAndNames() {
+    QCOMPARE(w().objectName(), QStringLiteral("frmReplaceSetup"));
+    QCOMPARE(w().windowTitle(), QStringLiteral("WORD批量替换规则设置"));
+    QTreeWidget* t = tree();
+    QVERIFY(t);
+    QCOMPARE(t->columnCount(), 2);
+    QCOMPARE(t->headerItem()->text(0), QStringLiteral("要替换的内容"));
+    QCOMPARE(t->headerItem()->text(1), QStringLiteral("被替换为"));
+
+    auto* menu = child<QMenu>(w_.get(), "m_do");
+    QVERIFY(menu);
+    QCOMPARE(menu->title(), QStringLiteral("操作"));
+    QStringList names, captions;
+    for (QAction* a : menu->actions())
+      if (!a->isSeparator()) {
+        names << a->objectName();
+        captions << a->text();
+      }
+    QCOMPARE(names.mid(0, 4), (QStringList{"m_add", "m_modify", "m_del", "m_clear"}));
+    QCOMPARE(captions.mid(0, 4), (QStringList{"添加", "修改", "删除", "清空"}));
+
+    const QStringList links{"全 选", "全不选", "反 选", "删 除"};
+    for (int i = 0; i < 4; ++i) {
+      auto* l = child<QLabel>(w_.get(), QStringLiteral("lvw_select_%1").arg(i));
+      QVERIFY(l);
+      QCOMPARE(l->text(), links[i]);
+    }
+    QCOMPARE(child<QPushButton>(w_.get(), "cmdSave")->text(), QStringLiteral("保存设置"));
+    QStringList notices;
+    for (QLabel* l : w().findChildren<QLabel*>()) notices << l->text();
+    QVERIFY(notices.contains(
+        QStringLiteral("替换功能中替换规则不支持数据库调用，生成功能中替换规则支持数据库调用。只有选中的替换规则才起作用。")));
+    QVERIFY(notices.contains(QStringLiteral("请选择好规则后再点删除。")));
+
+    QCOMPARE(add()->objectName(), QStringLiteral("frmAddR"));
+    QCOMPARE(add()->windowTitle(), QStringLiteral("替换规则添加"));
+    QCOMPARE(child<QPushButton>(add(), "cmdAdd")->text(), QStringLiteral("添  加"));
+    QCOMPARE(child<QPushButton>(add(), "cmdCancel")->text(), QStringLiteral("取  消"));
+    QCOMPARE(child<QLabel>(add(), "lblNotice")->text(), QStringLiteral("针对同一要替换的内容进行多次规则添加，视为重复添加。"));
+    QCOMPARE(mod()->objectName(), QStringLiteral("frmModifyR"));
+    QCOMPARE(mod()->windowTitle(), QStringLiteral("替换规则修改"));
+    QCOMPARE(child<QPushButton>(mod(), "cmdModify")->text(), QStringLiteral("修  改"));
+    QCOMPARE(child<QLabel>(mod(), "lblNotice")->text(), QStringLiteral("要替换的内容不可以修改。你可以删除该规则，然后重新添加。"));
+    auto* key = child<QLineEdit>(mod(), "txtKey");
+    QVERIFY(key);
+    QVERIFY(key->isHidden());
+    QVERIFY(!add()->findChild<QLineEdit*>(QStringLiteral("txtKey")));
+    for (QDialog* d : {static_cast<QDialog*>(add()), static_cast<QDialog*>(mod())}) {
+      QVERIFY(child<QLineEdit>(d, "txtF"));
+      QVERIFY(child<QLineEdit>(d, "txtT"));
+      for (const char* pair : {"chkThWztp", "chkThwWzTp"}) {
+        QCOMPARE(child<QCheckBox>(d, QStringLiteral("%1_0").arg(pair))->text(), QStringLiteral("文 字"));
+        QCOMPARE(child<QCheckBox>(d, QStringLiteral("%1_1").arg(pair))->text(), QStringLiteral("图 片"));
+      }
+      QCOMPARE(child<QLabel>(d, "lblImg_0")->text(), QStringLiteral("选择"));
+      QCOMPARE(child<QLabel>(d, "lblImg_1")->text(), QStringLiteral("选择"));
+    }
+  }
+
+  void addAppendsATickedRuleAndHides() {
+    addThroughDialog(QStringLiteral("  甲 "), QStringLiteral(" 乙"));
+    QVERIFY(prompter_->empty());
+    QVERIFY(!add()->isVisible());
+    QCOMPARE(rules_->count(), 1);
+    QCOMPARE(rules_->at(0), (Rule{QStringLiteral("甲"), QStringLiteral("乙"), true}));
+    QCOMPARE(tree()->topLevelItemCount(), 1);
+    QCOMPARE(tree()->topLevelItem(0)->text(0), QStringLiteral("甲"));
+    QCOMPARE(tree()->topLevelItem(0)->text(1), QStringLiteral("乙"));
+    QCOMPARE(tree()->topLevelItem(0)->checkState(0), Qt::Checked);
+    // m_add empties the fields of the kept dialog.
+    whileModal(add(), [this] { w().m_add->trigger(); }, [this] {
+      QVERIFY(add()->txtF->text().isEmpty());
+      QVERIFY(add()->txtT->text().isEmpty());
+      click(child<QPushButton>(add(), "cmdCancel"));
+    });
+    QVERIFY(!add()->isVisible());
+    QCOMPARE(rules_->count(), 1);
+  }
+
+  void addEmptyReplacementIsAccepted() {
+    addThroughDialog(QStringLiteral("删掉我"), QString());
+    QVERIFY(prompter_->empty());
+    QCOMPARE(rules_->count(), 1);
+    QVERIFY(rules_->at(0).replacement.isEmpty());
+  }
+
+  void addEmptyFindIsRefusedWithFocus() {
+    bool stayed = false;
+    whileModal(add(), [this] { w().m_add->trigger(); }, [&] {
+      add()->txtF->setText(QStringLiteral("   "));
+      add()->txtT->setText(QStringLiteral("x"));
+      add()->txtT->setFocus();
+      click(child<QPushButton>(add(), "cmdAdd"));
+      stayed = add()->isVisible();
+      QCOMPARE(add()->focusWidget(), add()->txtF);
+      QCOMPARE(add()->txtT->text(), QStringLiteral("x"));  // not emptied
+    });
+    QVERIFY(stayed);
+    QCOMPARE(prompter_->entries.size(), 1);
+    QCOMPARE(prompter_->last().title, QStringLiteral("出错！"));
+    QCOMPARE(prompter_->last().text, QStringLiteral("请输入要替换的内容！"));
+    QCOMPARE(rules_->count(), 0);
+  }
+
+  void addEqualAfterTrimmingIsRefusedAndEmptiesBoth() {
+    bool stayed = false;
+    whileModal(add(), [this] { w().m_add->trigger(); }, [&] {
+      add()->txtF->setText(QStringLiteral("abc"));
+      add()->txtT->setText(QStringLiteral("  abc  "));
+      click(child<QPushButton>(add(), "cmdAdd"));
+      stayed = add()->isVisible();
+      QVERIFY(add()->txtF->text().isEmpty());
+      QVERIFY(add()->txtT->text().isEmpty());
+    });
+    QVERIFY(stayed);
+    QCOMPARE(prompter_->last().title, QStringLiteral("出错！"));
+    QCOMPARE(prompter_->last().text, QStringLiteral("要替换的和被替换为内容不允许相同！"));
+    QCOMPARE(rules_->count(), 0);
+  }
+
+  void addDuplicateIsCaseSensitive() {
+    addRule(QStringLiteral("ABC"), QStringLiteral("1"));
+    addThroughDialog(QStringLiteral("abc"), QStringLiteral("2"));
+    QVERIFY(prompter_->empty());
+    QCOMPARE(rules_->count(), 2);
+    bool stayed = false;
+    whileModal(add(), [this] { w().m_add->trigger(); }, [&] {
+      add()->txtF->setText(QStringLiteral("ABC"));
+      add()->txtT->setText(QStringLiteral("3"));
+      click(child<QPushButton>(add(), "cmdAdd"));
+      stayed = add()->isVisible();
+      QVERIFY(add()->txtF->text().isEmpty());
+      QVERIFY(add()->txtT->text().isEmpty());
+    });
+    QVERIFY(stayed);
+    QCOMPARE(prompter_->last().text, QStringLiteral("该规则已被添加过，请不要重复添加！"));
+    QCOMPARE(rules_->count(), 2);
+  }
+
+  void typePairsSwitch() {
+    auto* t0 = child<QCheckBox>(add(), "chkThwWzTp_0");
+    auto* t1 = child<QCheckBox>(add(), "chkThwWzTp_1");
+    auto* img1 = child<QLabel>(add(), "lblImg_1");
+    QVERIFY(t0->isChecked() && !t1->isChecked());
+    QVERIFY(add()->txtT->isEnabled());
+    QVERIFY(!img1->isEnabled());
+
+    add()->txtT->setText(QStringLiteral("some text"));
+    t1->click();  // picture type
+    QVERIFY(!t0->isChecked() && t1->isChecked());
+    QVERIFY(add()->txtT->text().isEmpty());
+    QVERIFY(!add()->txtT->isEnabled());
+    QCOMPARE(add()->txtT->maxLength(), 200);
+    QVERIFY(img1->isEnabled());
+
+    // Unticking the ticked box ticks it again and changes nothing else.
+    add()->txtT->setText(QStringLiteral("[img]/a.jpg[/img]"));
+    t1->click();
+    QVERIFY(t1->isChecked() && !t0->isChecked());
+    QCOMPARE(add()->txtT->text(), QStringLiteral("[img]/a.jpg[/img]"));
+
+    t0->click();  // back to text
+    QVERIFY(t0->isChecked() && !t1->isChecked());
+    QVERIFY(add()->txtT->text().isEmpty());
+    QVERIFY(add()->txtT->isEnabled());
+    QVERIFY(!img1->isEnabled());
+
+    // The find-type pair works the same way on txtF and link 0.
+    auto* f1 = child<QCheckBox>(add(), "chkThWztp_1");
+    auto* img0 = child<QLabel>(add(), "lblImg_0");
+    QVERIFY(!img0->isEnabled());
+    add()->txtF->setText(QStringLiteral("find"));
+    f1->click();
+    QVERIFY(add()->txtF->text().isEmpty());
+    QVERIFY(!add()->txtF->isEnabled());
+    QCOMPARE(add()->txtF->maxLength(), 200);
+    QVERIFY(img0->isEnabled());
+    child<QCheckBox>(add(), "chkThWztp_0")->click();
+    QVERIFY(add()->txtF->isEnabled());
+    QVERIFY(!img0->isEnabled());
+  }
+
+  void pictureLinks() {
+    child<QCheckBox>(add(), "chkThwWzTp_1")->click();
+    chosen_ = QStringLiteral("/pics/logo.jpg");
+    click(child<QLabel>(add(), "lblImg_1"));
+    QCOMPARE(add()->txtT->text(), QStringLiteral("[img]/pics/logo.jpg[/img]"));
+    QVERIFY(chosenFilter_.startsWith(QStringLiteral("Jpg图像文档(*.jpg)")));
+    for (const char* ext : {"*.png", "*.gif", "*.bmp", "*.jpeg"}) QVERIFY(chosenFilter_.contains(QLatin1String(ext)));
+    // A cancel changes nothing.
+    chosen_.clear();
+    click(child<QLabel>(add(), "lblImg_1"));
+    QCOMPARE(add()->txtT->text(), QStringLiteral("[img]/pics/logo.jpg[/img]"));
+    // Link 0 puts the plain path into txtF.
+    child<QCheckBox>(add(), "chkThWztp_1")->click();
+    chosen_ = QStringLiteral("/pics/find.jpg");
+    click(child<QLabel>(add(), "lblImg_0"));
+    QCOMPARE(add()->txtF->text(), QStringLiteral("/pics/find.jpg"));
+    // A reference longer than the field's 200 characters is refused, not cut.
+    chosen_ = QLatin1Char('/') + QString(200, QLatin1Char('p')) + QStringLiteral(".jpg");
+    click(child<QLabel>(add(), "lblImg_1"));
+    QCOMPARE(add()->txtT->text(), QStringLiteral("[img]/pics/logo.jpg[/img]"));
+    QCOMPARE(prompter_->last().title, QStringLiteral("出错！"));
+    // A picture rule added through the dialog is a picture reference.
+    QVERIFY(add()->add());
+    QVERIFY(isPictureReference(rules_->at(0).replacement));
+    QCOMPARE(picturePath(rules_->at(0).replacement), QStringLiteral("/pics/logo.jpg"));
+  }
+
+  void modifyByMenuChecks() {
+    bool shown = false;
+    // No rules.
+    whileModal(mod(), [this] { w().m_modify->trigger(); }, [] {}, &shown);
+    QVERIFY(!shown);
+    QCOMPARE(prompter_->last().title, QStringLiteral("出错了！"));
+    QCOMPARE(prompter_->last().text, QStringLiteral("请先添加替换规则！"));
+    // Two ticked.
+    addRule(QStringLiteral("a"), QStringLiteral("b"));
+    addRule(QStringLiteral("c"), QStringLiteral("d"));
+    prompter_->clear();
+    whileModal(mod(), [this] { w().m_modify->trigger(); }, [] {}, &shown);
+    QVERIFY(!shown);
+    QCOMPARE(prompter_->last().title, QStringLiteral("出错了！"));
+    QCOMPARE(prompter_->last().text, QStringLiteral("请不要选择多个规则进行修改！"));
+    // None ticked: nothing at all.
+    rules_->setAllTicked(false);
+    prompter_->clear();
+    whileModal(mod(), [this] { w().m_modify->trigger(); }, [] {}, &shown);
+    QVERIFY(!shown);
+    QVERIFY(prompter_->empty());
+  }
+
+  void modifyByMenuChangesTheReplacement() {
+    addRule(QStringLiteral("a"), QStringLiteral("b"));
+    addRule(QStringLiteral("c"), QStringLiteral("d"));
+    rules_->setTicked(0, false);
+    bool shown = false;
+    whileModal(mod(), [this] { w().m_modify->trigger(); }, [this] {
+      QCOMPARE(child<QLineEdit>(mod(), "txtKey")->text(), QStringLiteral("2"));
+      QCOMPARE(mod()->txtF->text(), QStringLiteral("c"));
+      QCOMPARE(mod()->txtT->text(), QStringLiteral("d"));
+      // Equal to the find text: refused, both fields emptied, the dialog stays.
+      mod()->txtT->setText(QStringLiteral(" c "));
+      click(child<QPushButton>(mod(), "cmdModify"));
+      QVERIFY(mod()->isVisible());
+      QVERIFY(mod()->txtF->text().isEmpty());
+      QVERIFY(mod()->txtT->text().isEmpty());
+      QCOMPARE(rules_->at(1).replacement, QStringLiteral("d"));
+      mod()->txtT->setText(QStringLiteral("  e "));
+      click(child<QPushButton>(mod(), "cmdModify"));
+    }, &shown);
+    QVERIFY(shown);
+    QVERIFY(!mod()->isVisible());
+    QCOMPARE(prompter_->entries.size(), 1);
+    QCOMPARE(prompter_->entries[0].title, QStringLiteral("出错！"));
+    QCOMPARE(prompter_->entries[0].text, QStringLiteral("要替换的和被替换为内容不允许相同！"));
+    QCOMPARE(rules_->at(1), (Rule{QStringLiteral("c"), QStringLiteral("e"), true}));
+    QCOMPARE(rules_->at(0), (Rule{QStringLiteral("a"), QStringLiteral("b"), false}));
+    QCOMPARE(tree()->topLevelItem(1)->text(1), QStringLiteral("e"));
+  }
+
+  void doubleClickOpensModifyOnItemsOnly() {
+    addRule(QStringLiteral("text"), QStringLiteral("t"));
+    addRule(QStringLiteral("pic"), pictureReference(QStringLiteral("/p/x.jpg")));
+    QTreeWidget* t = tree();
+    QVERIFY(t);
+    t->doItemsLayout();
+    QVERIFY(!t->visualItemRect(t->topLevelItem(1)).isEmpty());
+    bool shown = false;
+    // On the picture rule: the replacement type becomes picture, txtT shows the reference.
+    const QRect r1 = t->visualItemRect(t->topLevelItem(1));
+    whileModal(mod(), [&] { doubleClick(t->viewport(), r1.center()); }, [this] {
+      QCOMPARE(child<QLineEdit>(mod(), "txtKey")->text(), QStringLiteral("2"));
+      QCOMPARE(mod()->txtF->text(), QStringLiteral("pic"));
+      QCOMPARE(mod()->txtT->text(), QStringLiteral("[img]/p/x.jpg[/img]"));
+      QVERIFY(child<QCheckBox>(mod(), "chkThwWzTp_1")->isChecked());
+      QCOMPARE(mod()->txtT->maxLength(), 200);
+      QVERIFY(child<QLabel>(mod(), "lblImg_1")->isEnabled());
+      mod()->reject();
+    }, &shown);
+    QVERIFY(shown);
+    // On empty space: nothing opens.
+    const QPoint below(r1.center().x(), r1.bottom() + 3 * r1.height());
+    whileModal(mod(), [&] { doubleClick(t->viewport(), below); }, [] {}, &shown);
+    QVERIFY(!shown);
+    // On a text rule the type boxes stay as they were (picture, from the last opening).
+    const QRect r0 = t->visualItemRect(t->topLevelItem(0));
+    whileModal(mod(), [&] { doubleClick(t->viewport(), r0.center()); }, [this] {
+      QCOMPARE(child<QLineEdit>(mod(), "txtKey")->text(), QStringLiteral("1"));
+      QCOMPARE(mod()->txtT->text(), QStringLiteral("t"));
+      QVERIFY(child<QCheckBox>(mod(), "chkThwWzTp_1")->isChecked());
+      mod()->reject();
+    }, &shown);
+    QVERIFY(shown);
+    QVERIFY(prompter_->empty());
+  }
+
+  void selectionLinksAndMenu() {
+    for (const char* f : {"r1", "r2", "r3", "r4", "r5"}) addRule(QString::fromLatin1(f), QString());
+    click(child<QLabel>(w_.get(), "lvw_select_1"));  // 全不选
+    QCOMPARE(rules_->tickedCount(), 0);
+    click(child<QLabel>(w_.get(), "lvw_select_0"));  // 全 选
+    QCOMPARE(rules_->tickedCount(), 5);
+    // Ticks in the list view reach the rules.
+    tree()->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    tree()->topLevelItem(3)->setCheckState(0, Qt::Unchecked);
+    QVERIFY(!rules_->at(1).ticked);
+    QCOMPARE(rules_->tickedCount(), 3);
+    click(child<QLabel>(w_.get(), "lvw_select_2"));  // 反 选
+    QCOMPARE(rules_->tickedCount(), 2);
+    QVERIFY(rules_->at(1).ticked && rules_->at(3).ticked);
+    click(child<QLabel>(w_.get(), "lvw_select_2"));
+    // 删 除 with three ticked rules keeps the order of the rest.
+    click(child<QLabel>(w_.get(), "lvw_select_3"));
+    QCOMPARE(rules_->count(), 2);
+    QCOMPARE(rules_->at(0).find, QStringLiteral("r2"));
+    QCOMPARE(rules_->at(1).find, QStringLiteral("r4"));
+    QCOMPARE(tree()->topLevelItemCount(), 2);
+    QCOMPARE(tree()->topLevelItem(1)->text(0), QStringLiteral("r4"));
+    // Nothing ticked: m_del removes nothing.
+    w().m_del->trigger();
+    QCOMPARE(rules_->count(), 2);
+    rules_->setTicked(0, true);
+    w().m_del->trigger();
+    QCOMPARE(rules_->count(), 1);
+    // m_clear removes everything without asking.
+    w().m_clear->trigger();
+    QCOMPARE(rules_->count(), 0);
+    QCOMPARE(tree()->topLevelItemCount(), 0);
+    QVERIFY(prompter_->empty());
+  }
+
+  void saveAndCloseBoxBothKeepTheRules() {
+    addRule(QStringLiteral("a"), QStringLiteral("b"));
+    click(child<QPushButton>(w_.get(), "cmdSave"));
+    QVERIFY(!w().isVisible());
+    QCOMPARE(rules_->count(), 1);
+    w().show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    QVERIFY(w().close());  // the close box
+    QVERIFY(!w().isVisible());
+    QCOMPARE(rules_->count(), 1);
+    w().show();
+    QCOMPARE(tree()->topLevelItemCount(), 1);
+    QCOMPARE(tree()->topLevelItem(0)->text(0), QStringLiteral("a"));
+  }
+
+  void importAndExport() {
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("in.txt"));
+    {
+      QFile f(in);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write("# set\nx\ty\nold\tnew\t0\n");
+    }
+    w().setRuleFileChooser([in](QWidget*, bool save) { return save ? QString() : in; });
+    w().m_import->trigger();
+    QCOMPARE(rules_->count(), 2);
+    QVERIFY(!rules_->at(1).ticked);
+    QCOMPARE(tree()->topLevelItem(1)->checkState(0), Qt::Unchecked);
+    // Importing the same set again is refused by the duplicate test, and adds nothing.
+    w().m_import->trigger();
+    QCOMPARE(rules_->count(), 2);
+    QCOMPARE(prompter_->last().title, QStringLiteral("出错！"));
+    QVERIFY(prompter_->last().text.startsWith(QStringLiteral("该规则已被添加过，请不要重复添加！")));
+
+    const QString out = dir.filePath(QStringLiteral("out.txt"));
+    w().setRuleFileChooser([out](QWidget*, bool save) { return save ? out : QString(); });
+    w().m_export->trigger();
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("x\ty\nold\tnew\t0\n"));
+  }
+};
+
+QTEST_MAIN(TestReplaceDialogs)
+#include "replace_dialogs.moc"
