@@ -135,6 +135,10 @@ enum class Need {
 struct OpenOptions {
   Need need = Need::Content;
   bool readOnly = false;
+  // Saving flushes the new file to the disk before renaming it over the target. False skips the
+  // flush (scratch copies, measurements): the rename still replaces the file whole, but a power
+  // cut soon after may lose the new content.
+  bool syncOnSave = true;
 };
 
 // Opens a document with the back end that suits its format and the need:

@@ -38,7 +38,7 @@ std::string uniqueSuffix() {
 
 }  // namespace
 
-void writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes) {
+void writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes, bool sync) {
   std::filesystem::path target = requested;
   std::error_code ec;
   if (std::filesystem::is_symlink(target, ec)) {
@@ -83,7 +83,7 @@ void writeFileAtomically(const std::filesystem::path& requested, std::string_vie
     data += n;
     left -= static_cast<std::size_t>(n);
   }
-  if (::fsync(fd) != 0) abandon(errno, "fsync");
+  if (sync && ::fdatasync(fd) != 0) abandon(errno, "fsync");
   if (::close(fd) != 0) {
     int err = errno;
     ::unlink(temp.c_str());
@@ -94,11 +94,7 @@ void writeFileAtomically(const std::filesystem::path& requested, std::string_vie
     ::unlink(temp.c_str());
     fail(err, target, "rename");
   }
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);  // the rename itself reaches the disk; a failure here loses nothing
-    ::close(dfd);
-  }
+  // The folder is not flushed: after a crash the target is the old file or the new one, whole.
 }
 
 }  // namespace vm::word::docx

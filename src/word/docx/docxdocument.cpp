@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -89,7 +90,7 @@ class MainStory final : public Story {
 class DocxDocument final : public Document {
  public:
   DocxDocument(const std::filesystem::path& path, const OpenOptions& options)
-      : path_(path), readOnly_(options.readOnly), package_(std::make_unique<Package>(path)) {
+      : path_(path), readOnly_(options.readOnly), package_(std::make_unique<Package>(path, options.syncOnSave)) {
     main_ = std::make_unique<MainStory>(*this, package_->xmlPart(package_->mainPartName()));
   }
 
@@ -198,11 +199,24 @@ int MainStory::replaceAll(const std::string& findText, const std::string& replac
   std::vector<Piece> pieces = parseReplacement(replacement);
   if (matches.empty()) return 0;
   const StoryText& st = storyText();
+  // Without ^& the pieces depend only on the case form of the match: three lists at most.
+  std::optional<std::vector<Piece>> forms[3];
+  std::deque<std::vector<Piece>> own;
+  bool perMatch = usesFoundText(pieces);
   std::vector<Replacement> reps;
   reps.reserve(matches.size());
   for (auto [b, e] : matches) {
     std::u32string_view found(st.text.data() + b, e - b);
-    reps.push_back({b, e, expandReplacement(pieces, found, !options.matchCase)});
+    CaseForm form = options.matchCase ? CaseForm::AsTyped : caseFormOf(found);
+    const std::vector<Piece>* list;
+    if (perMatch) {
+      list = &own.emplace_back(expandReplacement(pieces, found, form));
+    } else {
+      auto& slot = forms[static_cast<int>(form)];
+      if (!slot) slot = expandReplacement(pieces, found, form);
+      list = &*slot;
+    }
+    reps.push_back({b, e, list});
   }
   applyReplacements(st, w_, reps);
   changed();
@@ -263,6 +277,7 @@ int MainStory::replaceWithPicture(const std::string& findText, const std::filesy
   const StoryText& st = storyText();
   std::string cx = std::to_string(info->widthEmu()), cy = std::to_string(info->heightEmu());
   std::string fileName = escapeAttr(picture.filename().string());
+  std::deque<std::vector<Piece>> own;
   std::vector<Replacement> reps;
   reps.reserve(matches.size());
   for (auto [b, e] : matches) {
@@ -282,7 +297,7 @@ int MainStory::replaceWithPicture(const std::string& findText, const std::filesy
                 "<a:off x=\"0\" y=\"0\"/><a:ext cx=\"" + cx + "\" cy=\"" + cy + "\"/></a:xfrm><a:prstGeom prst=\"rect\">"
                 "<a:avLst/></a:prstGeom></pic:spPr></pic:pic></a:graphicData></a:graphic></" + wp + "inline></" +
                 w_.name("drawing") + ">";
-    reps.push_back({b, e, {std::move(piece)}});
+    reps.push_back({b, e, &own.emplace_back(std::vector<Piece>{std::move(piece)})});
   }
   applyReplacements(st, w_, reps);
   changed();

@@ -17,16 +17,6 @@ struct Atom {
   bool text = false;
 };
 
-struct Mapper {
-  std::vector<Atom>& atoms;
-  void text(pugi::xml_node node, bool cdata) {
-    decodeRawText(node.value(), cdata, [&](char32_t, std::size_t off, std::size_t len) {
-      atoms.push_back({node, static_cast<std::uint32_t>(off), static_cast<std::uint32_t>(len), true});
-    });
-  }
-  void atom(char32_t, pugi::xml_node e) { atoms.push_back({e, 0, 0, false}); }
-};
-
 struct Hit {
   Atom atom;
   bool mark = false;
@@ -50,6 +40,7 @@ class Editor {
   Editor(const StoryText& text, const Wml& w) : text_(text), w_(w) {}
 
   void run(const std::vector<Replacement>& reps) {
+    pending_.reserve(reps.size());
     for (auto it = reps.rbegin(); it != reps.rend(); ++it) applyOne(*it);
     std::vector<pugi::xml_node_struct*> nodes;
     nodes.reserve(pending_.size());
@@ -59,18 +50,42 @@ class Editor {
   }
 
  private:
-  const std::vector<Atom>& atomsOf(std::size_t para) {
-    auto it = maps_.find(para);
-    if (it != maps_.end()) return it->second;
-    std::vector<Atom>& atoms = maps_[para];
+  // The segments of a paragraph, as found when the story text was built (the XML nodes they
+  // name stay valid while matches are applied from the last to the first).
+  struct Segments {
+    const Segment* begin;
+    const Segment* end;
+  };
+  Segments segmentsOf(std::size_t para, std::uint32_t& count) const {
     const ParaRecord& rec = text_.paras[para];
-    if (rec.kind != MarkKind::Row) {
-      atoms.reserve(rec.mark - rec.begin);
-      FieldState fs = rec.fieldsAtStart;
-      Mapper m{atoms};
-      walkInline(rec.node, w_, fs, m);
-    }
-    return atoms;
+    Segments s{text_.segments.data() + rec.segBegin, text_.segments.data() + rec.segEnd};
+    count = s.begin == s.end ? 0 : (s.end - 1)->first + (s.end - 1)->count;
+    return s;
+  }
+
+  // Byte offsets of each character of a text node (and its end), computed once per node.
+  const std::vector<std::uint32_t>& offsetsOf(const Segment& seg) {
+    auto it = offsets_.find(seg.node.internal_object());
+    if (it != offsets_.end()) return it->second;
+    std::vector<std::uint32_t>& offs = offsets_[seg.node.internal_object()];
+    offs.reserve(seg.count + 1);
+    std::size_t end = 0;
+    decodeRawText(seg.node.value(), seg.cdata, [&](char32_t, std::size_t off, std::size_t len) {
+      offs.push_back(static_cast<std::uint32_t>(off));
+      end = off + len;
+    });
+    offs.push_back(static_cast<std::uint32_t>(end));
+    return offs;
+  }
+
+  Atom atomAt(Segments segs, std::uint32_t i) {
+    auto it = std::upper_bound(segs.begin, segs.end, i,
+                               [](std::uint32_t v, const Segment& s) { return v < s.first; });
+    const Segment& seg = *(it - 1);
+    if (!seg.text) return {seg.node, 0, 0, false};
+    const auto& offs = offsetsOf(seg);
+    std::uint32_t k = i - seg.first;
+    return {seg.node, offs[k], offs[k + 1] - offs[k], true};
   }
 
   pugi::xml_node insertAt(pugi::xml_node parent, pugi::xml_node before, const std::string& name) {
@@ -173,33 +188,53 @@ class Editor {
     p.parent().remove_child(p);
   }
 
+  // The common case: the match lies in one text node and the replacement is plain text. The
+  // edit is collected and written with the node's other edits in one pass.
+  bool fastPath(const Replacement& rep) {
+    std::size_t pi = text_.paraOf(rep.begin);
+    const ParaRecord& rec = text_.paras[pi];
+    if (rep.end > rec.mark || rec.kind == MarkKind::Row) return false;
+    auto plain = plain_.find(rep.pieces);
+    if (plain == plain_.end()) {
+      std::string raw;
+      bool ok = plainText(*rep.pieces);
+      if (ok)
+        for (const Piece& p : *rep.pieces) raw += escapeText(p.text);
+      plain = plain_.emplace(rep.pieces, std::make_pair(ok, std::move(raw))).first;
+    }
+    if (!plain->second.first) return false;
+    std::uint32_t chars = 0;
+    Segments segs = segmentsOf(pi, chars);
+    if (chars != rec.mark - rec.begin) return false;
+    auto first = static_cast<std::uint32_t>(rep.begin - rec.begin), last = static_cast<std::uint32_t>(rep.end - 1 - rec.begin);
+    auto it = std::upper_bound(segs.begin, segs.end, first,
+                               [](std::uint32_t v, const Segment& s) { return v < s.first; });
+    const Segment& seg = *(it - 1);
+    if (!seg.text || seg.cdata || last >= seg.first + seg.count) return false;
+    const auto& offs = offsetsOf(seg);
+    pending_[seg.node.internal_object()].push_back(
+        {offs[first - seg.first], offs[last - seg.first + 1], plain->second.second});
+    return true;
+  }
+
   void applyOne(const Replacement& rep) {
+    if (fastPath(rep)) return;
     std::size_t pi = text_.paraOf(rep.begin), pj = text_.paraOf(rep.end - 1);
     std::vector<Hit> hits;
     hits.reserve(rep.end - rep.begin);
     for (std::size_t k = pi; k <= pj; ++k) {
       const ParaRecord& rec = text_.paras[k];
-      const auto& atoms = atomsOf(k);
-      if (rec.kind != MarkKind::Row && atoms.size() != rec.mark - rec.begin) return;  // out of step: leave it
+      std::uint32_t chars = 0;
+      Segments segs = segmentsOf(k, chars);
+      if (rec.kind != MarkKind::Row && chars != rec.mark - rec.begin) return;  // out of step: leave it
       std::size_t from = std::max(rep.begin, rec.begin), to = std::min(rep.end, rec.mark + 1);
       for (std::size_t i = from; i < to; ++i) {
         if (i == rec.mark) hits.push_back({{}, true, rec.node});
-        else hits.push_back({atoms[i - rec.begin], false, rec.node});
+        else hits.push_back({atomAt(segs, static_cast<std::uint32_t>(i - rec.begin)), false, rec.node});
       }
     }
     if (hits.empty()) return;
-
-    // The common case: the match lies in one text node and the replacement is plain text.
     const Hit& h0 = hits.front();
-    if (!h0.mark && h0.atom.text && plainText(rep.pieces) &&
-        h0.atom.node.type() == pugi::node_pcdata &&
-        std::all_of(hits.begin(), hits.end(), [&](const Hit& h) { return !h.mark && h.atom.node == h0.atom.node; })) {
-      std::string raw;
-      for (const Piece& p : rep.pieces) raw += escapeText(p.text);
-      pending_[h0.atom.node.internal_object()].push_back(
-          {h0.atom.off, hits.back().atom.off + hits.back().atom.len, std::move(raw)});
-      return;
-    }
 
     for (const Hit& h : hits)
       if (!h.mark && h.atom.text) flush(h.atom.node);
@@ -263,7 +298,7 @@ class Editor {
     }
 
     // The replacement.
-    for (const Piece& piece : rep.pieces) {
+    for (const Piece& piece : *rep.pieces) {
       switch (piece.kind) {
         case Piece::Text: {
           pugi::xml_node t = insertAt(run, before, w_.name("t"));
@@ -390,7 +425,8 @@ class Editor {
 
   const StoryText& text_;
   const Wml& w_;
-  std::unordered_map<std::size_t, std::vector<Atom>> maps_;
+  std::unordered_map<pugi::xml_node_struct*, std::vector<std::uint32_t>> offsets_;
+  std::unordered_map<const std::vector<Piece>*, std::pair<bool, std::string>> plain_;  // plain text? escaped
   std::unordered_map<pugi::xml_node_struct*, std::vector<Edit>> pending_;
   std::vector<pugi::xml_node> touchedText_, touchedRuns_;
 };

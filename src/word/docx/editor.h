@@ -22,8 +22,8 @@
 namespace vm::word::docx {
 
 struct Replacement {
-  std::size_t begin = 0, end = 0;  // indexes into the story text
-  std::vector<Piece> pieces;
+  std::size_t begin = 0, end = 0;          // indexes into the story text
+  const std::vector<Piece>* pieces = nullptr;  // owned by the caller; may be shared by matches
 };
 
 // Replacements must be sorted and must not overlap. The story text is stale afterwards.

@@ -1,5 +1,7 @@
 #include "word/docx/findpattern.h"
 
+#include <algorithm>
+
 #include "word/docx/storytext.h"
 #include "word/docx/unicase.h"
 #include "word/error.h"
@@ -231,8 +233,19 @@ std::vector<Piece> parseReplacement(const std::string& replacement) {
   return out;
 }
 
-std::vector<Piece> expandReplacement(const std::vector<Piece>& pieces, std::u32string_view found,
-                                     bool adaptCase) {
+CaseForm caseFormOf(std::u32string_view found) {
+  if (found.empty()) return CaseForm::AsTyped;
+  int upper = 0, lowerCount = 0;
+  for (char32_t c : found) {
+    if (isUpper(c)) ++upper;
+    else if (isLower(c)) ++lowerCount;
+  }
+  if (upper >= 2 && lowerCount == 0) return CaseForm::AllCapitals;
+  if (isUpper(found.front())) return CaseForm::InitialCapital;
+  return CaseForm::AsTyped;
+}
+
+std::vector<Piece> expandReplacement(const std::vector<Piece>& pieces, std::u32string_view found, CaseForm form) {
   std::vector<Piece> out;
   out.reserve(pieces.size());
   for (const Piece& p : pieces) {
@@ -244,19 +257,17 @@ std::vector<Piece> expandReplacement(const std::vector<Piece>& pieces, std::u32s
       out.push_back(p);
     }
   }
-  if (!adaptCase || found.empty()) return out;
-  int upper = 0, lowerCount = 0;
-  for (char32_t c : found) {
-    if (isUpper(c)) ++upper;
-    else if (isLower(c)) ++lowerCount;
-  }
-  if (upper >= 2 && lowerCount == 0) {
+  if (form == CaseForm::AllCapitals) {
     for (Piece& p : out)
       for (char32_t& c : p.text) c = toUpper(c);
-  } else if (isUpper(found.front()) && !out.empty() && out.front().kind == Piece::Text) {
+  } else if (form == CaseForm::InitialCapital && !out.empty() && out.front().kind == Piece::Text) {
     out.front().text.front() = toUpper(out.front().text.front());
   }
   return out;
+}
+
+bool usesFoundText(const std::vector<Piece>& pieces) {
+  return std::any_of(pieces.begin(), pieces.end(), [](const Piece& p) { return p.kind == Piece::Found; });
 }
 
 bool plainText(const std::vector<Piece>& pieces) {

@@ -48,12 +48,22 @@ struct Piece {
 
 std::vector<Piece> parseReplacement(const std::string& replacement);
 
-// The pieces for one match: ^& expanded to the found codes, adjacent text joined, and when
-// adaptCase is set Word's case adaptation: an all-capitals match (two or more cased letters,
-// none small) gets the replacement in capitals, a match whose first character is a capital
-// gets the replacement's first character as a capital.
-std::vector<Piece> expandReplacement(const std::vector<Piece>& pieces, std::u32string_view found,
-                                     bool adaptCase);
+// Word's case adaptation of the replacement when the find ignores case: an all-capitals match
+// (two or more cased letters, none small) gets the replacement in capitals; a match whose first
+// character is a capital gets the replacement's first character as a capital.
+enum class CaseForm : unsigned char { AsTyped, InitialCapital, AllCapitals };
+CaseForm caseFormOf(std::u32string_view found);
+
+// The pieces for one match: ^& expanded to the found codes, adjacent text joined, the case form
+// applied to the text.
+std::vector<Piece> expandReplacement(const std::vector<Piece>& pieces, std::u32string_view found, CaseForm form);
+inline std::vector<Piece> expandReplacement(const std::vector<Piece>& pieces, std::u32string_view found,
+                                            bool adaptCase) {
+  return expandReplacement(pieces, found, adaptCase ? caseFormOf(found) : CaseForm::AsTyped);
+}
+
+// Whether the replacement holds ^& (its pieces then differ from match to match).
+bool usesFoundText(const std::vector<Piece>& pieces);
 
 // Whether a piece list is plain text only (the fast path of the editor).
 bool plainText(const std::vector<Piece>& pieces);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "word/docx/atomicfile.h"
@@ -154,7 +155,7 @@ std::string XmlPart::serialize() const {
 
 // --- Package -------------------------------------------------------------------------------
 
-Package::Package(const std::filesystem::path& path) : path_(path) {
+Package::Package(const std::filesystem::path& path, bool syncOnSave) : path_(path), sync_(syncOnSave) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     int err = errno;
@@ -202,17 +203,41 @@ Package::Package(const std::filesystem::path& path) : path_(path) {
                                                           : ": missing part " + mainTarget));
   mainPart_ = mainTarget;
   zip_int64_t idx = locate(mainTarget);
-  if (const char* real = zip_get_name(zip_, static_cast<zip_uint64_t>(idx), 0)) mainPart_ = real;
+  if (const char* real = zip_get_name(zip_.get(), static_cast<zip_uint64_t>(idx), 0)) mainPart_ = real;
   std::string type = contentType(mainPart_);
   if (type.find("wordprocessingml") == std::string::npos && type.rfind("application/vnd.ms-word.", 0) != 0)
     throw EngineError(ErrorCode::UnsupportedFormat, "文档不是 Word 文档，无法处理",
                       path.string() + ": main part " + mainPart_ + " has content type '" + type + "'");
   xmlPart(mainPart_);
+  verifyEntries();
 }
 
-Package::~Package() {
-  if (zip_) zip_discard(zip_);  // also releases source_
+// Every entry is read once through its checksum, so that a damaged part is reported when the
+// document is opened instead of being copied on unnoticed.
+void Package::verifyEntries() const {
+  zip_int64_t n = zip_get_num_entries(zip_.get(), 0);
+  std::string chunk(1 << 16, '\0');
+  for (zip_int64_t i = 0; i < n; ++i) {
+    const char* name = zip_get_name(zip_.get(), static_cast<zip_uint64_t>(i), 0);
+    std::string entry = name ? name : "#" + std::to_string(i);
+    if (!entry.empty() && entry.back() == '/') continue;  // a folder entry
+    if (loadedPart(entry)) continue;                     // read already
+    zip_file_t* f = zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(i), 0);
+    if (!f) damaged(entry, zip_strerror(zip_.get()));
+    for (;;) {
+      zip_int64_t got = zip_fread(f, chunk.data(), chunk.size());
+      if (got < 0) {
+        std::string msg = zip_file_strerror(f);
+        zip_fclose(f);
+        damaged(entry, msg);
+      }
+      if (got == 0) break;
+    }
+    if (zip_fclose(f) != 0) damaged(entry, zip_error_strerror(zip_get_error(zip_.get())));
+  }
 }
+
+Package::~Package() = default;
 
 void Package::openArchive() {
   zip_error_t err;
@@ -223,7 +248,7 @@ void Package::openArchive() {
     zip_error_fini(&err);
     throw EngineError(ErrorCode::NotAZip, "无法打开文档", path_.string() + ": " + msg);
   }
-  zip_ = zip_open_from_source(source_, ZIP_RDONLY, &err);
+  zip_.reset(zip_open_from_source(source_, ZIP_RDONLY, &err));
   if (!zip_) {
     int code = zip_error_code_zip(&err);
     std::string msg = zip_error_strerror(&err);
@@ -237,9 +262,9 @@ void Package::openArchive() {
   }
   zip_error_fini(&err);
   index_.clear();
-  zip_int64_t n = zip_get_num_entries(zip_, 0);
+  zip_int64_t n = zip_get_num_entries(zip_.get(), 0);
   for (zip_int64_t i = 0; i < n; ++i) {
-    const char* name = zip_get_name(zip_, static_cast<zip_uint64_t>(i), 0);
+    const char* name = zip_get_name(zip_.get(), static_cast<zip_uint64_t>(i), 0);
     if (name) index_.emplace(lower(name), i);
   }
 }
@@ -261,9 +286,9 @@ bool Package::hasPart(std::string_view name) const {
 
 std::vector<std::string> Package::partNames() const {
   std::vector<std::string> out;
-  zip_int64_t n = zip_get_num_entries(zip_, 0);
+  zip_int64_t n = zip_get_num_entries(zip_.get(), 0);
   for (zip_int64_t i = 0; i < n; ++i)
-    if (const char* name = zip_get_name(zip_, static_cast<zip_uint64_t>(i), 0)) out.emplace_back(name);
+    if (const char* name = zip_get_name(zip_.get(), static_cast<zip_uint64_t>(i), 0)) out.emplace_back(name);
   for (const auto& n2 : newXml_) out.push_back(n2);
   for (const auto& p : newBinary_) out.push_back(p.name);
   return out;
@@ -274,9 +299,9 @@ std::string Package::readPart(std::string_view name) const {
   if (idx < 0) damaged(std::string(name), "no such part");
   zip_stat_t st;
   zip_stat_init(&st);
-  zip_stat_index(zip_, static_cast<zip_uint64_t>(idx), 0, &st);
-  zip_file_t* f = zip_fopen_index(zip_, static_cast<zip_uint64_t>(idx), 0);
-  if (!f) damaged(std::string(name), zip_strerror(zip_));
+  zip_stat_index(zip_.get(), static_cast<zip_uint64_t>(idx), 0, &st);
+  zip_file_t* f = zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(idx), 0);
+  if (!f) damaged(std::string(name), zip_strerror(zip_.get()));
   std::string out;
   if (st.valid & ZIP_STAT_SIZE) out.reserve(static_cast<std::size_t>(std::min<zip_uint64_t>(st.size, 64u << 20)));
   char chunk[65536];
@@ -295,11 +320,11 @@ std::string Package::readPart(std::string_view name) const {
     out.append(chunk, static_cast<std::size_t>(n));
   }
   int rc = zip_fclose(f);
-  if (rc != 0) damaged(std::string(name), zip_error_strerror(zip_get_error(zip_)));
+  if (rc != 0) damaged(std::string(name), zip_error_strerror(zip_get_error(zip_.get())));
   return out;
 }
 
-XmlPart* Package::loadedPart(std::string_view name) {
+XmlPart* Package::loadedPart(std::string_view name) const {
   auto it = parts_.find(name);
   return it == parts_.end() ? nullptr : it->second.get();
 }
@@ -309,7 +334,7 @@ XmlPart& Package::xmlPart(std::string_view name) {
   std::string key(name);
   zip_int64_t idx = locate(name);
   if (idx >= 0) {
-    if (const char* real = zip_get_name(zip_, static_cast<zip_uint64_t>(idx), 0)) {
+    if (const char* real = zip_get_name(zip_.get(), static_cast<zip_uint64_t>(idx), 0)) {
       if (XmlPart* p = loadedPart(real)) return *p;
       key = real;
     }
@@ -488,8 +513,16 @@ std::string Package::buildArchive() {
   };
   zip_error_t err;
   zip_error_init(&err);
-  zip_source_t* src = zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &err);
-  if (!src) fail(zip_error_strerror(&err));
+  // libzip writes the new archive into this source and may hand the original's bytes over to
+  // it (and free them), so it gets a copy of its own, allocated as libzip frees it.
+  void* copy = std::malloc(bytes_.size());
+  if (!copy) fail("out of memory");
+  std::memcpy(copy, bytes_.data(), bytes_.size());
+  zip_source_t* src = zip_source_buffer_create(copy, bytes_.size(), 1, &err);
+  if (!src) {
+    std::free(copy);
+    fail(zip_error_strerror(&err));
+  }
   zip_t* za = zip_open_from_source(src, 0, &err);
   if (!za) {
     std::string msg = zip_error_strerror(&err);
@@ -512,7 +545,7 @@ std::string Package::buildArchive() {
         return std::string(zip_strerror(za));
       }
       zip_stat_t st;
-      if (zip_stat_index(zip_, static_cast<zip_uint64_t>(idx), ZIP_FL_UNCHANGED, &st) == 0 && (st.valid & ZIP_STAT_MTIME))
+      if (zip_stat_index(zip_.get(), static_cast<zip_uint64_t>(idx), ZIP_FL_UNCHANGED, &st) == 0 && (st.valid & ZIP_STAT_MTIME))
         zip_file_set_mtime(za, static_cast<zip_uint64_t>(idx), st.mtime, 0);
     } else {
       idx = zip_file_add(za, name.c_str(), s, ZIP_FL_ENC_UTF_8);
@@ -522,7 +555,9 @@ std::string Package::buildArchive() {
       }
       zip_file_set_dostime(za, static_cast<zip_uint64_t>(idx), 0, (1 << 5) | 1, 0);  // 1980-01-01 as Word
     }
-    zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
+    // libzip drops a level given with the entry's own method (and deflates at level 9, three
+    // times slower); "default" with a level is deflate at that level.
+    zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), compress ? ZIP_CM_DEFAULT : ZIP_CM_STORE,
                              compress ? kDeflateLevel : 0);
     return std::string();
   };
@@ -565,14 +600,13 @@ void Package::save(const std::filesystem::path& target) {
   if (!modified()) {
     std::error_code ec;
     if (std::filesystem::equivalent(target, path_, ec)) return;  // nothing to write
-    writeFileAtomically(target, bytes_);
+    writeFileAtomically(target, bytes_, sync_);
     path_ = target;
     return;
   }
   std::string out = buildArchive();
-  writeFileAtomically(target, out);
-  zip_discard(zip_);
-  zip_ = nullptr;
+  writeFileAtomically(target, out, sync_);
+  zip_.reset();
   source_ = nullptr;
   bytes_ = std::move(out);
   path_ = target;

@@ -57,7 +57,7 @@ class Package {
   // Reads the whole file and checks that it is a Word package with a main document part.
   // Throws EngineError: FileNotFound, NotAZip, Encrypted, NoMainPart, DamagedPart,
   // UnsupportedFormat (a package that is not a Word document).
-  explicit Package(const std::filesystem::path& path);
+  explicit Package(const std::filesystem::path& path, bool syncOnSave = true);
   ~Package();
   Package(const Package&) = delete;
   Package& operator=(const Package&) = delete;
@@ -71,7 +71,7 @@ class Package {
   // The parsed part, parsed on first use and kept. DamagedPart when it cannot be parsed.
   XmlPart& xmlPart(std::string_view name);
   // A parsed part already loaded, or nullptr.
-  XmlPart* loadedPart(std::string_view name);
+  XmlPart* loadedPart(std::string_view name) const;
 
   // A new part written on the next save. Names must be new.
   XmlPart& addXmlPart(const std::string& name, std::string bytes);
@@ -102,13 +102,18 @@ class Package {
     bool xml = false;
   };
   void openArchive();
+  void verifyEntries() const;
   zip_int64_t locate(std::string_view name) const;
   std::string buildArchive();  // the new package bytes
 
   std::filesystem::path path_;
+  bool sync_ = true;
   std::string bytes_;  // the file as read (or as last saved)
+  struct ZipDiscard {
+    void operator()(zip_t* z) const { zip_discard(z); }  // also releases its source
+  };
   zip_source_t* source_ = nullptr;
-  zip_t* zip_ = nullptr;
+  std::unique_ptr<zip_t, ZipDiscard> zip_;
   std::unordered_map<std::string, zip_int64_t> index_;  // lower-case name -> entry
   std::map<std::string, std::unique_ptr<XmlPart>, std::less<>> parts_;
   std::vector<NewPart> newBinary_;

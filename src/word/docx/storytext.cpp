@@ -8,15 +8,24 @@ namespace {
 
 struct Appender {
   std::u32string& out;
+  std::vector<Segment>& segments;
+  std::size_t paraBegin = 0;
   void text(pugi::xml_node node, bool cdata) {
+    std::size_t before = out.size();
     decodeRawText(node.value(), cdata, [&](char32_t c, std::size_t, std::size_t) { out.push_back(c); });
+    if (out.size() > before)
+      segments.push_back({node, static_cast<std::uint32_t>(before - paraBegin),
+                          static_cast<std::uint32_t>(out.size() - before), true, cdata});
   }
-  void atom(char32_t c, pugi::xml_node) { out.push_back(c); }
+  void atom(char32_t c, pugi::xml_node e) {
+    segments.push_back({e, static_cast<std::uint32_t>(out.size() - paraBegin), 1, false, false});
+    out.push_back(c);
+  }
 };
 
 class Builder {
  public:
-  Builder(StoryText& out, const Wml& w) : out_(out), w_(w), appender_{out.text} {}
+  Builder(StoryText& out, const Wml& w) : out_(out), w_(w), appender_{out.text, out.segments} {}
 
   // Returns the index of the last record added for a paragraph directly in container, or npos.
   std::size_t block(pugi::xml_node container, bool inTable) {
@@ -47,7 +56,10 @@ class Builder {
     rec.container = container;
     rec.inTable = inTable;
     rec.fieldsAtStart = fields_;
+    rec.segBegin = out_.segments.size();
+    appender_.paraBegin = rec.begin;
     walkInline(p, w_, fields_, appender_);
+    rec.segEnd = out_.segments.size();
     rec.mark = out_.text.size();
     out_.text.push_back(code::kMark);
     auto pPr = w_.child(p, Tag::PPr);
@@ -79,6 +91,7 @@ class Builder {
       ParaRecord row;
       row.node = tr;
       row.begin = row.mark = out_.text.size();
+      row.segBegin = row.segEnd = out_.segments.size();
       row.container = nextContainer_++;
       row.kind = MarkKind::Row;
       row.inTable = true;

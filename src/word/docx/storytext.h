@@ -209,8 +209,16 @@ enum class MarkKind : std::uint8_t {
   Row,        // end of a table row (a record of its own, without a paragraph)
 };
 
+// A paragraph's characters as runs of one node each: a text node's characters, or one element.
+struct Segment {
+  pugi::xml_node node;
+  std::uint32_t first = 0, count = 0;  // character indexes within the paragraph
+  bool text = false, cdata = false;
+};
+
 struct ParaRecord {
   pugi::xml_node node;       // the w:p (the w:tr for a row end)
+  std::size_t segBegin = 0, segEnd = 0;  // its segments in StoryText::segments
   std::size_t begin = 0;     // index in StoryText::text of the first character
   std::size_t mark = 0;      // index of the paragraph mark: characters are [begin, mark]
   std::int64_t position = 0; // Word position of the first character
@@ -223,6 +231,7 @@ struct ParaRecord {
 struct StoryText {
   std::u32string text;
   std::vector<ParaRecord> paras;
+  std::vector<Segment> segments;  // where each character of each paragraph is in the XML
   std::int64_t length = 0;  // in positions
   bool supplementary = false;  // any character outside the BMP (positions differ from indexes)
 

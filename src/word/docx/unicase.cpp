@@ -45,7 +45,7 @@ char32_t foldWidth(char32_t c) noexcept {
   return c;
 }
 
-char32_t decodeUtf8(std::string_view s, std::size_t& i) noexcept {
+char32_t decodeUtf8Multi(std::string_view s, std::size_t& i) noexcept {
   auto b = static_cast<unsigned char>(s[i++]);
   if (b < 0x80) return b;
   int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;

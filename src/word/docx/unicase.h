@@ -19,7 +19,15 @@ inline bool isLower(char32_t c) noexcept { return toUpper(c) != c; }
 char32_t foldWidth(char32_t c) noexcept;
 
 // UTF-8 decoding of one code point at s[i]; advances i. Invalid bytes give U+FFFD.
-char32_t decodeUtf8(std::string_view s, std::size_t& i) noexcept;
+char32_t decodeUtf8Multi(std::string_view s, std::size_t& i) noexcept;
+inline char32_t decodeUtf8(std::string_view s, std::size_t& i) noexcept {
+  auto b = static_cast<unsigned char>(s[i]);
+  if (b < 0x80) {
+    ++i;
+    return b;
+  }
+  return decodeUtf8Multi(s, i);
+}
 void appendUtf8(std::string& out, char32_t c);
 std::u32string toU32(std::string_view utf8);
 std::string toUtf8(std::u32string_view text);

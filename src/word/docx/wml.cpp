@@ -57,6 +57,21 @@ Tag Wml::tag(pugi::xml_node node) const {
   const char* name = node.name();
   if (std::strncmp(name, elementPrefix_.c_str(), elementPrefix_.size()) == 0) {
     const char* local = name + elementPrefix_.size();
+    // The names walked most (r, t, p, rPr, pPr, tab, br) first, without a table search.
+    switch (local[0]) {
+      case 'r':
+        if (!local[1]) return Tag::R;
+        if (local[1] == 'P' && local[2] == 'r' && !local[3]) return Tag::RPr;
+        break;
+      case 't':
+        if (!local[1]) return Tag::T;
+        break;
+      case 'p':
+        if (!local[1]) return Tag::P;
+        if (local[1] == 'P' && local[2] == 'r' && !local[3]) return Tag::PPr;
+        break;
+      default: break;
+    }
     if (!std::strchr(local, ':')) {
       for (const auto& e : kMain)
         if (e.local[0] == local[0] && std::strcmp(e.local, local) == 0) return e.tag;

@@ -1,0 +1,194 @@
+// What only the docx back end and the router promise: routing by extension, open options,
+// the picture header readers, case tables and the rarer find codes.
+
+#include <gtest/gtest.h>
+
+#include "support/docxbuilder.h"
+#include "support/tempdir.h"
+#include "support/testimages.h"
+#include "word/docx/docxdocument.h"
+#include "word/docx/findpattern.h"
+#include "word/docx/image.h"
+#include "word/docx/unicase.h"
+#include "word/document.h"
+
+using namespace vm::test;
+using namespace vm::word;
+
+namespace {
+
+ErrorCode codeOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const EngineError& e) {
+    return e.code();
+  }
+  ADD_FAILURE() << "no EngineError";
+  return ErrorCode::InvalidArgument;
+}
+
+TEST(Router, WordPackagesOpenWithTheDocxBackEnd) {
+  TempDir dir;
+  DocxBuilder b;
+  b.body(p(r("x")));
+  for (const char* name : {"a.docx", "b.DOCX", "c.docm", "d.dotx", "e.dotm"}) {
+    auto doc = vm::word::open(b.write(dir.file(name)));
+    EXPECT_EQ(doc->backend(), "docx") << name;
+    EXPECT_EQ(doc->mainStory().characterCount(), 2) << name;
+  }
+}
+
+TEST(Router, OtherFormatsNeedTheOfficeBackEnd) {
+  if (officeBackend()) GTEST_SKIP() << "an office back end is installed in this process";
+  TempDir dir;
+  writeFile(dir.file("old.doc"), "whatever");
+  EXPECT_EQ(codeOf([&] { vm::word::open(dir.file("old.doc")); }), ErrorCode::UnsupportedFormat);
+  EXPECT_EQ(codeOf([&] { vm::word::open(dir.file("missing.doc")); }), ErrorCode::FileNotFound);
+  auto docx = DocxBuilder().body(p(r("x"))).write(dir.file("a.docx"));
+  OpenOptions layout;
+  layout.need = Need::Layout;
+  EXPECT_EQ(codeOf([&] { vm::word::open(docx, layout); }), ErrorCode::OfficeUnavailable);
+}
+
+TEST(DocxOptions, ReadOnlyRefusesSavingInPlace) {
+  TempDir dir;
+  auto path = DocxBuilder().body(p(r("text"))).write(dir.file("a.docx"));
+  std::string before = readFile(path);
+  OpenOptions ro;
+  ro.readOnly = true;
+  auto doc = docx::open(path, ro);
+  doc->mainStory().replaceAll("text", "new");
+  EXPECT_EQ(codeOf([&] { doc->save(); }), ErrorCode::InvalidArgument);
+  doc->saveAs(dir.file("b.docx"));
+  EXPECT_EQ(readFile(path), before);
+  EXPECT_EQ(partText(readPart(dir.file("b.docx"), "word/document.xml")), "new");
+}
+
+TEST(DocxOptions, SavingWithoutSync) {
+  TempDir dir;
+  auto path = DocxBuilder().body(p(r("text"))).write(dir.file("a.docx"));
+  OpenOptions fast;
+  fast.syncOnSave = false;
+  auto doc = docx::open(path, fast);
+  doc->mainStory().replaceAll("text", "new");
+  doc->save();
+  EXPECT_EQ(partText(readPart(path, "word/document.xml")), "new");
+}
+
+TEST(DocxOptions, SaveAsThenSaveWritesTheNewPath) {
+  TempDir dir;
+  auto path = DocxBuilder().body(p(r("one"))).write(dir.file("a.docx"));
+  std::string before = readFile(path);
+  auto doc = docx::open(path);
+  doc->mainStory().replaceAll("one", "two");
+  doc->saveAs(dir.file("b.docx"));
+  doc->mainStory().replaceAll("two", "three");
+  doc->save();
+  EXPECT_EQ(readFile(path), before);
+  EXPECT_EQ(partText(readPart(dir.file("b.docx"), "word/document.xml")), "three");
+  EXPECT_EQ(codeOf([&] { doc->saveAs(dir.file("c.pdf"), SaveFormat::Pdf); }), ErrorCode::UnsupportedFormat);
+}
+
+TEST(DocxPackage, DamageInAnyPartIsFoundWhenOpening) {
+  TempDir dir;
+  std::string bytes = DocxBuilder()
+                          .body(p(r("x")))
+                          .part("word/theme/theme1.xml", "<a:theme xmlns:a=\"urn:a\">THEMEMARKER</a:theme>")
+                          .stored()
+                          .bytes();
+  auto at = bytes.find("THEMEMARKER");
+  ASSERT_NE(at, std::string::npos);
+  bytes[at] = 't';
+  writeFile(dir.file("a.docx"), bytes);
+  EXPECT_EQ(codeOf([&] { docx::open(dir.file("a.docx")); }), ErrorCode::DamagedPart);
+  EXPECT_EQ(readFile(dir.file("a.docx")), bytes);
+}
+
+TEST(DocxPackage, RelationshipTargetsMayBeAbsoluteOrEscaped) {
+  TempDir dir;
+  auto path = DocxBuilder()
+                  .mainPart("word/my document.xml")
+                  .body(p(r("spaced")))
+                  .overridePart("_rels/.rels",
+                                "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+                                "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+                                "Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+                                "officeDocument\" Target=\"/word/my%20document.xml\"/></Relationships>")
+                  .write(dir.file("a.docx"));
+  auto doc = docx::open(path);
+  EXPECT_EQ(doc->mainStory().replaceAll("spaced", "found"), 1);
+}
+
+TEST(ImageInfo, ReadsSizesAndResolutions) {
+  auto p1 = docx::readImageInfo(png(30, 20, 150));
+  ASSERT_TRUE(p1);
+  EXPECT_EQ(p1->extension, "png");
+  EXPECT_EQ(p1->width, 30u);
+  EXPECT_EQ(p1->height, 20u);
+  EXPECT_NEAR(p1->dpiX, 150, 0.05);  // 5906 pixels per metre
+  auto j = docx::readImageInfo(jpeg(17, 9, 300));
+  ASSERT_TRUE(j);
+  EXPECT_EQ(j->contentType, "image/jpeg");
+  EXPECT_EQ(j->width, 17u);
+  EXPECT_EQ(j->height, 9u);
+  EXPECT_EQ(j->dpiY, 300);
+  auto g = docx::readImageInfo(gif(5, 6));
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->dpiX, 96);
+  auto b = docx::readImageInfo(bmp(7, 3));
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->width, 7u);
+  EXPECT_EQ(b->dpiX, 96);
+  EXPECT_EQ(b->widthEmu(), 66675);  // 7 px at 96 dpi
+}
+
+TEST(ImageInfo, RefusesWhatItCannotRead) {
+  EXPECT_FALSE(docx::readImageInfo(""));
+  EXPECT_FALSE(docx::readImageInfo("plain text"));
+  EXPECT_FALSE(docx::readImageInfo(png(10, 10).substr(0, 20)));
+  EXPECT_FALSE(docx::readImageInfo(jpeg(10, 10).substr(0, 30)));  // no frame header
+  EXPECT_FALSE(docx::readImageInfo(png(0, 10)));
+}
+
+TEST(Unicase, SimpleMappings) {
+  EXPECT_EQ(docx::foldCase(U'Σ'), U'σ');
+  EXPECT_EQ(docx::foldCase(U'ς'), U'σ');
+  EXPECT_EQ(docx::foldCase(U'Ж'), U'ж');
+  EXPECT_EQ(docx::foldCase(U'Ａ'), U'ａ');
+  EXPECT_EQ(docx::foldCase(U'中'), U'中');
+  EXPECT_EQ(docx::toUpper(U'ß'), U'ß');  // no one-character capital
+  EXPECT_EQ(docx::toUpper(U'é'), U'É');
+  EXPECT_EQ(docx::foldWidth(U'Ａ'), U'A');
+  EXPECT_EQ(docx::foldWidth(U'　'), U' ');
+}
+
+TEST(FindCodes, WildCharactersDigitsLettersAndWhiteSpace) {
+  TempDir dir;
+  auto path = DocxBuilder().body(p(r("a12b3 x  \ty 5€ q"))).write(dir.file("a.docx"));
+  auto doc = docx::open(path);
+  auto& s = doc->mainStory();
+  EXPECT_EQ(s.replaceAll("^#^#", "N"), 1);
+  EXPECT_EQ(s.replaceAll("x^wy", "XY"), 1);
+  EXPECT_EQ(s.replaceAll("^u8364", "EUR"), 1);
+  EXPECT_EQ(s.replaceAll("^$^#", "L"), 1);
+  EXPECT_EQ(s.replaceAll("^?q", "!"), 1);
+  EXPECT_EQ(s.paragraphs().at(0).text, "aNL XY 5EUR!");
+}
+
+TEST(FindCodes, ReplacementCodesOfTheFindSideAreRefusedThere) {
+  EXPECT_THROW(docx::parseReplacement("^?"), EngineError);
+  EXPECT_THROW(docx::parseReplacement("^#"), EngineError);
+  EXPECT_THROW(docx::parseReplacement("^$"), EngineError);
+  EXPECT_NO_THROW(docx::parseReplacement("^& ^p ^t ^l ^m ^n ^s ^~ ^- ^^ ^u65"));
+}
+
+TEST(FindCodes, CaseForms) {
+  EXPECT_EQ(docx::caseFormOf(U"WORD"), docx::CaseForm::AllCapitals);
+  EXPECT_EQ(docx::caseFormOf(U"Word"), docx::CaseForm::InitialCapital);
+  EXPECT_EQ(docx::caseFormOf(U"W"), docx::CaseForm::InitialCapital);
+  EXPECT_EQ(docx::caseFormOf(U"word"), docx::CaseForm::AsTyped);
+  EXPECT_EQ(docx::caseFormOf(U"中文"), docx::CaseForm::AsTyped);
+  EXPECT_EQ(docx::caseFormOf(U"WORD文档"), docx::CaseForm::AllCapitals);
+}
+
+}  // namespace
