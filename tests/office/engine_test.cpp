@@ -27,7 +27,8 @@ std::filesystem::path writePng(const TempDir& dir) {
 
 std::vector<std::string> texts(Story& s) {
   std::vector<std::string> out;
-  for (auto& p : s.paragraphs()) out.push_back(p.text);
+  for (auto& p : s.paragraphs())
+    if (!p.rowEnd) out.push_back(p.text);
   return out;
 }
 

@@ -6,10 +6,15 @@
 // comment at the place says so.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <zip.h>
+
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <random>
 
@@ -20,6 +25,7 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/datatransfer/XTransferableSupplier.hpp>
 #include <com/sun/star/document/XDocumentInsertable.hpp>
+#include <com/sun/star/document/XRedlinesSupplier.hpp>
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
@@ -56,6 +62,7 @@
 #include <com/sun/star/util/XSearchable.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
 
+#include "word/docx/image.h"
 #include "word/office/internal.h"
 #include "word/office/wordfind.h"
 
@@ -110,6 +117,8 @@ const char* kOfficeError = "办公软件处理文档时出错";
 
 // --- loading ---------------------------------------------------------------------------
 
+// Documents are loaded with a hidden view. Measured: a model loaded alone (XLoadable, no
+// view, no layout) is not searchable: XSearchable::findAll finds nothing in it.
 Reference<css::lang::XComponent> loadModel(DocState& st, const OUString& url, bool readOnly, bool hidden,
                                            const std::string& what) {
   Reference<css::frame::XComponentLoader> loader(st.office->desktop, UNO_QUERY_THROW);
@@ -162,12 +171,14 @@ Step createStep() {
 // --- stories ---------------------------------------------------------------------------
 
 struct ParaInfo {
-  Reference<XTextRange> range;
-  Reference<css::uno::XInterface> parent;  // the XText holding it (normalised)
+  Reference<XTextRange> range;             // null for an end-of-row mark
+  Reference<css::uno::XInterface> parent;  // the XText holding it (normalised); null for a row end
   OUString text;
   std::int64_t start = 0, end = 0;
   bool inTable = false;
-  bool rowEndAfter = false;  // the last paragraph of a table row's last cell
+  bool cellEnd = false;     // the last paragraph of a cell: its mark is the cell mark
+  bool rowEnd = false;      // Word's end-of-row mark (one position), not a paragraph
+  bool sectionEnd = false;  // the next paragraph starts a new page style: Word's section break
 };
 
 Reference<css::uno::XInterface> norm(const Reference<css::uno::XInterface>& x) {
@@ -183,7 +194,13 @@ int rowOfCellName(const OUString& name) {
   return row;
 }
 
-void collectParagraphs(const Reference<XText>& textObj, bool inTable, std::vector<ParaInfo>& out, std::int64_t& pos) {
+// The paragraphs of a text in order, with Word's positions: every paragraph mark one position,
+// a table cell's last mark its cell mark, one end-of-row mark after each row. Where the text
+// differs from Word's (approximations): a field counts as the text Writer shows for it, tracked
+// deletions are counted, and a page break Word keeps as a character in the text is a paragraph
+// attribute here (not counted).
+void collectParagraphs(const Reference<XText>& textObj, bool inTable, std::vector<ParaInfo>& out, std::int64_t& pos,
+                       bool topLevel = true) {
   Reference<css::container::XEnumerationAccess> ea(textObj, UNO_QUERY_THROW);
   auto en = ea->createEnumeration();
   auto parent = norm(textObj);
@@ -194,24 +211,35 @@ void collectParagraphs(const Reference<XText>& textObj, bool inTable, std::vecto
       Reference<text::XTextTable> table(el, UNO_QUERY_THROW);
       auto names = table->getCellNames();
       int lastRow = -1;
+      auto rowEnd = [&] {
+        ParaInfo r;
+        r.inTable = true;
+        r.rowEnd = true;
+        r.start = pos;
+        r.end = ++pos;
+        out.push_back(std::move(r));
+      };
       for (sal_Int32 i = 0; i < names.getLength(); ++i) {
         int row = rowOfCellName(names[i]);
-        if (lastRow != -1 && row != lastRow) {
-          if (!out.empty()) out.back().rowEndAfter = true;
-          ++pos;  // Word's end-of-row mark
-        }
+        if (lastRow != -1 && row != lastRow) rowEnd();
         lastRow = row;
         Reference<XText> cell(table->getCellByName(names[i]), UNO_QUERY_THROW);
-        collectParagraphs(cell, true, out, pos);
+        size_t before = out.size();
+        collectParagraphs(cell, true, out, pos, false);
+        if (out.size() > before) out.back().cellEnd = true;
       }
-      if (lastRow != -1) {
-        if (!out.empty()) out.back().rowEndAfter = true;
-        ++pos;
-      }
+      if (lastRow != -1) rowEnd();
       continue;
     }
     Reference<XTextRange> para(el, UNO_QUERY);
     if (!para.is()) continue;
+    if (topLevel && !out.empty() && !out.back().rowEnd && !out.back().inTable && out.back().parent == parent) {
+      // A page style set on this paragraph ends the section before it.
+      Reference<css::beans::XPropertySet> pp(para, UNO_QUERY);
+      OUString desc;
+      if (pp.is()) pp->getPropertyValue(ou("PageDescName")) >>= desc;
+      if (!desc.isEmpty()) out.back().sectionEnd = true;
+    }
     ParaInfo p;
     p.range = para;
     p.parent = parent;
@@ -224,16 +252,28 @@ void collectParagraphs(const Reference<XText>& textObj, bool inTable, std::vecto
   }
 }
 
-// The text of a story as Word's Range.Text shows it: "\r" for each paragraph (and cell) mark,
-// "\a" for a table's end-of-row mark, so that every position is one character.
-OUString storyString(const std::vector<ParaInfo>& paras) {
-  OUStringBuffer b;
+// Word's Range.Text of [a, b): "\r" for a paragraph mark, "\r\a" for a cell or row mark (one
+// position), "\f" for the mark that ends a section.
+OUString storyText(const std::vector<ParaInfo>& paras, std::int64_t a, std::int64_t b) {
+  OUStringBuffer out;
   for (auto& p : paras) {
-    b.append(p.text);
-    b.append(static_cast<sal_Unicode>(u'\r'));
-    if (p.rowEndAfter) b.append(static_cast<sal_Unicode>(u'\a'));
+    if (p.end <= a || p.start >= b) continue;
+    std::int64_t mark = p.end - 1;
+    std::int64_t from = std::max(a, p.start), to = std::min(b, mark);
+    if (to > from) out.append(p.text.copy(static_cast<sal_Int32>(from - p.start), static_cast<sal_Int32>(to - from)));
+    if (mark >= a && mark < b) {
+      if (p.rowEnd || p.cellEnd)
+        {
+        out.append(static_cast<sal_Unicode>(u'\r'));
+        out.append(static_cast<sal_Unicode>(u'\a'));
+      }
+      else if (p.sectionEnd)
+        out.append(static_cast<sal_Unicode>(u'\f'));
+      else
+        out.append(static_cast<sal_Unicode>(u'\r'));
+    }
   }
-  return b.makeStringAndClear();
+  return out.makeStringAndClear();
 }
 
 // The XText objects that make up a story kind, in document order.
@@ -292,60 +332,69 @@ bool inStoryText(const Reference<XTextRange>& range, const Reference<XText>& sto
 
 // --- replacing -------------------------------------------------------------------------
 
-void insertPieces(const Reference<XText>& t, const Reference<XTextCursor>& tail, const std::vector<ReplacePiece>& pieces,
-                  const OUString& found, CaseShape shape) {
-  // The first text piece replaces the tail of the match, so that it takes the formatting of
-  // the match's first character (Writer's inserted text takes the attributes before it).
-  bool first = true;
-  Reference<XTextCursor> at;
-  for (auto& piece : pieces) {
-    OUString s;
-    bool isText = piece.kind == ReplacePiece::Text || piece.kind == ReplacePiece::Found;
-    if (piece.kind == ReplacePiece::Text) s = applyCase(piece.text, shape);
-    if (piece.kind == ReplacePiece::Found) s = found;
-    if (first) {
-      first = false;
-      if (isText) {
-        tail->setString(s);
-        at = t->createTextCursorByRange(tail->getEnd());
-        continue;
-      }
-      tail->setString(OUString());
-      at = t->createTextCursorByRange(tail->getEnd());
-    }
-    if (isText) {
-      t->insertString(asRange(at), s, false);
-    } else if (piece.kind == ReplacePiece::LineBreak) {
-      t->insertControlCharacter(asRange(at), text::ControlCharacter::LINE_BREAK, false);
-    } else {
-      t->insertControlCharacter(asRange(at), text::ControlCharacter::PARAGRAPH_BREAK, false);
-      if (piece.kind == ReplacePiece::PageBreak) {
-        Reference<css::beans::XPropertySet> pp(at, UNO_QUERY);
-        if (pp.is()) pp->setPropertyValue(ou("BreakType"), Any(css::style::BreakType_PAGE_BEFORE));
-      }
-    }
-  }
-  if (first) tail->setString(OUString());  // empty replacement: the match is deleted
-}
-
-// Replaces the range (a match) with the replacement pieces.
+// Replaces a match so that the replacement takes the formatting of the match's first
+// character, as Word does: the new text is inserted right after that character (Writer's
+// inserted text takes the attributes that end at the insertion point, not those that start
+// there), then the old text goes.
 void replaceRange(const Reference<XTextRange>& range, const std::vector<ReplacePiece>& pieces, bool matchCase) {
   Reference<XText> t = range->getText();
   OUString found = range->getString();
   CaseShape shape = matchCase ? CaseShape::AsTyped : caseShapeOf(found);
-  Reference<XTextCursor> startMark = t->createTextCursorByRange(range->getStart());
-  Reference<XTextCursor> tail = t->createTextCursorByRange(range->getStart());
-  bool hasFirst = tail->goRight(1, false);
-  Reference<text::XTextRangeCompare> cmp(t, UNO_QUERY);
-  if (!hasFirst || (cmp.is() && cmp->compareRegionStarts(asRange(tail), range->getEnd()) < 0)) {
-    // an empty match: insert at its place
+  bool nothing = std::all_of(pieces.begin(), pieces.end(), [](const ReplacePiece& p) {
+    return p.kind == ReplacePiece::Text && p.text.isEmpty();
+  });
+  if (nothing) {  // deleted in one go (no formatting to carry)
     Reference<XTextCursor> c = t->createTextCursorByRange(range);
-    insertPieces(t, c, pieces, found, shape);
+    c->setString(OUString());
     return;
   }
-  tail->gotoRange(range->getEnd(), true);
-  insertPieces(t, tail, pieces, found, shape);
-  // Now the first character of the match goes.
+  Reference<XTextCursor> startMark = t->createTextCursorByRange(range->getStart());
+  Reference<XTextCursor> endMark = t->createTextCursorByRange(range->getEnd());
+  Reference<XTextCursor> at = t->createTextCursorByRange(range->getStart());
+  if (!at->goRight(1, false)) return;
+  sal_Int32 inserted = 0;  // cursor steps taken by what was inserted
+  auto advance = [&] {
+    at = t->createTextCursorByRange(startMark->getStart());
+    at->goRight(1, false);
+    for (sal_Int32 left = inserted; left > 0; left -= 32767) at->goRight(static_cast<sal_Int16>(std::min<sal_Int32>(left, 32767)), false);
+  };
+  for (auto& piece : pieces) {
+    switch (piece.kind) {
+      case ReplacePiece::Text:
+      case ReplacePiece::Found: {
+        OUString s = piece.kind == ReplacePiece::Text ? applyCase(piece.text, shape) : found;
+        if (s.isEmpty()) continue;
+        t->insertString(asRange(at), s, false);
+        inserted += s.getLength();
+        break;
+      }
+      case ReplacePiece::LineBreak:
+        t->insertControlCharacter(asRange(at), text::ControlCharacter::LINE_BREAK, false);
+        inserted += 1;
+        break;
+      case ReplacePiece::Paragraph:
+      case ReplacePiece::PageBreak:
+      case ReplacePiece::ColumnBreak: {
+        t->insertControlCharacter(asRange(at), text::ControlCharacter::PARAGRAPH_BREAK, false);
+        inserted += 1;
+        if (piece.kind != ReplacePiece::Paragraph) {
+          // Not exact: Word's manual page (column) break is a character inside the paragraph;
+          // Writer keeps it as a break before the following paragraph.
+          advance();
+          Reference<css::beans::XPropertySet> pp(at, UNO_QUERY);
+          if (pp.is())
+            pp->setPropertyValue(ou("BreakType"), Any(piece.kind == ReplacePiece::PageBreak ? css::style::BreakType_PAGE_BEFORE
+                                                                                           : css::style::BreakType_COLUMN_BEFORE));
+        }
+        break;
+      }
+    }
+    advance();
+  }
+  // The old text after the insertion, then the first character.
+  Reference<XTextCursor> rest = t->createTextCursorByRange(at->getStart());
+  rest->gotoRange(endMark->getStart(), true);
+  rest->setString(OUString());
   startMark->goRight(1, true);
   startMark->setString(OUString());
 }
@@ -354,30 +403,76 @@ struct Match {
   Reference<XTextRange> range;
 };
 
+// Tracked deletions: Word never matches deleted text. Not exact: Writer's search still sees the
+// deleted text, so a match that runs across a deletion is not found either.
+std::vector<Reference<XTextRange>> deletedRanges(DocState& st) {
+  std::vector<Reference<XTextRange>> out;
+  Reference<css::document::XRedlinesSupplier> rs(st.model, UNO_QUERY);
+  if (!rs.is()) return out;
+  Reference<css::container::XEnumerationAccess> ea(rs->getRedlines(), UNO_QUERY);
+  if (!ea.is()) return out;
+  auto en = ea->createEnumeration();
+  while (en->hasMoreElements()) {
+    Reference<css::beans::XPropertySet> r(en->nextElement(), UNO_QUERY);
+    if (!r.is()) continue;
+    OUString type;
+    r->getPropertyValue(ou("RedlineType")) >>= type;
+    if (type != "Delete") continue;
+    Reference<XTextRange> start, end;
+    r->getPropertyValue(ou("RedlineStart")) >>= start;
+    r->getPropertyValue(ou("RedlineEnd")) >>= end;
+    if (!start.is() || !end.is()) continue;
+    Reference<XTextCursor> c = start->getText()->createTextCursorByRange(start->getStart());
+    c->gotoRange(end->getEnd(), true);
+    out.push_back(asRange(c));
+  }
+  return out;
+}
+
+bool overlapsAny(const Reference<XTextRange>& r, const std::vector<Reference<XTextRange>>& ranges) {
+  if (ranges.empty()) return false;
+  Reference<text::XTextRangeCompare> cmp(r->getText(), UNO_QUERY);
+  if (!cmp.is()) return false;
+  for (auto& d : ranges) {
+    try {
+      // overlap: r starts before d ends and d starts before r ends
+      if (cmp->compareRegionStarts(r, d->getEnd()) > 0 && cmp->compareRegionStarts(d, r->getEnd()) > 0) return true;
+    } catch (const css::lang::IllegalArgumentException&) {
+      // another text
+    }
+  }
+  return false;
+}
+
 // Matches of the pattern in the story, in document order.
 std::vector<Reference<XTextRange>> findInStory(DocState& st, const Reference<XText>& storyText, const FindPattern& pat,
                                                const FindOptions& options) {
   std::vector<Reference<XTextRange>> out;
-  auto story = norm(storyText);
   if (!pat.crossesParagraphs()) {
     // Writer's own search (it knows fields, frames and attribute runs), restricted to the
     // story: XSearchable::findAll searches the body, tables, headers, footers and frames
     // alike, so every hit outside the story is dropped.
     Reference<css::util::XSearchable> s(st.model, UNO_QUERY_THROW);
     auto desc = s->createSearchDescriptor();
-    desc->setSearchString(regexFor(pat.segments[0]));
+    OUString rx = pat.regexes[0];
+    if (options.matchWholeWord && !pat.segments[0].isEmpty()) {
+      // Writer's SearchWords does not combine with regular expressions: word boundaries.
+      if (isWordChar(pat.segments[0][0])) rx = ou("\\b") + rx;
+      if (isWordChar(pat.segments[0][pat.segments[0].getLength() - 1])) rx = rx + ou("\\b");
+    }
+    desc->setSearchString(rx);
     Reference<css::beans::XPropertySet> dp(desc, UNO_QUERY_THROW);
     dp->setPropertyValue(ou("SearchRegularExpression"), Any(true));
     dp->setPropertyValue(ou("SearchCaseSensitive"), Any(options.matchCase));
-    dp->setPropertyValue(ou("SearchWords"), Any(options.matchWholeWord));
     // Not offered by UNO: MatchByte off (full-width = half-width), sounds-like and all word
     // forms; Word wildcards are not Writer's regular expressions. Full-width and half-width
     // forms are always told apart, which is the replace operation's setting.
     auto found = s->findAll(desc);
     if (!found.is()) return out;
+    auto deletions = deletedRanges(st);
     for (sal_Int32 i = 0; i < found->getCount(); ++i) {
       Reference<XTextRange> r(found->getByIndex(i), UNO_QUERY);
-      if (r.is() && inStoryText(r, storyText)) out.push_back(r);
+      if (r.is() && inStoryText(r, storyText) && !overlapsAny(r, deletions)) out.push_back(r);
     }
     return out;
   }
@@ -400,8 +495,12 @@ std::vector<Reference<XTextRange>> findInStory(DocState& st, const Reference<XTe
   if (!options.matchCase) needle = foldCase(needle);
   size_t i = 0;
   while (i < paras.size()) {
-    size_t j = i;  // the run of paragraphs with the same parent
-    while (j < paras.size() && paras[j].parent == paras[i].parent) ++j;
+    if (paras[i].rowEnd) {
+      ++i;
+      continue;
+    }
+    size_t j = i + 1;  // the run of paragraphs of one text, up to a section break
+    while (j < paras.size() && paras[j].parent == paras[i].parent && !paras[j - 1].sectionEnd) ++j;
     OUStringBuffer b;
     std::vector<sal_Int32> starts;
     for (size_t k = i; k < j; ++k) {
@@ -431,12 +530,14 @@ std::vector<Reference<XTextRange>> findInStory(DocState& st, const Reference<XTe
         size_t boundary = 0;
         for (sal_Int32 c = at; c < endAt && ok; ++c) {
           if (hay[c] != '\r') continue;
-          if (boundary < pat.pageBreakBefore.size() && pat.pageBreakBefore[boundary]) {
+          if (boundary < pat.boundaries.size() && pat.boundaries[boundary] != FindPattern::Paragraph) {
             size_t next = paraOf(c + 1);
             Reference<css::beans::XPropertySet> pp(paras[i + next].range, UNO_QUERY);
             css::style::BreakType bt = css::style::BreakType_NONE;
             if (pp.is()) pp->getPropertyValue(ou("BreakType")) >>= bt;
-            if (bt != css::style::BreakType_PAGE_BEFORE) ok = false;
+            auto want = pat.boundaries[boundary] == FindPattern::PageBreak ? css::style::BreakType_PAGE_BEFORE
+                                                                           : css::style::BreakType_COLUMN_BEFORE;
+            if (bt != want) ok = false;
           }
           ++boundary;
         }
@@ -463,8 +564,12 @@ std::vector<Reference<XTextRange>> findInStory(DocState& st, const Reference<XTe
   return out;
 }
 
-void checkFindText(const std::string& findText) {
+void checkFindText(const std::string& findText, const FindOptions& options) {
   if (findText.empty()) throw EngineError(ErrorCode::InvalidArgument, "查找内容不能为空", "empty find text");
+  if (options.matchWildcards) throw EngineError(ErrorCode::InvalidArgument, "不支持使用通配符查找", "matchWildcards");
+  if (options.matchSoundsLike) throw EngineError(ErrorCode::InvalidArgument, "不支持同音查找", "matchSoundsLike");
+  if (options.matchAllWordForms)
+    throw EngineError(ErrorCode::InvalidArgument, "不支持查找单词的所有形式", "matchAllWordForms");
 }
 
 Reference<css::graphic::XGraphic> loadGraphic(DocState& st, const fs::path& picture) {
@@ -480,6 +585,20 @@ Reference<css::graphic::XGraphic> loadGraphic(DocState& st, const fs::path& pict
   }
   if (!g.is()) throw EngineError(ErrorCode::PictureUnreadable, "图片文件无法读取", picture.string());
   return g;
+}
+
+// The picture's own size in 1/100 mm: from its pixels and resolution as Word takes them (the
+// header reader of the docx back end), else as the office reports it.
+css::awt::Size graphicSize(const Reference<css::graphic::XGraphic>& g);
+css::awt::Size pictureSize(const fs::path& file, const Reference<css::graphic::XGraphic>& g) {
+  std::ifstream in(file, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (auto info = vm::word::docx::readImageInfo(bytes)) {
+    // 914400 EMU per inch, 2540 hundredths of a millimetre per inch: 360 EMU each
+    return css::awt::Size(static_cast<sal_Int32>((info->widthEmu() + 180) / 360),
+                          static_cast<sal_Int32>((info->heightEmu() + 180) / 360));
+  }
+  return graphicSize(g);
 }
 
 css::awt::Size graphicSize(const Reference<css::graphic::XGraphic>& g) {
@@ -627,8 +746,12 @@ class OfficeDocument : public Document, public LayoutDocument {
 
   const fs::path& path() const override { return path_; }
   std::string backend() const override { return "office"; }
-  Story& mainStory() override { return main_; }
+  Story& mainStory() override {
+    checkOpen();
+    return main_;
+  }
   std::vector<Story*> stories(StoryKind kind) override {
+    checkOpen();
     if (kind == StoryKind::Main) return {&main_};
     int n = run("stories", [&](DocState& st) { return static_cast<int>(storyTexts(st, kind).size()); });
     auto& v = others_[static_cast<int>(kind)];
@@ -941,6 +1064,8 @@ class OfficeDocument : public Document, public LayoutDocument {
       fs::remove_all(to, ec);
       fs::rename(e.path(), to, ec);
     }
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0) ::chmod(tmp.c_str(), old.st_mode & 07777);  // keep its permissions
     fsyncPath(tmp, false);
     fs::rename(tmp, target, ec);
     if (ec) throw EngineError(ErrorCode::WriteFailed, "保存文档失败", target.string() + ": " + ec.message());
@@ -964,7 +1089,7 @@ class OfficeDocument : public Document, public LayoutDocument {
 // --- stories ---------------------------------------------------------------------------
 
 int OfficeStory::replaceAll(const std::string& findText, const std::string& replacement, const FindOptions& options) {
-  checkFindText(findText);
+  checkFindText(findText, options);
   FindPattern pat = parseFind(ou(findText));
   auto pieces = parseReplacement(ou(replacement));
   StoryKind kind = kind_;
@@ -980,19 +1105,21 @@ int OfficeStory::replaceAll(const std::string& findText, const std::string& repl
 }
 
 int OfficeStory::replaceWithPicture(const std::string& findText, const fs::path& picture, const FindOptions& options) {
-  checkFindText(findText);
-  std::error_code ec;
-  if (!fs::is_regular_file(picture, ec)) throw EngineError(ErrorCode::PictureUnreadable, "图片文件无法读取", picture.string());
+  checkFindText(findText, options);
   fs::path pic = fs::absolute(picture);
   FindPattern pat = parseFind(ou(findText));
   StoryKind kind = kind_;
   int index = index_;
   return doc_.apply("picture", [pat, pic, options, kind, index, this](DocState& st) {
-    auto graphic = loadGraphic(st, pic);  // before anything changes
-    auto size = graphicSize(graphic);
     OfficeStory s(doc_, kind, index);
     Reference<XText> t = s.resolve(st);
     auto matches = findInStory(st, t, pat, options);
+    if (matches.empty()) return 0;  // the picture is not even read, as Word passes the rule over
+    // The picture is read before anything changes: an unreadable one leaves the document as it was.
+    std::error_code ec;
+    if (!fs::is_regular_file(pic, ec)) throw EngineError(ErrorCode::PictureUnreadable, "图片文件无法读取", pic.string());
+    auto graphic = loadGraphic(st, pic);
+    auto size = pictureSize(pic, graphic);
     Reference<css::lang::XMultiServiceFactory> f(st.model, UNO_QUERY_THROW);
     for (auto it = matches.rbegin(); it != matches.rend(); ++it) {
       Reference<css::beans::XPropertySet> obj(f->createInstance(ou("com.sun.star.text.TextGraphicObject")), UNO_QUERY_THROW);
@@ -1003,8 +1130,20 @@ int OfficeStory::replaceWithPicture(const std::string& findText, const fs::path&
         obj->setPropertyValue(ou("Height"), Any(size.Height));
       }
       Reference<text::XTextContent> content(obj, UNO_QUERY_THROW);
-      Reference<XText> rt = (*it)->getText();
-      rt->insertTextContent(*it, content, true);
+      // As with text: in after the first character (its formatting), then the match goes.
+      Reference<XTextRange> r = *it;
+      Reference<XText> rt = r->getText();
+      Reference<XTextCursor> startMark = rt->createTextCursorByRange(r->getStart());
+      Reference<XTextCursor> endMark = rt->createTextCursorByRange(r->getEnd());
+      Reference<XTextCursor> at = rt->createTextCursorByRange(r->getStart());
+      at->goRight(1, false);
+      rt->insertTextContent(asRange(at), content, false);
+      Reference<XTextCursor> rest = rt->createTextCursorByRange(startMark->getStart());
+      rest->goRight(2, false);
+      rest->gotoRange(endMark->getStart(), true);
+      rest->setString(OUString());
+      startMark->goRight(1, true);
+      startMark->setString(OUString());
     }
     return static_cast<int>(matches.size());
   });
@@ -1014,8 +1153,7 @@ std::int64_t OfficeStory::characterCount() {
   std::int64_t n = 0;
   doc_.run("characterCount", [&](DocState& st) {
     auto paras = collect(st);
-    n = 0;
-    for (auto& p : paras) n = p.end + (p.rowEndAfter ? 1 : 0);
+    n = paras.empty() ? 0 : paras.back().end;
     return 0;
   });
   return n;
@@ -1025,7 +1163,7 @@ std::vector<Paragraph> OfficeStory::paragraphs() {
   std::vector<Paragraph> out;
   doc_.run("paragraphs", [&](DocState& st) {
     out.clear();
-    for (auto& p : collect(st)) out.push_back(Paragraph{utf8(p.text), p.start, p.end, p.inTable});
+    for (auto& p : collect(st)) out.push_back(Paragraph{utf8(p.text), p.start, p.end, p.inTable, p.cellEnd, p.rowEnd});
     return 0;
   });
   return out;
@@ -1034,10 +1172,7 @@ std::vector<Paragraph> OfficeStory::paragraphs() {
 std::string OfficeStory::text(std::int64_t start, std::int64_t end) {
   std::string out;
   doc_.run("text", [&](DocState& st) {
-    OUString all = storyString(collect(st));
-    std::int64_t len = all.getLength();
-    std::int64_t a = std::clamp<std::int64_t>(start, 0, len), b = std::clamp<std::int64_t>(end, 0, len);
-    out = b > a ? utf8(all.copy(static_cast<sal_Int32>(a), static_cast<sal_Int32>(b - a))) : std::string();
+    out = end > start ? utf8(storyText(collect(st), start, end)) : std::string();
     return 0;
   });
   return out;
@@ -1111,10 +1246,54 @@ std::unique_ptr<Document> OfficeDocument::copyPages(int first, int last) {
 
 // --- the back end's open/create ----------------------------------------------------------
 
+namespace {
+
+// LibreOffice opens nearly anything (a text file named .docx comes in as text, a zip with bad
+// checksums as what it can read of it) and would then save it in place: a .docx that is not a
+// sound package is refused here first, as the docx back end refuses it.
+void checkPackage(const fs::path& path) {
+  std::string ext = path.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (ext != ".docx" && ext != ".docm" && ext != ".dotx" && ext != ".dotm") return;
+  std::ifstream in(path, std::ios::binary);
+  char head[8] = {};
+  in.read(head, 8);
+  if (in.gcount() >= 8 && std::memcmp(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0) {
+    if (isEncryptedOleDocument(path))
+      throw EngineError(ErrorCode::Encrypted, "文档已加密（有打开密码），无法打开", path.string());
+    return;  // a Word 97 file under a .docx name: the office reads it by its content
+  }
+  if (in.gcount() < 4 || std::memcmp(head, "PK\x03\x04", 4) != 0)
+    throw EngineError(ErrorCode::NotAZip, "文档不是有效的Word文档（docx）", path.string() + ": not a zip package");
+  int err = 0;
+  zip_t* z = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
+  if (!z) throw EngineError(ErrorCode::NotAZip, "文档不是有效的Word文档（docx）", path.string() + ": damaged zip package");
+  std::string bad;
+  zip_int64_t n = zip_get_num_entries(z, 0);
+  std::vector<char> buf(65536);
+  for (zip_int64_t i = 0; i < n && bad.empty(); ++i) {
+    zip_file_t* f = zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0);
+    if (!f) {
+      bad = zip_get_name(z, static_cast<zip_uint64_t>(i), 0) ? zip_get_name(z, static_cast<zip_uint64_t>(i), 0) : "?";
+      break;
+    }
+    zip_int64_t r;
+    while ((r = zip_fread(f, buf.data(), buf.size())) > 0) {
+    }
+    if (r < 0) bad = zip_get_name(z, static_cast<zip_uint64_t>(i), 0);
+    zip_fclose(f);
+  }
+  zip_discard(z);
+  if (!bad.empty()) throw EngineError(ErrorCode::DamagedPart, kDamaged, path.string() + ": damaged part " + bad);
+}
+
+}  // namespace
+
 std::unique_ptr<Document> OfficeBackend::open(const fs::path& path, const OpenOptions& options) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec) || ::access(path.c_str(), R_OK) != 0)
     throw EngineError(ErrorCode::FileNotFound, "文档不存在或无法读取", path.string());
+  checkPackage(path);
   if (!available()) throw EngineError(ErrorCode::OfficeUnavailable, "没有安装办公软件（LibreOffice）", impl_->options.programFolder.string());
   fs::path abs = fs::absolute(path);
   Office& office = impl_->acquire();

@@ -17,20 +17,30 @@ using rtl::OUStringBuffer;
 
 // One piece of a Word replacement text.
 struct ReplacePiece {
-  enum Kind { Text, Paragraph, LineBreak, PageBreak, Found } kind = Text;
+  enum Kind { Text, Paragraph, LineBreak, PageBreak, ColumnBreak, Found } kind = Text;
   OUString text;  // for Text
 };
 
 // The find text split at its paragraph marks (^p, and ^m, a manual page break, which Writer
 // keeps as a paragraph boundary with a page break on the next paragraph).
 struct FindPattern {
-  std::vector<OUString> segments;     // literal text of each segment (^t -> tab, ^l -> LF, ^^ -> ^)
-  std::vector<bool> pageBreakBefore;  // per boundary i (between segment i and i+1): was it ^m
+  enum Boundary { Paragraph, PageBreak, ColumnBreak };
+  std::vector<OUString> segments;  // literal text of each segment (^t -> tab, ^l -> LF, ^^ -> ^)
+  std::vector<OUString> regexes;   // the same as Writer's regular expressions (with ^? ^# ^$ ^w)
+  std::vector<Boundary> boundaries;  // between segment i and i+1: ^p, ^m or ^n
+  bool wildcards = false;          // a segment holds ^? ^# ^$ or ^w
   bool crossesParagraphs() const { return segments.size() > 1; }
 };
 
+// Word's codes as the docx back end takes them; an invalid code (^q, a trailing ^, a bad
+// character number) is EngineError InvalidArgument, as are the options no back end offers
+// (wildcards, sounds like, all word forms).
 FindPattern parseFind(const OUString& find);
 std::vector<ReplacePiece> parseReplacement(const OUString& replacement);
+
+// An invalid code: EngineError InvalidArgument (in wordfind.cpp, so that this header needs no
+// engine header).
+[[noreturn]] void invalidCode(const char* userMessage, const OUString& text);
 
 // A literal made into an ICU regular expression as Writer's search takes it (metacharacters
 // escaped, tab as \t, a manual line break as \n, which Writer's search matches with U+000A).
