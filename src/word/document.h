@@ -69,9 +69,10 @@ class Story {
   virtual int replaceAll(const std::string& findText, const std::string& replacement,
                          const FindOptions& options = {}) = 0;
 
-  // Every occurrence of findText becomes one inline picture of the file at its own size.
-  // Returns the number of pictures inserted. An unreadable picture is PictureUnreadable
-  // before anything changes (the document stays as it was).
+  // Every occurrence of findText becomes one inline picture of the file at its own size, with
+  // the run formatting of the occurrence. Returns the number of pictures inserted. The picture
+  // is read only when the text occurs (as Word only inserts at a found occurrence); one that
+  // cannot be read is PictureUnreadable before anything changes.
   virtual int replaceWithPicture(const std::string& findText, const std::filesystem::path& picture,
                                  const FindOptions& options = {}) = 0;
 

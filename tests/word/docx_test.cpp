@@ -9,6 +9,7 @@
 #include "word/docx/docxdocument.h"
 #include "word/docx/findpattern.h"
 #include "word/docx/image.h"
+#include "word/docx/package.h"
 #include "word/docx/unicase.h"
 #include "word/document.h"
 
@@ -117,6 +118,24 @@ TEST(DocxPackage, RelationshipTargetsMayBeAbsoluteOrEscaped) {
                   .write(dir.file("a.docx"));
   auto doc = docx::open(path);
   EXPECT_EQ(doc->mainStory().replaceAll("spaced", "found"), 1);
+}
+
+TEST(DocxPackage, RelativeTargets) {
+  using docx::Package;
+  EXPECT_EQ(Package::relativeTarget("word/document.xml", "word/media/image1.png"), "media/image1.png");
+  EXPECT_EQ(Package::relativeTarget("word/header2.xml", "word/media/image1.png"), "media/image1.png");
+  EXPECT_EQ(Package::relativeTarget("doc/main.xml", "word/media/x.png"), "../word/media/x.png");
+  EXPECT_EQ(Package::relativeTarget("main.xml", "media/x.png"), "media/x.png");
+  EXPECT_EQ(Package::resolveTarget("doc/main.xml", "../word/media/x.png"), "word/media/x.png");
+}
+
+TEST(DocxPackage, LongFileNamesSave) {
+  TempDir dir;
+  auto path = DocxBuilder().body(p(r("long"))).write(dir.file(std::string(245, 'n') + ".docx"));
+  auto doc = docx::open(path);
+  doc->mainStory().replaceAll("long", "short");
+  doc->save();
+  EXPECT_EQ(partText(readPart(path, "word/document.xml")), "short");
 }
 
 TEST(ImageInfo, ReadsSizesAndResolutions) {

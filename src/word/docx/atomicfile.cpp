@@ -54,7 +54,7 @@ void writeFileAtomically(const std::filesystem::path& requested, std::string_vie
   std::filesystem::path temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = dir / ("." + target.filename().string() + ".vm-" + uniqueSuffix() + ".tmp");
+    temp = dir / (".vm-save-" + uniqueSuffix() + ".tmp");  // short: any target name fits beside it
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) fail(errno, target, "create");
   }

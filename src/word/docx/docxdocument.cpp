@@ -56,13 +56,15 @@ long maxDocPrId(std::string_view xml) {
 
 class DocxDocument;
 
-class MainStory final : public Story {
+// A story whose text is the block content (paragraphs, tables, content controls) of one
+// element of one part: the main story is w:body of the main part; headers, footers, notes and
+// comments are the same kind of content in their own parts and join as further PartStory objects.
+class PartStory final : public Story {
  public:
-  MainStory(DocxDocument& doc, XmlPart& part) : doc_(doc), part_(part), w_(part.root()) {
-    body_ = w_.child(part.root(), Tag::Body);
-  }
+  PartStory(DocxDocument& doc, XmlPart& part, pugi::xml_node container, StoryKind kind)
+      : doc_(doc), part_(part), w_(part.root()), body_(container), kind_(kind) {}
 
-  StoryKind kind() const override { return StoryKind::Main; }
+  StoryKind kind() const override { return kind_; }
   int replaceAll(const std::string& findText, const std::string& replacement, const FindOptions& options) override;
   int replaceWithPicture(const std::string& findText, const std::filesystem::path& picture,
                          const FindOptions& options) override;
@@ -84,6 +86,7 @@ class MainStory final : public Story {
   XmlPart& part_;
   Wml w_;
   pugi::xml_node body_;
+  StoryKind kind_;
   std::optional<StoryText> text_;
 };
 
@@ -91,7 +94,9 @@ class DocxDocument final : public Document {
  public:
   DocxDocument(const std::filesystem::path& path, const OpenOptions& options)
       : path_(path), readOnly_(options.readOnly), package_(std::make_unique<Package>(path, options.syncOnSave)) {
-    main_ = std::make_unique<MainStory>(*this, package_->xmlPart(package_->mainPartName()));
+    XmlPart& part = package_->xmlPart(package_->mainPartName());
+    Wml w(part.root());
+    main_ = std::make_unique<PartStory>(*this, part, w.child(part.root(), Tag::Body), StoryKind::Main);
   }
 
   const std::filesystem::path& path() const override { return path_; }
@@ -179,22 +184,22 @@ class DocxDocument final : public Document {
   std::filesystem::path path_;
   bool readOnly_;
   std::unique_ptr<Package> package_;
-  std::unique_ptr<MainStory> main_;
+  std::unique_ptr<PartStory> main_;
   long nextDrawingId_ = 0;
 };
 
-const StoryText& MainStory::storyText() {
+const StoryText& PartStory::storyText() {
   if (!text_) text_ = body_ ? buildStoryText(body_, w_) : StoryText{};
   return *text_;
 }
 
-std::vector<std::pair<std::size_t, std::size_t>> MainStory::find(const std::string& findText,
+std::vector<std::pair<std::size_t, std::size_t>> PartStory::find(const std::string& findText,
                                                                  const FindOptions& options) {
   FindPattern pattern(findText, options);
   return pattern.findAll(storyText().text);
 }
 
-int MainStory::replaceAll(const std::string& findText, const std::string& replacement, const FindOptions& options) {
+int PartStory::replaceAll(const std::string& findText, const std::string& replacement, const FindOptions& options) {
   auto matches = find(findText, options);
   std::vector<Piece> pieces = parseReplacement(replacement);
   if (matches.empty()) return 0;
@@ -223,7 +228,7 @@ int MainStory::replaceAll(const std::string& findText, const std::string& replac
   return static_cast<int>(matches.size());
 }
 
-std::string MainStory::ensurePrefix(const char* uri, const char* preferred) {
+std::string PartStory::ensurePrefix(const char* uri, const char* preferred) {
   pugi::xml_node root = part_.root();
   bool found = false;
   std::string prefix = Wml::prefixFor(root, uri, &found);
@@ -234,7 +239,7 @@ std::string MainStory::ensurePrefix(const char* uri, const char* preferred) {
   return name + ":";
 }
 
-int MainStory::replaceWithPicture(const std::string& findText, const std::filesystem::path& picture,
+int PartStory::replaceWithPicture(const std::string& findText, const std::filesystem::path& picture,
                                   const FindOptions& options) {
   auto matches = find(findText, options);
   if (matches.empty()) return 0;  // as Word: the picture is only needed where the text occurs
@@ -250,19 +255,21 @@ int MainStory::replaceWithPicture(const std::string& findText, const std::filesy
     throw EngineError(ErrorCode::PictureUnreadable, "无法识别的图片（只支持 PNG、JPEG、GIF、BMP）",
                       picture.string());
 
+  // Media go beside the main part (word/media/imageN.ext, N unused under any extension, as Word
+  // numbers them); the relationship goes from the part that holds the occurrence.
   Package& pkg = doc_.package();
   const std::string& mainName = pkg.mainPartName();
   std::string folder = mainName.substr(0, mainName.rfind('/') + 1);
-  // imageN with an N no media part uses under any extension, as Word numbers them.
   std::string media;
   std::vector<std::string> names = pkg.partNames();
   for (auto& n : names)
     for (char& c : n)
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  std::string lowerFolder = folder;
+  for (char& c : lowerFolder)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   for (int n = 1;; ++n) {
-    std::string stem = folder + "media/image" + std::to_string(n) + ".";
-    for (char& c : stem)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    std::string stem = lowerFolder + "media/image" + std::to_string(n) + ".";
     if (std::none_of(names.begin(), names.end(), [&](const std::string& x) { return x.rfind(stem, 0) == 0; })) {
       media = folder + "media/image" + std::to_string(n) + "." + info->extension;
       break;
@@ -272,7 +279,7 @@ int MainStory::replaceWithPicture(const std::string& findText, const std::filesy
   std::string r = ensurePrefix(kRelNamespace, "r");
   pkg.addBinaryPart(media, std::move(bytes));
   pkg.ensureDefaultContentType(info->extension, info->contentType);
-  std::string rid = pkg.addRelationship(mainName, rel::kImage, media.substr(folder.size()));
+  std::string rid = pkg.addRelationship(part_.name(), rel::kImage, Package::relativeTarget(part_.name(), media));
 
   const StoryText& st = storyText();
   std::string cx = std::to_string(info->widthEmu()), cy = std::to_string(info->heightEmu());
@@ -310,9 +317,9 @@ int MainStory::replaceWithPicture(const std::string& findText, const std::filesy
 // Multilingual Plane counting two as in Word's positions. Not counted: field codes (the
 // results are), deleted tracked text, floating shapes, and the other stories (text boxes,
 // headers, footers, notes, comments).
-std::int64_t MainStory::characterCount() { return storyText().length; }
+std::int64_t PartStory::characterCount() { return storyText().length; }
 
-std::vector<Paragraph> MainStory::paragraphs() {
+std::vector<Paragraph> PartStory::paragraphs() {
   const StoryText& st = storyText();
   std::vector<Paragraph> out;
   out.reserve(st.paras.size());
@@ -326,7 +333,7 @@ std::vector<Paragraph> MainStory::paragraphs() {
   return out;
 }
 
-std::string MainStory::text(std::int64_t start, std::int64_t end) {
+std::string PartStory::text(std::int64_t start, std::int64_t end) {
   const StoryText& st = storyText();
   if (end <= start) return {};
   return st.render(st.indexOf(start), st.indexOf(end));

@@ -449,6 +449,31 @@ std::string Package::resolveTarget(std::string_view sourcePart, std::string_view
   return out;
 }
 
+std::string Package::relativeTarget(std::string_view sourcePart, std::string_view targetPart) {
+  auto split = [](std::string_view s) {
+    std::vector<std::string_view> out;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= s.size(); ++i)
+      if (i == s.size() || s[i] == '/') {
+        out.push_back(s.substr(start, i - start));
+        start = i + 1;
+      }
+    return out;
+  };
+  auto from = split(sourcePart);
+  from.pop_back();  // the source's own name
+  auto to = split(targetPart);
+  std::size_t common = 0;
+  while (common < from.size() && common + 1 < to.size() && from[common] == to[common]) ++common;
+  std::string out;
+  for (std::size_t i = common; i < from.size(); ++i) out += "../";
+  for (std::size_t i = common; i < to.size(); ++i) {
+    out += to[i];
+    if (i + 1 < to.size()) out += '/';
+  }
+  return out;
+}
+
 std::vector<Relationship> Package::relationships(std::string_view sourcePart) {
   std::vector<Relationship> out;
   std::string relsName = relsPartName(sourcePart);

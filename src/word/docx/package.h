@@ -86,6 +86,8 @@ class Package {
   static std::string relsPartName(std::string_view partName);
   // Part name that a relative (or absolute) target from sourcePart points to.
   static std::string resolveTarget(std::string_view sourcePart, std::string_view target);
+  // The relative target from sourcePart to targetPart ("media/image1.png", "../media/x.png").
+  static std::string relativeTarget(std::string_view sourcePart, std::string_view targetPart);
   std::vector<Relationship> relationships(std::string_view sourcePart);
   // Adds an internal relationship (creating the relationships part when missing); returns its id.
   std::string addRelationship(std::string_view sourcePart, const std::string& type,
