@@ -1,7 +1,5 @@
 #include "ops/replace.h"
 
-#include <QRegularExpression>
-
 #include "app/documentlist.h"
 #include "app/messages.h"
 #include "app/prompter.h"
@@ -37,12 +35,6 @@ int replaceInDocument(const QString& path, const QList<rules::Rule>& rules, bool
 }
 
 QString replacementLine(int count) { return QStringLiteral("替换 %1 处").arg(count); }
-
-int replacementCount(const QString& line) {
-  static const QRegularExpression re(QStringLiteral("^替换 (\\d+) 处$"));
-  const auto m = re.match(line);
-  return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
 
 Operation replaceOperation(const rules::ReplaceRules& rules, bool save) {
   Operation op;

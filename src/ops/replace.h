@@ -33,8 +33,6 @@ int replaceInDocument(const QString& path, const QList<rules::Rule>& rules, bool
 
 // The summary line of one document: "替换 N 处".
 QString replacementLine(int count);
-// The count back from a summary line; -1 when the line is not one.
-int replacementCount(const QString& line);
 
 // The operation "docR" (title "文档替换", initial count 0). Its per-document routine reads
 // the rules anew for every document; with save false (a dry run, titled so) it counts

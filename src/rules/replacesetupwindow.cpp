@@ -23,6 +23,8 @@ namespace vm::rules {
 
 namespace {
 
+const QString kNoRules = QStringLiteral("请先添加替换规则！");
+
 QString defaultRuleFileChooser(QWidget* parent, bool save) {
   const QString filter = QStringLiteral("规则文件(*.txt);;所有文件(*)");
   return save ? QFileDialog::getSaveFileName(parent, QStringLiteral("导出规则"), QString(), filter)
@@ -156,7 +158,7 @@ void ReplaceSetupWindow::addRule() { addDialog_->openEmpty(); }
 void ReplaceSetupWindow::modifyRule() {
   const QList<Rule> list = rules_.rules();
   if (list.isEmpty()) {
-    prompter().inform(msg::titleRefused(), QStringLiteral("请先添加替换规则！"));
+    prompter().inform(msg::titleRefused(), kNoRules);
     return;
   }
   int ticked = -1;
@@ -197,7 +199,7 @@ void ReplaceSetupWindow::importRules() {
 void ReplaceSetupWindow::exportRules() {
   const QList<Rule> list = rules_.rules();
   if (list.isEmpty()) {
-    prompter().inform(msg::titleRefused(), QStringLiteral("请先添加替换规则！"));
+    prompter().inform(msg::titleRefused(), kNoRules);
     return;
   }
   const QString path = ruleFileChooser_ ? ruleFileChooser_(this, true) : QString();

@@ -72,15 +72,9 @@ RuleEditorDialog::~RuleEditorDialog() = default;
 
 void RuleEditorDialog::setPrompter(Prompter* prompter) { prompter_ = prompter ? prompter : ownPrompter_.get(); }
 
-Prompter& RuleEditorDialog::prompter() const { return *prompter_; }
-
 QString RuleEditorDialog::pictureFilter() {
   return QStringLiteral(
       "Jpg图像文档(*.jpg);;Jpeg图像文档(*.jpeg);;Png图像文档(*.png);;Gif图像文档(*.gif);;Bmp图像文档(*.bmp)");
-}
-
-bool RuleEditorDialog::isPicture(Side side) const {
-  return (side == FindSide ? chkThWztp : chkThwWzTp)[1]->isChecked();
 }
 
 void RuleEditorDialog::setPicture(Side side, bool picture) { pair(side)[picture ? 1 : 0]->setChecked(true); }

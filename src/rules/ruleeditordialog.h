@@ -49,14 +49,12 @@ class RuleEditorDialog : public QDialog {
 
   // Messages of the dialog (default: message boxes over the dialog). Not owned.
   void setPrompter(Prompter* prompter);
-  Prompter& prompter() const;
   void setFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
 
   // The open-file filter of the picture links: "Jpg图像文档(*.jpg)" first, then the other
   // picture types the engine reads.
   static QString pictureFilter();
 
-  bool isPicture(Side side) const;
   // As ticking the side's box for the type (a switch empties the field).
   void setPicture(Side side, bool picture);
   // The picture link of a side: choose a file; link 1 sets txtT to "[img]path[/img]", link 0

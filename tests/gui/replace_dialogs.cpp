@@ -23,12 +23,15 @@
 
 #include "app/mainwindow.h"
 #include "app/prompter.h"
+#include "gui/modaltestutil.h"
 #include "rules/addruledialog.h"
 #include "rules/modifyruledialog.h"
 #include "rules/replacerules.h"
 #include "rules/replacesetupwindow.h"
 
 using namespace vm::rules;
+
+using vm::guitest::whileModal;
 
 namespace {
 
@@ -49,22 +52,6 @@ void doubleClick(QWidget* w, QPoint pos) {
   QMouseEvent dbl(QEvent::MouseButtonDblClick, pos, w->mapToGlobal(pos), Qt::LeftButton, Qt::LeftButton, {});
   QApplication::sendEvent(w, &dbl);
   QTest::mouseRelease(w, Qt::LeftButton, {}, pos);
-}
-
-// Runs body while dialog is shown modally by trigger, then closes the dialog if body left it
-// open. *shown tells whether trigger showed it at all. Returns after the check ran, so that
-// no check is left over for a later dialog.
-void whileModal(QDialog* dialog, const std::function<void()>& trigger, const std::function<void()>& body,
-                bool* shown = nullptr) {
-  auto fired = std::make_shared<bool>(false);
-  QTimer::singleShot(0, dialog, [dialog, body, shown, fired] {
-    *fired = true;
-    if (shown) *shown = dialog->isVisible();
-    if (dialog->isVisible()) body();
-    if (dialog->isVisible()) dialog->reject();
-  });
-  trigger();
-  while (!*fired) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 }  // namespace

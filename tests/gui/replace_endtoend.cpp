@@ -19,6 +19,7 @@
 #include "app/engines.h"
 #include "app/mainwindow.h"
 #include "app/prompter.h"
+#include "gui/modaltestutil.h"
 #include "rules/addruledialog.h"
 #include "rules/replacerules.h"
 #include "rules/replacesetupwindow.h"
@@ -28,21 +29,9 @@
 using vm::MainWindow;
 using vm::rules::ReplaceSetupWindow;
 
-namespace {
+using vm::guitest::whileModal;
 
-// Runs body while dialog is shown modally by trigger; closes it afterwards if still open.
-void whileModal(QDialog* dialog, const std::function<void()>& trigger, const std::function<void()>& body,
-                bool* shown = nullptr) {
-  auto fired = std::make_shared<bool>(false);
-  QTimer::singleShot(0, dialog, [dialog, body, shown, fired] {
-    *fired = true;
-    if (shown) *shown = dialog->isVisible();
-    if (dialog->isVisible()) body();
-    if (dialog->isVisible()) dialog->reject();
-  });
-  trigger();
-  while (!*fired) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+namespace {
 
 std::string bodyText(const QString& path) {
   return vm::test::partText(vm::test::readPart(path.toStdString(), "word/document.xml"));
