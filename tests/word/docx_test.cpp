@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
 #include "support/testimages.h"
@@ -208,6 +210,76 @@ TEST(FindCodes, CaseForms) {
   EXPECT_EQ(docx::caseFormOf(U"word"), docx::CaseForm::AsTyped);
   EXPECT_EQ(docx::caseFormOf(U"中文"), docx::CaseForm::AsTyped);
   EXPECT_EQ(docx::caseFormOf(U"WORD文档"), docx::CaseForm::AllCapitals);
+}
+
+// Random documents (text split at random over plain, bold, hyperlink and smart tag runs, tabs
+// as w:tab) and random replacements (with ^p and ^t on both sides) against the same replacement
+// on the plain text, paragraphs joined by "\n".
+TEST(DocxEditor, RandomReplacementsMatchAPlainTextModel) {
+  std::mt19937 rng(20240601);
+  const std::string alphabet = "aab c\t";
+  auto pick = [&](const std::string& from) { return from[rng() % from.size()]; };
+  auto code = [](const std::string& s) {
+    std::string out;
+    for (char c : s) out += c == '\n' ? "^p" : c == '\t' ? "^t" : std::string(1, c);
+    return out;
+  };
+  TempDir dir;
+  for (int iter = 0; iter < 400; ++iter) {
+    SCOPED_TRACE(iter);
+    std::string joined, xml;
+    int paragraphs = 1 + static_cast<int>(rng() % 4);
+    for (int k = 0; k < paragraphs; ++k) {
+      std::string text;
+      for (int n = static_cast<int>(rng() % 10); n > 0; --n) text += pick(alphabet);
+      if (k) joined += '\n';
+      joined += text;
+      std::string inner;
+      for (std::size_t i = 0; i < text.size();) {
+        std::size_t len = 1 + rng() % 4;
+        std::string piece = text.substr(i, len);
+        i += piece.size();
+        std::string content;
+        for (char c : piece) content += c == '\t' ? std::string("<w:tab/>") : "<w:t xml:space=\"preserve\">" + std::string(1, c) + "</w:t>";
+        std::string run = rng() % 2 ? "<w:r>" + content + "</w:r>" : "<w:r><w:rPr><w:b/></w:rPr>" + content + "</w:r>";
+        switch (rng() % 4) {
+          case 0: inner += "<w:hyperlink w:anchor=\"x\">" + run + "</w:hyperlink>"; break;
+          case 1: inner += "<w:smartTag w:uri=\"u\" w:element=\"e\">" + run + "</w:smartTag>"; break;
+          default: inner += run;
+        }
+      }
+      xml += p(inner);
+    }
+    if (joined.empty()) continue;
+    std::size_t at = rng() % joined.size();
+    std::string find = joined.substr(at, 1 + rng() % 4);
+    std::string repl;
+    for (int n = static_cast<int>(rng() % 4); n > 0; --n) repl += pick("xy\n\t");
+    std::string expected;
+    int expectedCount = 0;
+    for (std::size_t i = 0; i < joined.size();) {
+      if (joined.compare(i, find.size(), find) == 0) {
+        expected += repl;
+        i += find.size();
+        ++expectedCount;
+      } else {
+        expected += joined[i++];
+      }
+    }
+    auto path = DocxBuilder().body(xml).write(dir.file("r.docx"));
+    FindOptions exact;
+    exact.matchCase = true;
+    OpenOptions scratch;
+    scratch.syncOnSave = false;
+    auto doc = docx::open(path, scratch);
+    EXPECT_EQ(doc->mainStory().replaceAll(code(find), code(repl), exact), expectedCount) << code(find) << " -> " << code(repl);
+    doc->save();
+    doc->close();
+    std::string got;
+    auto texts = paragraphTexts(readPart(path, "word/document.xml"));
+    for (std::size_t k = 0; k < texts.size(); ++k) got += (k ? "\n" : "") + texts[k];
+    EXPECT_EQ(got, expected) << code(find) << " -> " << code(repl) << " in " << code(joined);
+  }
 }
 
 }  // namespace
