@@ -122,6 +122,23 @@ TEST(DocxPackage, RelationshipTargetsMayBeAbsoluteOrEscaped) {
   EXPECT_EQ(doc->mainStory().replaceAll("spaced", "found"), 1);
 }
 
+TEST(DocxPackage, MislabelledFormatsAreNamed) {
+  TempDir dir;
+  for (const char* content : {"{\\rtf1\\ansi hello}", "<html><body>x</body></html>",
+                              "MIME-Version: 1.0\r\nContent-Type: multipart/related",
+                              "<?xml version=\"1.0\"?><w:wordDocument xmlns:w=\"urn:x\"/>"}) {
+    SCOPED_TRACE(content);
+    writeFile(dir.file("a.docx"), content);
+    try {
+      docx::open(dir.file("a.docx"));
+      ADD_FAILURE() << "opened";
+    } catch (const EngineError& e) {
+      EXPECT_EQ(e.code(), ErrorCode::NotAZip);
+      EXPECT_NE(e.userMessage().find("与扩展名不符"), std::string::npos) << e.userMessage();
+    }
+  }
+}
+
 TEST(DocxPackage, RelativeTargets) {
   using docx::Package;
   EXPECT_EQ(Package::relativeTarget("word/document.xml", "word/media/image1.png"), "media/image1.png");

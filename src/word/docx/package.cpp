@@ -117,6 +117,22 @@ struct StringWriter : pugi::xml_writer {
                     path.string() + ": OLE compound file");
 }
 
+// Not a zip: a clearer message for the formats that are often saved under a .docx name.
+void otherFormat(const std::string& bytes, const std::filesystem::path& path) {
+  std::string head = bytes.substr(0, 4096);
+  for (char& c : head)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  const char* what = nullptr;
+  if (head.rfind("{\\rtf", 0) == 0) what = "RTF";
+  else if (head.find("<w:worddocument") != std::string::npos) what = "Word 2003 XML";
+  else if (head.find("<pkg:package") != std::string::npos) what = "Word XML（单文件）";
+  else if (head.find("mime-version:") != std::string::npos) what = "单个网页（.mht）";
+  else if (head.find("<html") != std::string::npos) what = "网页（HTML）";
+  if (what)
+    throw EngineError(ErrorCode::NotAZip, std::string("文档实际是") + what + "格式，与扩展名不符",
+                      path.string() + ": not a zip package");
+}
+
 }  // namespace
 
 // --- XmlPart -------------------------------------------------------------------------------
@@ -182,6 +198,7 @@ Package::Package(const std::filesystem::path& path, bool syncOnSave) : path_(pat
   if (bytes_.empty())
     throw EngineError(ErrorCode::NotAZip, "文档是空文件，不是有效的 Word 文档", path.string());
   if (bytes_.compare(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") == 0) compoundFile(bytes_, path);
+  if (bytes_.compare(0, 2, "PK") != 0) otherFormat(bytes_, path);
   openArchive();
 
   if (!hasPart("[Content_Types].xml"))
