@@ -27,9 +27,19 @@ struct PageSpan {
   std::int64_t end = 0;    // position just after its last character (the next page's start)
 };
 
+// What a document holds besides its main text (vellumark-cli info).
+struct Inventory {
+  int headers = 0;   // header texts in use (first-page and even-page variants count apart)
+  int footers = 0;
+  int comments = 0;
+  int pictures = 0;  // pictures and drawing objects, in every story
+};
+
 class LayoutDocument {
  public:
   virtual ~LayoutDocument() = default;
+
+  virtual Inventory inventory() = 0;
 
   // Word's Information(wdNumberOfPagesInDocument): the page count after a fresh layout.
   virtual int pageCount() = 0;

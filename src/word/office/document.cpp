@@ -25,6 +25,9 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/datatransfer/XTransferableSupplier.hpp>
 #include <com/sun/star/document/XDocumentInsertable.hpp>
+#include <com/sun/star/drawing/XDrawPage.hpp>
+#include <com/sun/star/drawing/XDrawPageSupplier.hpp>
+#include <com/sun/star/text/XTextFieldsSupplier.hpp>
 #include <com/sun/star/document/XRedlinesSupplier.hpp>
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XModel.hpp>
@@ -811,6 +814,26 @@ class OfficeDocument : public Document, public LayoutDocument {
   }
 
   // --- layout ---
+  Inventory inventory() override {
+    Inventory inv;
+    run("inventory", [&](DocState& st) {
+      inv.headers = static_cast<int>(storyTexts(st, StoryKind::Header).size());
+      inv.footers = static_cast<int>(storyTexts(st, StoryKind::Footer).size());
+      inv.comments = 0;
+      Reference<text::XTextFieldsSupplier> fs(st.model, UNO_QUERY_THROW);
+      auto en = fs->getTextFields()->createEnumeration();
+      while (en->hasMoreElements()) {
+        Reference<css::lang::XServiceInfo> si(en->nextElement(), UNO_QUERY);
+        if (si.is() && si->supportsService(ou("com.sun.star.text.textfield.Annotation"))) ++inv.comments;
+      }
+      // Pictures and shapes anchored anywhere (the body's draw page holds them all).
+      Reference<css::drawing::XDrawPageSupplier> dp(st.model, UNO_QUERY_THROW);
+      inv.pictures = dp->getDrawPage()->getCount();
+      return 0;
+    });
+    return inv;
+  }
+
   int pageCount() override {
     return run("pageCount", [](DocState& st) {
       auto vc = st.viewCursor();

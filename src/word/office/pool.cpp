@@ -264,18 +264,21 @@ void OfficeBackend::Impl::ensureStarted(Office& o) {
         Reference<css::uno::XInterface> obj = resolver->resolve(url);
         o.ctx.set(obj, UNO_QUERY_THROW);
         o.desktop = css::frame::Desktop::create(o.ctx);
-        // File locking off: a stale .~lock file beside an input must not make the load fail.
         auto provider = css::configuration::theDefaultProvider::get(o.ctx);
-        css::beans::NamedValue path;
-        path.Name = ou("nodepath");
-        path.Value <<= ou("/org.openoffice.Office.Common/Misc");
-        Sequence<Any> args(1);
-        args.getArray()[0] <<= path;
-        Reference<css::beans::XPropertySet> misc(
-            provider->createInstanceWithArguments(ou("com.sun.star.configuration.ConfigurationUpdateAccess"), args),
-            UNO_QUERY_THROW);
-        misc->setPropertyValue(ou("UseLocking"), Any(false));
-        Reference<css::util::XChangesBatch>(misc, UNO_QUERY_THROW)->commitChanges();
+        auto setConfig = [&](const char* node, const char* name, const Any& value) {
+          css::beans::NamedValue path;
+          path.Name = ou("nodepath");
+          path.Value <<= ou(node);
+          Sequence<Any> args(1);
+          args.getArray()[0] <<= path;
+          Reference<css::beans::XPropertySet> access(
+              provider->createInstanceWithArguments(ou("com.sun.star.configuration.ConfigurationUpdateAccess"), args),
+              UNO_QUERY_THROW);
+          access->setPropertyValue(ou(name), value);
+          Reference<css::util::XChangesBatch>(access, UNO_QUERY_THROW)->commitChanges();
+        };
+        // File locking off: a stale .~lock file beside an input must not make the load fail.
+        setConfig("/org.openoffice.Office.Common/Misc", "UseLocking", Any(false));
         ++o.generation;
         {
           std::lock_guard l(mutex);

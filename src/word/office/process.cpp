@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -161,7 +162,30 @@ void Slot::clearRecord() const {
   fs::remove(dir_ / "office.pid", ec);
 }
 
+namespace {
+
+// The setting a private office needs from its very first start: file locking off. Written into
+// a new profile; an existing one keeps what the office saved there (the pool sets it again
+// through the configuration API at every start).
+void seedProfile(const Slot& slot) {
+  fs::path user = slot.profileDir() / "user";
+  fs::path xcu = user / "registrymodifications.xcu";
+  std::error_code ec;
+  if (fs::exists(xcu, ec)) return;
+  fs::create_directories(user, ec);
+  std::ofstream out(xcu, std::ios::trunc);
+  out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
+         "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"UseLocking\" oor:op=\"fuse\">"
+         "<value>false</value></prop></item>\n"
+         "</oor:items>\n";
+}
+
+}  // namespace
+
 pid_t spawnOffice(const fs::path& programFolder, const Slot& slot, const std::string& pipeName) {
+  seedProfile(slot);
   std::vector<std::string> args = {
       (programFolder / "soffice.bin").string(),
       "--headless",
@@ -186,6 +210,9 @@ pid_t spawnOffice(const fs::path& programFolder, const Slot& slot, const std::st
   envp.push_back(nullptr);
   std::string cwd = slot.dir().string();
   pid_t parent = ::getpid();
+  // VELLUMARK_OFFICE_STDERR=1 leaves the office's stderr open (for diagnosing crashes).
+  const char* keepErr = std::getenv("VELLUMARK_OFFICE_STDERR");
+  bool keepStderr = keepErr && *keepErr == '1';
 
   pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
@@ -198,7 +225,7 @@ pid_t spawnOffice(const fs::path& programFolder, const Slot& slot, const std::st
     if (devnull >= 0) {
       ::dup2(devnull, 0);
       ::dup2(devnull, 1);
-      ::dup2(devnull, 2);
+      if (!keepStderr) ::dup2(devnull, 2);
     }
     sigset_t none;
     sigemptyset(&none);
