@@ -2,6 +2,7 @@
 
 #include "word/document.h"
 #include "word/docx/docxdocument.h"
+#include "word/docx/unicase.h"
 
 namespace vm::word {
 
@@ -11,9 +12,7 @@ std::shared_ptr<Backend> g_office;
 
 // Word packages by extension; their content is checked when they are opened.
 bool isWordPackage(const std::filesystem::path& path) {
-  std::string ext = path.extension().string();
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  std::string ext = docx::asciiLower(path.extension().string());
   return ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm";
 }
 }  // namespace

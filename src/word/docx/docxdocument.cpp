@@ -12,6 +12,7 @@
 #include "word/docx/image.h"
 #include "word/docx/package.h"
 #include "word/docx/storytext.h"
+#include "word/docx/unicase.h"
 #include "word/docx/wml.h"
 
 namespace vm::word::docx {
@@ -262,12 +263,8 @@ int PartStory::replaceWithPicture(const std::string& findText, const std::filesy
   std::string folder = mainName.substr(0, mainName.rfind('/') + 1);
   std::string media;
   std::vector<std::string> names = pkg.partNames();
-  for (auto& n : names)
-    for (char& c : n)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  std::string lowerFolder = folder;
-  for (char& c : lowerFolder)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  for (auto& n : names) n = asciiLower(n);
+  std::string lowerFolder = asciiLower(folder);
   for (int n = 1;; ++n) {
     std::string stem = lowerFolder + "media/image" + std::to_string(n) + ".";
     if (std::none_of(names.begin(), names.end(), [&](const std::string& x) { return x.rfind(stem, 0) == 0; })) {

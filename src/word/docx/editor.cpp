@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace vm::word::docx {
 
@@ -25,7 +24,7 @@ struct Hit {
 
 struct Edit {
   std::uint32_t lo, hi;
-  std::string raw;
+  const std::string* raw;  // escaped replacement, shared by the matches of one piece list
 };
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -56,11 +55,9 @@ class Editor {
     const Segment* begin;
     const Segment* end;
   };
-  Segments segmentsOf(std::size_t para, std::uint32_t& count) const {
+  Segments segmentsOf(std::size_t para) const {
     const ParaRecord& rec = text_.paras[para];
-    Segments s{text_.segments.data() + rec.segBegin, text_.segments.data() + rec.segEnd};
-    count = s.begin == s.end ? 0 : (s.end - 1)->first + (s.end - 1)->count;
-    return s;
+    return {text_.segments.data() + rec.segBegin, text_.segments.data() + rec.segEnd};
   }
 
   // Byte offsets of each character of a text node (and its end), computed once per node.
@@ -115,7 +112,7 @@ class Editor {
     std::size_t cur = 0;
     for (auto e = edits.rbegin(); e != edits.rend(); ++e) {  // collected last first
       out.append(raw.substr(cur, e->lo - cur));
-      out += e->raw;
+      out += *e->raw;
       cur = e->hi;
     }
     out.append(raw.substr(cur));
@@ -203,9 +200,7 @@ class Editor {
       plain = plain_.emplace(rep.pieces, std::make_pair(ok, std::move(raw))).first;
     }
     if (!plain->second.first) return false;
-    std::uint32_t chars = 0;
-    Segments segs = segmentsOf(pi, chars);
-    if (chars != rec.mark - rec.begin) return false;
+    Segments segs = segmentsOf(pi);
     auto first = static_cast<std::uint32_t>(rep.begin - rec.begin), last = static_cast<std::uint32_t>(rep.end - 1 - rec.begin);
     auto it = std::upper_bound(segs.begin, segs.end, first,
                                [](std::uint32_t v, const Segment& s) { return v < s.first; });
@@ -213,7 +208,7 @@ class Editor {
     if (!seg.text || seg.cdata || last >= seg.first + seg.count) return false;
     const auto& offs = offsetsOf(seg);
     pending_[seg.node.internal_object()].push_back(
-        {offs[first - seg.first], offs[last - seg.first + 1], plain->second.second});
+        {offs[first - seg.first], offs[last - seg.first + 1], &plain->second.second});
     return true;
   }
 
@@ -224,9 +219,7 @@ class Editor {
     hits.reserve(rep.end - rep.begin);
     for (std::size_t k = pi; k <= pj; ++k) {
       const ParaRecord& rec = text_.paras[k];
-      std::uint32_t chars = 0;
-      Segments segs = segmentsOf(k, chars);
-      if (rec.kind != MarkKind::Row && chars != rec.mark - rec.begin) return;  // out of step: leave it
+      Segments segs = segmentsOf(k);
       std::size_t from = std::max(rep.begin, rec.begin), to = std::min(rep.end, rec.mark + 1);
       for (std::size_t i = from; i < to; ++i) {
         if (i == rec.mark) hits.push_back({{}, true, rec.node});

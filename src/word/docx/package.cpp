@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "word/docx/atomicfile.h"
+#include "word/docx/unicase.h"
 #include "word/error.h"
 
 namespace vm::word::docx {
@@ -22,13 +23,6 @@ constexpr std::size_t kMaxPartSize = std::size_t{2} << 30;  // 2 GiB: beyond is 
 constexpr int kDeflateLevel = 6;
 
 const char* kNewXmlProlog = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
-
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
-}
 
 bool iequals(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -119,9 +113,7 @@ struct StringWriter : pugi::xml_writer {
 
 // Not a zip: a clearer message for the formats that are often saved under a .docx name.
 void otherFormat(const std::string& bytes, const std::filesystem::path& path) {
-  std::string head = bytes.substr(0, 4096);
-  for (char& c : head)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  std::string head = asciiLower(std::string_view(bytes).substr(0, 4096));
   const char* what = nullptr;
   if (head.rfind("{\\rtf", 0) == 0) what = "RTF";
   else if (head.find("<w:worddocument") != std::string::npos) what = "Word 2003 XML";
@@ -282,12 +274,12 @@ void Package::openArchive() {
   zip_int64_t n = zip_get_num_entries(zip_.get(), 0);
   for (zip_int64_t i = 0; i < n; ++i) {
     const char* name = zip_get_name(zip_.get(), static_cast<zip_uint64_t>(i), 0);
-    if (name) index_.emplace(lower(name), i);
+    if (name) index_.emplace(asciiLower(name), i);
   }
 }
 
 zip_int64_t Package::locate(std::string_view name) const {
-  std::string key = lower(name);
+  std::string key = asciiLower(name);
   auto it = index_.find(key);
   return it == index_.end() ? -1 : it->second;
 }
@@ -612,7 +604,7 @@ std::string Package::buildArchive() {
   }
   for (auto& p : newBinary_) {
     if (!problem.empty()) break;
-    std::string ext = lower(std::filesystem::path(p.name).extension().string());
+    std::string ext = asciiLower(std::filesystem::path(p.name).extension().string());
     bool compressed = ext == ".png" || ext == ".jpeg" || ext == ".jpg" || ext == ".gif";
     problem = add(p.name, p.bytes, !compressed, true);
   }

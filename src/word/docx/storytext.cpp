@@ -55,7 +55,6 @@ class Builder {
     rec.begin = out_.text.size();
     rec.container = container;
     rec.inTable = inTable;
-    rec.fieldsAtStart = fields_;
     rec.segBegin = out_.segments.size();
     appender_.paraBegin = rec.begin;
     walkInline(p, w_, fields_, appender_);
@@ -95,7 +94,6 @@ class Builder {
       row.container = nextContainer_++;
       row.kind = MarkKind::Row;
       row.inTable = true;
-      row.fieldsAtStart = fields_;
       out_.text.push_back(code::kCellMark);
       out_.paras.push_back(row);
     });

@@ -225,7 +225,6 @@ struct ParaRecord {
   std::uint32_t container = 0;
   MarkKind kind = MarkKind::Paragraph;
   bool inTable = false;
-  FieldState fieldsAtStart;
 };
 
 struct StoryText {

@@ -39,6 +39,13 @@ char32_t toUpper(char32_t c) noexcept {
   return lookup(kUpper, c);
 }
 
+std::string asciiLower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return out;
+}
+
 char32_t foldWidth(char32_t c) noexcept {
   if (c >= 0xFF01 && c <= 0xFF5E) return c - 0xFEE0;
   if (c == 0x3000) return 0x20;

@@ -15,6 +15,8 @@ char32_t toLower(char32_t c) noexcept;
 char32_t toUpper(char32_t c) noexcept;
 inline bool isUpper(char32_t c) noexcept { return toLower(c) != c; }
 inline bool isLower(char32_t c) noexcept { return toUpper(c) != c; }
+// ASCII letters to small letters, other bytes as they are (part names, file extensions).
+std::string asciiLower(std::string_view s);
 // Full-width ASCII forms (U+FF01..U+FF5E) and the ideographic space to their half-width forms.
 char32_t foldWidth(char32_t c) noexcept;
 
