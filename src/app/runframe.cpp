@@ -1,5 +1,7 @@
 #include "app/runframe.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -310,6 +312,8 @@ void RunFrame::onWorkerDone(int generation, bool pausedReturn, bool pausePending
 void RunFrame::finishRun() {
   joinWorker();
   ++generation_;  // a pause report still on its way no longer applies
+  // Reports of documents the worker handled that are still queued belong to this run.
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
   stopRequested_ = false;
   pauseRequested_ = false;
   paused_ = 0;
@@ -357,18 +361,16 @@ void RunFrame::pauseOrContinue() {
   pauseRequested_ = false;
   paused_ = 0;
   publish();
+  const int before = generation_;
   auto it = continuations_.find(operation_.id);
   if (it != continuations_.end() && it->second) {
     it->second(*this);
   } else {
     resume(operation_, list_.tickedCount(), currentIndex_.load() + 1);
   }
-  bool active = false;
-  {
-    std::lock_guard lock(worker_->mutex);
-    active = worker_->active;
-  }
-  if (!active) finishRun();  // a continuation that starts nothing ends the run
+  // A continuation that started no worker ends the run (a started worker ends it itself,
+  // however quickly it ran).
+  if (generation_ == before && state_ != State::Idle) finishRun();
   log_.write();
 }
 

@@ -1,6 +1,11 @@
 #include "cli/runner.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QTimer>
+
+#include <atomic>
+#include <csignal>
 
 #include "app/appcontext.h"
 #include "app/listcommands.h"
@@ -9,7 +14,17 @@
 
 namespace vm::cli {
 
+namespace {
+
+// PATH arguments as the dialogs give them: absolute, with "/".
+QString absolutePath(const QString& p) {
+  return QDir::cleanPath(QDir::fromNativeSeparators(QDir::current().absoluteFilePath(p)));
+}
+
+}  // namespace
+
 int fillList(CliContext& ctx) {
+  for (QString& p : ctx.args.paths) p = absolutePath(p);
   // Validation first, in order: every path exists; folders need a suffix.
   const QString suffixes = ctx.suffixList();
   bool anyFolder = false;
@@ -51,6 +66,35 @@ int checkDocuments(CliContext& ctx) {
 
 namespace {
 
+// Ctrl-C during a run presses the stop button (the run ends after the current document);
+// a second Ctrl-C ends the program.
+std::atomic<bool> g_interrupted{false};
+
+void onInterrupt(int) {
+  g_interrupted = true;
+  std::signal(SIGINT, SIG_DFL);
+}
+
+// Installs the handler for its lifetime (nested guards do nothing).
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    if (depth_++ > 0) return;
+    g_interrupted = false;
+    previous_ = std::signal(SIGINT, onInterrupt);
+  }
+  ~InterruptGuard() {
+    if (--depth_ > 0) return;
+    std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
+  }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  static inline int depth_ = 0;
+  void (*previous_)(int) = SIG_DFL;
+};
+
 struct ProgressPrinter {
   QString path;
   bool ok = true;
@@ -82,11 +126,21 @@ int waitAndReport(CliContext& ctx) {
     summary = s;
     finished = true;
   });
+  InterruptGuard guard;
+  QTimer interruptPoll;
+  interruptPoll.setInterval(100);
+  QObject::connect(&interruptPoll, &QTimer::timeout, &frame, [&] {
+    if (!g_interrupted.exchange(false)) return;
+    err << "vellumark-cli: stopping after the current document (Ctrl-C again to quit at once)" << Qt::endl;
+    frame.stop();
+  });
+  interruptPoll.start();
   while (!finished) {
     frame.waitUntilSettled();
     if (finished || frame.state() == RunFrame::State::Idle) break;
     if (frame.state() == RunFrame::State::Paused) frame.pauseOrContinue();  // nobody pauses here; go on
   }
+  interruptPoll.stop();
   QObject::disconnect(c1);
   QObject::disconnect(c2);
   QObject::disconnect(c3);
@@ -100,6 +154,7 @@ int runOperation(CliContext& ctx, const Operation& op) {
   if (int code = checkDocuments(ctx)) return code;
   RunFrame& frame = ctx.app.runFrame();
   if (frame.refuseIfBusy(ctx.prompter)) return kExitRefused;
+  InterruptGuard guard;  // before the worker starts
   QString refusal;
   if (!frame.start(op, &refusal)) {
     ctx.prompter.inform(msg::titleRefused(), refusal);

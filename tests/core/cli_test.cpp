@@ -3,9 +3,12 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
 #include <stdexcept>
 
 #include "app/appcontext.h"
@@ -31,8 +34,9 @@ struct Result {
   QStringList lines() const { return out.split('\n', Qt::SkipEmptyParts); }
 };
 
-Result runCli(const QStringList& args, const QMap<QString, QString>& env = {}) {
+Result runCli(const QStringList& args, const QMap<QString, QString>& env = {}, const QString& cwd = {}) {
   QProcess p;
+  if (!cwd.isEmpty()) p.setWorkingDirectory(cwd);
   QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
   e.insert("VELLUMARK_NO_OFFICE", "1");  // deterministic default suffixes unless a test says otherwise
   for (auto it = env.begin(); it != env.end(); ++it) e.insert(it.key(), it.value());
@@ -82,6 +86,12 @@ TEST_F(CliProcess, ListRecursiveAndFiles) {
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
   // The tree add (no hidden file, no 21-character folder), then b.docx again; a.doc does not qualify.
   EXPECT_EQ(r.lines(), (QStringList{docs.file("b.docx"), docs.file("sub/x.docx"), docs.file("b.docx")}));
+}
+
+TEST_F(CliProcess, RelativePathsBecomeAbsolute) {
+  Result r = runCli(base() + QStringList{"--suffix", "docx", "list", "sub", "./b.docx"}, {}, docs.path());
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.lines(), (QStringList{docs.file("sub/x.docx"), docs.file("b.docx")}));
 }
 
 TEST_F(CliProcess, DefaultSuffixWithoutOffice) {
@@ -208,6 +218,31 @@ TEST(CliRunner, RunsAnOperationAndReportsFailures) {
 
   op.perDocument = [](const QString&) { return QString(); };
   EXPECT_EQ(vm::cli::runOperation(t.ctx, op), vm::cli::kExitOk);
+}
+
+TEST(CliRunner, CtrlCStopsTheRun) {
+  InProcess t;
+  Folder docs;
+  for (int i = 0; i < 5; ++i) docs.touch(QStringLiteral("d%1.docx").arg(i));
+  t.ctx.args.suffixGiven = true;
+  t.ctx.args.suffix = "docx";
+  t.ctx.args.paths = {docs.path()};
+  ASSERT_EQ(vm::cli::addDocuments(t.ctx), 0);
+  std::atomic<int> calls{0};
+  vm::Operation op;
+  op.id = "docT";
+  op.perDocument = [&](const QString&) {
+    if (calls++ == 0) {
+      std::raise(SIGINT);
+      QThread::msleep(400);  // the stop button is pressed before the next entry
+    }
+    return QString();
+  };
+  EXPECT_EQ(vm::cli::runOperation(t.ctx, op), vm::cli::kExitOk);
+  EXPECT_EQ(calls.load(), 1);
+  EXPECT_TRUE(t.app->runFrame().lastSummary().stopped);
+  t.out.flush();
+  EXPECT_TRUE(t.outText.contains("已停止"));
 }
 
 TEST(CliRunner, NoDocumentsRefused) {

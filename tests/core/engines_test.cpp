@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/engines.h"
 #include "shelltestutil.h"
 
@@ -79,6 +81,18 @@ TEST(Engines, ProbesSofficeVersion) {
 
   qputenv("VELLUMARK_SOFFICE", f.file("does-not-exist").toLocal8Bit());
   EXPECT_FALSE(vm::probeOffice(1000).usable);
+}
+
+TEST(Engines, ProbeOffAnyThread) {
+  EnvGuard g1("VELLUMARK_NO_OFFICE"), g2("VELLUMARK_SOFFICE");
+  qunsetenv("VELLUMARK_NO_OFFICE");
+  Folder f;
+  qputenv("VELLUMARK_SOFFICE", script(f, "soffice", "echo 'LibreOffice 7.4.7.2 40(Build:2)'").toLocal8Bit());
+  vm::EngineStatus s;
+  std::thread worker([&] { s = vm::checkEngines(5000); });  // as the start-up window does
+  worker.join();
+  EXPECT_TRUE(s.officeUsable()) << s.office.reason.toStdString();
+  EXPECT_EQ(s.office.version, "LibreOffice 7.4.7.2");
 }
 
 TEST(Engines, AsksTheInstalledBackEnd) {
