@@ -8,6 +8,7 @@ void registerBuiltinCommands(CliRegistry& registry) {
   // One line per subcommand, in the order of the usage text.
   registerListCommand(registry);
   registerReplaceCommand(registry);
+  registerInfoCommand(registry);
 }
 
 }  // namespace vm::cli

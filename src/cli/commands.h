@@ -8,5 +8,6 @@ class CliRegistry;
 
 void registerListCommand(CliRegistry& registry);
 void registerReplaceCommand(CliRegistry& registry);
+void registerInfoCommand(CliRegistry& registry);
 
 }  // namespace vm::cli

@@ -125,7 +125,7 @@ struct OfficeBackend::Impl : std::enable_shared_from_this<OfficeBackend::Impl> {
   void ensureStarted(Office& o);  // under o.callMutex
   void stopOffice(Office& o, bool graceful);  // under o.callMutex
   void markDead(Office& o);
-  void shutdownAll(bool final);
+  void shutdownAll(bool final, bool graceful = true);
   bool officeDown(Office& o);
 };
 

@@ -102,6 +102,13 @@ class OfficeBackend : public Backend, public LayoutBackend {
 // Makes the office back end and installs it with setOfficeBackend(). Returns it.
 std::shared_ptr<OfficeBackend> installOfficeBackend(OfficeOptions options = {});
 
+// For a program run (the GUI and the command line): ends the offices a previous Vellumark left
+// behind in dataFolder (CloseWord at start-up), installs the back end with its offices under
+// dataFolder/office (none is started until a document needs one), and returns the closer to
+// call at every run start (RunFrame::setStaleOfficeCloser). Returns an empty function and
+// installs nothing when no office is installed.
+std::function<void()> installForProgram(const std::filesystem::path& dataFolder);
+
 // The CloseWord counterpart: ends every office recorded in dataFolder/office/ whose owner (a
 // Vellumark process) is gone and whose command line still names our profile there; removes
 // the records. A LibreOffice the user runs is never touched (its command line does not name a

@@ -49,12 +49,15 @@ std::vector<std::weak_ptr<OfficeBackend::Impl>>& livePools() {
 std::atomic<bool> g_exiting{false};
 
 void killAllAtExit() {
+  // No UNO call and no release of a UNO reference from here on: the bridge library may
+  // already be torn down (measured: releasing a proxy here crashes). The offices are killed
+  // and reaped, their records removed, and the proxies leaked (see ~Impl).
   g_exiting = true;
   std::lock_guard lock(g_liveMutex);
   for (auto& w : livePools()) {
     if (auto p = w.lock()) {
-      // No UNO calls at exit (the runtime may be half torn down): kill and reap.
       std::lock_guard l(p->mutex);
+      p->closing = true;
       for (auto& o : p->offices) {
         pid_t pid = o->pid.exchange(-1);
         if (pid > 0) {
@@ -138,19 +141,23 @@ OfficeBackend::Impl::Impl(OfficeOptions o) : options(std::move(o)) {
 }
 
 OfficeBackend::Impl::~Impl() {
+  auto stopSupervisor = [this] {
+    {
+      std::lock_guard l(superMutex);
+      superStop = true;
+    }
+    superCv.notify_all();
+    if (supervisor.joinable()) supervisor.join();
+  };
   if (g_exiting) {
     // At exit the offices are already killed; the UNO proxies are leaked rather than
     // released into a runtime that may be torn down.
+    stopSupervisor();
     for (auto& o : offices) (void)o.release();
-  } else {
-    shutdownAll(true);
+    return;
   }
-  {
-    std::lock_guard l(superMutex);
-    superStop = true;
-  }
-  superCv.notify_all();
-  if (supervisor.joinable()) supervisor.join();
+  shutdownAll(true);
+  stopSupervisor();
 }
 
 void OfficeBackend::Impl::supervise() {
@@ -347,7 +354,7 @@ void OfficeBackend::Impl::release(Office& o) {
   if (o.documents > 0) --o.documents;
 }
 
-void OfficeBackend::Impl::shutdownAll(bool final) {
+void OfficeBackend::Impl::shutdownAll(bool final, bool graceful) {
   std::vector<Office*> list;
   {
     std::lock_guard l(mutex);
@@ -356,7 +363,7 @@ void OfficeBackend::Impl::shutdownAll(bool final) {
   }
   for (Office* o : list) {
     std::lock_guard cl(o->callMutex);
-    stopOffice(*o, true);
+    stopOffice(*o, graceful);
     if (final) o->slot = Slot();
   }
 }
@@ -441,6 +448,17 @@ std::shared_ptr<OfficeBackend> installOfficeBackend(OfficeOptions options) {
   auto b = std::make_shared<OfficeBackend>(std::move(options));
   setOfficeBackend(b);
   return b;
+}
+
+std::function<void()> installForProgram(const fs::path& dataFolder) {
+  OfficeOptions o;
+  o.dataFolder = dataFolder.empty() ? defaultDataFolder() : dataFolder;
+  closeStaleOffices(o.dataFolder);
+  auto backend = std::make_shared<OfficeBackend>(o);
+  if (!backend->available()) return {};
+  setOfficeBackend(backend);
+  fs::path folder = o.dataFolder;
+  return [folder] { closeStaleOffices(folder); };
 }
 
 int closeStaleOffices(const fs::path& dataFolder) {
