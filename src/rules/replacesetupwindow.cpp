@@ -63,10 +63,8 @@ ReplaceSetupWindow::ReplaceSetupWindow(ReplaceRules& rules, QWidget* parent)
   lblNotice[0] = new QLabel(
       QStringLiteral("替换功能中替换规则不支持数据库调用，生成功能中替换规则支持数据库调用。只有选中的替换规则才起作用。"), this);
   lblNotice[1] = new QLabel(QStringLiteral("请选择好规则后再点删除。"), this);
-  for (int i = 0; i < 2; ++i) {
-    lblNotice[i]->setObjectName(QStringLiteral("lblNotice_%1").arg(i));
-    lblNotice[i]->setWordWrap(true);
-  }
+  for (int i = 0; i < 2; ++i) lblNotice[i]->setObjectName(QStringLiteral("lblNotice_%1").arg(i));
+  lblNotice[0]->setWordWrap(true);
 
   lvwReplace = new QTreeWidget(this);
   lvwReplace->setObjectName(QStringLiteral("lvwReplace"));
