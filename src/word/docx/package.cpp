@@ -225,7 +225,8 @@ Package::Package(const std::filesystem::path& path, bool syncOnSave) : path_(pat
 // document is opened instead of being copied on unnoticed.
 void Package::verifyEntries() const {
   zip_int64_t n = zip_get_num_entries(zip_.get(), 0);
-  std::string chunk(1 << 16, '\0');
+  constexpr std::size_t kChunk = 1 << 16;
+  auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
   for (zip_int64_t i = 0; i < n; ++i) {
     const char* name = zip_get_name(zip_.get(), static_cast<zip_uint64_t>(i), 0);
     std::string entry = name ? name : "#" + std::to_string(i);
@@ -234,7 +235,7 @@ void Package::verifyEntries() const {
     zip_file_t* f = zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(i), 0);
     if (!f) damaged(entry, zip_strerror(zip_.get()));
     for (;;) {
-      zip_int64_t got = zip_fread(f, chunk.data(), chunk.size());
+      zip_int64_t got = zip_fread(f, chunk.get(), kChunk);
       if (got < 0) {
         std::string msg = zip_file_strerror(f);
         zip_fclose(f);
