@@ -76,7 +76,11 @@ class Story {
   virtual int replaceWithPicture(const std::string& findText, const std::filesystem::path& picture,
                                  const FindOptions& options = {}) = 0;
 
-  // Word's Characters.Count of the story (see the implementation for what counts).
+  // Word's Characters.Count of the story: the story's length in positions. Counted: letters,
+  // spaces, tabs, line/page/column breaks, inline pictures, note and comment reference marks,
+  // every paragraph mark, every end-of-cell and end-of-row mark (a character outside the BMP
+  // counts two). Not counted: field codes (their results are), deleted tracked text, floating
+  // shapes, and what belongs to other stories (text boxes, headers, footers, notes, comments).
   virtual std::int64_t characterCount() = 0;
 
   // Paragraphs in document order, table cells included.
