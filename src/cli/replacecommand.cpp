@@ -15,6 +15,10 @@
 #include "cli/runner.h"
 #include "ops/replace.h"
 #include "rules/replacerules.h"
+#include "word/document.h"
+#ifdef VM_HAVE_OFFICE
+#include "word/office/office.h"
+#endif
 
 namespace vm::cli {
 
@@ -35,6 +39,11 @@ int runReplace(CliContext& ctx) {
   tickAll(ctx);
 
   RunFrame& frame = ctx.app.runFrame();
+#ifdef VM_HAVE_OFFICE
+  // .doc and the other formats go through the office back end.
+  if (!vm::word::officeBackend())
+    frame.setStaleOfficeCloser(vm::word::office::installForProgram(ctx.app.dataFolder().root().toStdString()));
+#endif
   ops::registerReplaceContinuation(frame);
   const bool save = !ctx.args.has(QStringLiteral("dry-run"));
   if (ops::startDocRep({rules, ctx.app.documents(), frame, ctx.prompter, {}, save}) != ops::StartOutcome::Started)
