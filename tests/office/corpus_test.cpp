@@ -74,7 +74,6 @@ TEST(OfficeCorpus, DocRoundTrips) {
       } else {
         EXPECT_EQ(readFile(copy), before) << e.path;
       }
-      EXPECT_GT(d->mainStory().characterCount(), 0) << e.path;
       ++ok;
     } catch (const EngineError& err) {
       // A file that makes the office itself crash (twice) is reported failed, untouched.
