@@ -767,6 +767,7 @@ class OfficeDocument : public Document, public LayoutDocument {
 
   void save() override {
     checkOpen();
+    if (readOnly_) throw EngineError(ErrorCode::InvalidArgument, "文档以只读方式打开，不能保存", path_.string());
     if (path_.empty())
       throw EngineError(ErrorCode::InvalidArgument, "新文档还没有文件名，请用另存为保存", "save() on an untitled document");
     if (!modified_) return;  // left byte for byte as it was
@@ -787,6 +788,9 @@ class OfficeDocument : public Document, public LayoutDocument {
       filter = filterForExtension(target);
     }
     fs::path abs = fs::absolute(target);
+    std::error_code eq;
+    if (readOnly_ && !path_.empty() && fs::equivalent(abs, path_, eq))
+      throw EngineError(ErrorCode::InvalidArgument, "文档以只读方式打开，不能保存", path_.string());
     storeTo(abs, filter, options);
     path_ = abs;
     filter_ = filter;
@@ -947,6 +951,7 @@ class OfficeDocument : public Document, public LayoutDocument {
   }
 
   const std::vector<Step>& journal() const { return journal_; }
+  void setReadOnly(bool on) { readOnly_ = on; }
   Office& office() { return *office_; }
   std::shared_ptr<OfficeBackend::Impl> pool() { return pool_; }
 
@@ -1106,6 +1111,7 @@ class OfficeDocument : public Document, public LayoutDocument {
   std::vector<Step> journal_;
   DocState state_;
   std::uint64_t gen_ = 0;
+  bool readOnly_ = false;
   bool retried_ = false, failed_ = false, closed_ = false, released_ = false, modified_ = false;
 };
 
@@ -1321,6 +1327,7 @@ std::unique_ptr<Document> OfficeBackend::open(const fs::path& path, const OpenOp
   fs::path abs = fs::absolute(path);
   Office& office = impl_->acquire();
   auto doc = std::make_unique<OfficeDocument>(impl_, office, abs, loadStep(abs, options.readOnly), "");
+  doc->setReadOnly(options.readOnly);
   doc->start();
   return doc;
 }
