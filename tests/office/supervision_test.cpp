@@ -123,7 +123,7 @@ TEST(OfficeSupervision, HungOfficeIsKilledByTheWatchdog) {
   std::vector<int> stopped;
   auto start = std::chrono::steady_clock::now();
   {
-    auto backend = makeBackend(dir.path() / "data", 2s, 1, [&](const std::string& call, int pid) {
+    auto backend = makeBackend(dir.path() / "data", 4s, 1, [&](const std::string& call, int pid) {
       if (current == 1 && call == "replace") {
         ::kill(pid, SIGSTOP);  // the office hangs in the middle of the call
         stopped.push_back(pid);
