@@ -53,7 +53,7 @@ class AppContext : public QObject {
   const EngineStatus& engines() const { return engines_; }
   bool enginesChecked() const { return enginesChecked_; }
 
-  // The check callers make before using config.ini (print settings, Part 6.1): false after
+  // The check callers make before using config.ini (print settings, data source settings): false after
   // the refusal when the file is missing (the caller ends the program).
   bool checkConfigIni(Prompter& prompter) const;
   // Reads the five values again / writes them.

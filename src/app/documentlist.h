@@ -1,5 +1,5 @@
 #pragma once
-// The document list of Part 1.2: full paths with a tick each, in list order. Operations work
+// The document list: full paths with a tick each, in list order. Operations work
 // on the ticked entries. Counts and indexes are plain ints (100,000 entries and more). It is
 // a list model, so that the window's view shows it directly (DisplayRole and ToolTipRole:
 // the path; CheckStateRole: the tick). Paths use "/". Used on the GUI thread; the scans are

@@ -87,23 +87,23 @@ EngineStatus checkEngines(int timeoutMs) {
 // Each operation's issue corrects its rows here.
 const QList<EngineNeedRow>& engineNeeds() {
   static const QList<EngineNeedRow> rows = {
-      // 替换 (Part 2.2, 7.2)
+      // 替换
       {"m_replaceSetup", "", Need::Content},
       {"m_startDocRep", "docR", Need::Content},
       {"m_rep_print", "docP", Need::Layout},
-      // 生成 (Part 6.2, 7.2)
+      // 生成
       {"m_startCreate", "", Need::Content},
       {"m_create_print", "docP", Need::Layout},
-      // 打印 (Part 7.1)
+      // 打印
       {"m_print_setup", "", Need::Layout},
       {"m_print_task", "", Need::Layout},
       {"m_startPrint", "docP", Need::Layout},
-      // 合并拆分 (Parts 4.1, 4.2)
+      // 合并拆分
       {"m_hbsz", "", Need::Layout},
       {"m_hbsz_start", "docHbwd", Need::Layout},
       {"m_fgSetup", "", Need::Layout},
       {"m_fg_start", "docFgwd", Need::Layout},
-      // 转换 (Parts 4.3, 4.4)
+      // 转换
       {"m_htmlFileSetup", "", Need::Layout},
       {"m_convDoc", "docFormat", Need::Layout},
       {"m_convRtf", "docFormat", Need::Layout},
@@ -112,16 +112,16 @@ const QList<EngineNeedRow>& engineNeeds() {
       {"m_convHtml", "docFormat", Need::Layout},
       {"m_jtzft", "", Need::Content},
       {"m_ftzjt", "", Need::Content},
-      // 更名 (Part 5.2)
+      // 更名
       {"m_StartRName", "docRName", Need::Content},
-      // 页眉页脚 (Part 3.2)
+      // 页眉页脚
       {"m_ymAdd", "docYmAdd", Need::Content},
       {"m_yjAdd", "docYjAdd", Need::Content},
       {"m_ymDel", "docYmDel", Need::Content},
       {"m_yjDel", "docYjDel", Need::Content},
       {"m_ymRepStart", "docYmRep", Need::Content},
       {"m_yjRepStart", "docYjRep", Need::Content},
-      // 其他 (Parts 3.3, 3.4, 4.4, 4.5)
+      // 其他
       {"m_start_sy_add", "docSyAdd", Need::Content},
       {"m_start_sy_del", "docYmDel", Need::Content},
       {"m_pwd_setup", "", Need::Content},

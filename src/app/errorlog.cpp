@@ -57,7 +57,7 @@ QByteArray ErrorLog::formatEntry(const QString& description, const QString& cont
 
 bool ErrorLog::writeLocked(const QString& description, const QString& context) {
   if (file_.isEmpty()) return false;
-  // A missing log folder writes nothing (Part 1.3); the folder is not created here.
+  // A missing log folder writes nothing; the folder is not created here.
   if (!QFileInfo(QFileInfo(file_).absolutePath()).isDir()) return false;
   QFile f(file_);
   if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;

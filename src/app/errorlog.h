@@ -1,5 +1,5 @@
 #pragma once
-// The error log of Part 1.3: log/log.txt in the data folder holds the last entry only:
+// The error log: log/log.txt in the data folder holds the last entry only:
 //   -----------------------------------            (35 hyphens)
 //   2026/5/3 14:05:09                              (date and time, "yyyy/M/d H:mm:ss")
 //   <description><context>                         (the description followed directly by the context)

@@ -1,5 +1,5 @@
 #pragma once
-// config.ini access (the readini module of Part 1.1): a small exact INI reader and writer,
+// config.ini access (the readini module): a small exact INI reader and writer,
 // UTF-8, no escaping of non-ASCII text. Values are read back whole (no byte cut).
 //
 // Format: "[section]" lines and "key=value" lines; sections and keys are matched without

@@ -1,5 +1,5 @@
 #pragma once
-// The File menu commands and selection links of Part 1.2 over the model, with their checks
+// The File menu commands and selection links over the model, with their checks
 // and messages; the window and the command line call these, so both behave the same.
 // Each handler ends with the error log writer (ErrorLog::Scope). Commands that change the
 // list refuse while a run is in progress (msg::runBusy()).

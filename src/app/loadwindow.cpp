@@ -63,7 +63,7 @@ void LoadWindow::runWork() {
     try {
       if (work) work();
     } catch (...) {
-      // "with all errors ignored" (Part 1.1 step 9)
+      // "with all errors ignored"
     }
     // The window outlives the thread (its destructor joins), so `this` is valid here; a
     // window destroyed before the call is made drops it.

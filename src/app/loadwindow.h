@@ -1,5 +1,5 @@
 #pragma once
-// The start-up check window frmWordLoad (Part 1.1 step 1): caption "检测系统安装环境",
+// The start-up check window frmWordLoad: caption "检测系统安装环境",
 // "请稍后......" and lblLoad "正在检测系统安装环境...". Its timer Timer1 (300 ms, once)
 // starts the engine check, which runs on a worker thread so that the window keeps
 // answering; finished() comes on the GUI thread when the check has returned.

@@ -52,7 +52,7 @@ constexpr int twips(int t) { return t / 15; }
 // A summary longer than this many lines is shown in a read-only dialog instead of a message box.
 constexpr int kSummaryBoxLines = 15;
 
-// Status panel 1: the fixed notice text (left to the implementer by Part 1.2).
+// Status panel 1: the fixed notice text .
 const char* const kNotice = "勾选要处理的文档，再从菜单选择批量操作。";
 
 // The list-editing commands: disabled while the list is locked, like the locked set, so
@@ -76,7 +76,7 @@ struct MenuSpec {
 #define VM_ITEM(n, c) ItemSpec{&MainWindow::n, #n, c}
 #define VM_SEP(n) ItemSpec{nullptr, n, nullptr}
 
-// The menu table of Part 1.2, in order, with separators between groups of related items.
+// The menu table, in order, with separators between groups of related items.
 std::vector<MenuSpec> menuTable() {
   return {
       {&MainWindow::m_file_do, "m_file_do", "文件",
@@ -193,7 +193,7 @@ MainWindow::MainWindow(AppContext& app, Prompter& prompter, QWidget* parent)
       prompter_(prompter),
       log_(app.errorLog()) {
   setObjectName(QStringLiteral("frmPrint"));
-  // Part 1.1 step 2: the caption.
+  // The caption.
   setWindowTitle(productCaption());
 
   chooseFolder_ = [this]() -> QString {
@@ -310,7 +310,7 @@ void MainWindow::runCommand(const QString& objectName) {
   } catch (...) {
     log_.record(QStringLiteral("未知错误"));
   }
-  // Every command handler ends with the error log writer (Part 1.3), empty context.
+  // Every command handler ends with the error log writer, empty context.
   log_.write(QString());
 }
 
@@ -525,7 +525,7 @@ void MainWindow::buildCentral() {
   frmLoadDocList->setVisible(false);
   root->addWidget(frmLoadDocList);
 
-  // The task box (its commands come with the tasks, Part 8.2).
+  // The task box (its commands come with the tasks).
   auto* taskBox = new QGroupBox(QStringLiteral("任务"), central);
   taskBox->setObjectName(QStringLiteral("fraTask"));
   auto* tl = new QHBoxLayout(taskBox);
@@ -636,7 +636,7 @@ bool MainWindow::requireDocuments() {
 
 void MainWindow::updateLockedSet() {
   const bool locked = isLocked();
-  // The locked set of Part 1.3.
+  // The locked set.
   lst_DocList->setEnabled(!locked);
   txtTaskF->setEnabled(!locked);
   for (LinkLabel* l : lbl_select) l->setEnabled(!locked);
@@ -652,7 +652,7 @@ void MainWindow::updateLockedSet() {
   cmdSxStart->setEnabled(!locked);
 }
 
-// --- Part 1.2 commands -----------------------------------------------------------------------
+// --- list commands --------------------------------------------------------------------------
 
 QString MainWindow::suffixList() const {
   return DocumentList::suffixList(chkHzm[0]->isChecked(), chkHzm[1]->isChecked());
@@ -684,7 +684,7 @@ void MainWindow::bindListCommands() {
 void MainWindow::chooseFileCommand() {
   if (isLocked()) return;
   const QString name = chooseFile_ ? chooseFile_() : QString();
-  // The single-file add locks around its work too (Part 1.2); it is short.
+  // The single-file add locks around its work too; it is short.
   scanLocked_ = true;
   updateLockedSet();
   listcmd::chooseFile(app_, prompter_, name, suffixList());
@@ -770,7 +770,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
   QCoreApplication::quit();
 }
 
-// --- Part 1.3 progress area --------------------------------------------------------------------
+// --- progress area -----------------------------------------------------------------------
 
 void MainWindow::connectFrame() {
   connect(&frame_, &RunFrame::viewChanged, this, &MainWindow::applyRunView);
@@ -821,7 +821,7 @@ void MainWindow::onRunFinished(const RunSummary& summary) {
 
 void MainWindow::defaultShowSummary(const RunSummary& summary) {
   // Shown when a document failed or reported a line. Missing files alone are passed over
-  // without a message (Part 1.3); when there is a summary, it lists them too.
+  // without a message; when there is a summary, it lists them too.
   bool news = summary.failures() > 0;
   for (const DocumentResult& r : summary.results) news = news || !r.message.isEmpty();
   if (!news) return;

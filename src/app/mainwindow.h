@@ -1,16 +1,16 @@
 #pragma once
-// The main window frmPrint (Part 1.2): the full menu, the document list with its suffix
+// The main window frmPrint: the full menu, the document list with its suffix
 // boxes, selection links and filter panel, the task box, the progress area of the run frame
-// (Part 1.3) and the status bar.
+// and the status bar.
 //
-// Every control named in spec.md carries its name as objectName and as the member that holds
+// Every control named in the design carries its name as objectName and as the member that holds
 // it; control arrays (chkHzm, lbl_select, the status panels) are member arrays whose items are
 // named NAME_0, NAME_1, ...
 //
 // Command registry: every menu item exists from the start; an item is enabled only once an
 // operation binds its command with bindCommand(objectName, handler). The window binds the
-// commands of Part 1.2 itself. Every handler runs through runCommand, which catches what the
-// handler throws and ends with the error log writer (Part 1.3).
+// commands itself. Every handler runs through runCommand, which catches what the
+// handler throws and ends with the error log writer.
 
 #include <QLabel>
 #include <QMainWindow>
@@ -62,7 +62,7 @@ class LinkLabel : public QLabel {
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
-  // Start-up steps 2 to 4, 6 and 7 of Part 1.1 (the context did 3, 5 and 8). The window
+  // Start-up steps 2 to 4, 6 and 7 (the context did 3, 5 and 8). The window
   // does not own its arguments; both outlive it.
   MainWindow(AppContext& app, Prompter& prompter, QWidget* parent = nullptr);
   ~MainWindow() override;
@@ -82,7 +82,7 @@ class MainWindow : public QMainWindow {
   QAction* menuItem(const QString& objectName) const;
 
   // --- start-up -------------------------------------------------------------------------
-  // Step 9 of Part 1.1: with the office usable, both suffix boxes are ticked and every menu
+  // The engine check at start-up: with the office usable, both suffix boxes are ticked and every menu
   // stays; without, the "doc" box is unticked and hidden and the items named in
   // officeOnlyItems (menu objectNames) are hidden, m_blank2 with m_convDoc.
   void applyEngineCheck(bool officeUsable, const QStringList& officeOnlyItems);
@@ -98,7 +98,7 @@ class MainWindow : public QMainWindow {
   // --- document list ---------------------------------------------------------------------
   // The suffix list of the ticked suffix boxes ("doc,docx,").
   QString suffixList() const;
-  // TickedCount and EntryCount of Part 1.2 (kept from the list's countsChanged signal).
+  // TickedCount and EntryCount (kept from the list's countsChanged signal).
   int tickedCount() const { return tickedCount_; }
   int entryCount() const { return entryCount_; }
   // The refusal of the start commands when the counts are below 1: returns false after
@@ -143,7 +143,7 @@ class MainWindow : public QMainWindow {
   void updateCounts(int ticked, int entries);
   void updateClock();
 
-  // Part 1.2 commands.
+  // List commands.
   void chooseFileCommand();
   void chooseFolderCommand(bool tree);
   void startScan(const QString& folder, bool tree);
@@ -151,7 +151,7 @@ class MainWindow : public QMainWindow {
   void filterCommand();
   void selectLink(int index);
 
-  // Part 1.3 progress area.
+  // Progress area.
   void applyRunView(const RunView& view);
   void onRunFinished(const RunSummary& summary);
   void defaultShowSummary(const RunSummary& summary);
@@ -177,7 +177,7 @@ class MainWindow : public QMainWindow {
   FolderScan* scan_ = nullptr;
 
  public:
-  // --- menus (Part 1.2), in order ---------------------------------------------------------
+  // --- menus, in order ----------------------------------------------------------------
   QMenu* m_file_do = nullptr;
   QAction* m_choosefile = nullptr;
   QAction* m_choosefolder = nullptr;
@@ -220,7 +220,7 @@ class MainWindow : public QMainWindow {
 
   QMenu* m_conv = nullptr;
   QAction* m_htmlFileSetup = nullptr;
-  QAction* m_blank2 = nullptr;  // the separator before m_convDoc, hidden with it (Part 1.1 step 9)
+  QAction* m_blank2 = nullptr;  // the separator before m_convDoc, hidden with it
   QAction* m_convDoc = nullptr;
   QAction* m_convRtf = nullptr;
   QAction* m_convTxt = nullptr;
@@ -262,7 +262,7 @@ class MainWindow : public QMainWindow {
   QAction* m_updateOnl = nullptr;
   QAction* m_softDown = nullptr;
 
-  // --- document list (Part 1.2) -------------------------------------------------------------
+  // --- document list --------------------------------------------------------------------
   QGroupBox* fraDoc = nullptr;
   QListView* lst_DocList = nullptr;
   std::array<QCheckBox*, 2> chkHzm{};        // chkHzm_0 "doc", chkHzm_1 "docx"
@@ -277,12 +277,12 @@ class MainWindow : public QMainWindow {
   QPushButton* cmdSxStart = nullptr;
   QPushButton* cmdSxExit = nullptr;
 
-  // Task box (Part 8.2).
+  // Task box.
   QLineEdit* txtTaskF = nullptr;
   QComboBox* combTaskKind = nullptr;
   QPushButton* cmdSaveTask = nullptr;
 
-  // Progress area (Part 1.3).
+  // Progress area.
   QGroupBox* frmLoadDocList = nullptr;
   QLabel* Label1 = nullptr;
   QLineEdit* lblDqwj = nullptr;

@@ -1,5 +1,5 @@
 #pragma once
-// The texts and titles of the shell (Parts 1.1 to 1.3), exactly as the user must see them.
+// The texts and titles of the shell, exactly as the user must see them.
 // One place, so that the window, the command line and the tests use the same strings.
 
 #include <QString>
@@ -11,13 +11,13 @@ inline QString titleError() { return QStringLiteral("出错！"); }        // se
 inline QString titleRefused() { return QStringLiteral("出错了！"); }    // refusals of start commands
 inline QString titleFilter() { return QStringLiteral("筛选"); }
 
-// Part 1.1.
+// Start-up.
 inline QString configMissing() { return QStringLiteral("config.ini配置文档不存在，请重新安装！"); }
 inline QString checkCaption() { return QStringLiteral("检测系统安装环境"); }
 inline QString checkWait() { return QStringLiteral("请稍后......"); }
 inline QString checkLoading() { return QStringLiteral("正在检测系统安装环境..."); }
 
-// Part 1.2.
+// Document list.
 inline QString noDocuments() { return QStringLiteral("请先添加文档，并勾选你要操作的文档！"); }
 inline QString noSuffix() { return QStringLiteral("请先选择文档后缀名！"); }
 inline QString filterEmpty() { return QStringLiteral("文档路径包含与不包含必须输入一项！"); }
@@ -25,7 +25,7 @@ inline QString filterDone() { return QStringLiteral("文档筛选成功！"); }
 inline QString listNotice() { return QStringLiteral("请先添加文档，再勾选你要操作的文档。"); }
 inline QString browseTitle() { return QStringLiteral("请选择路径："); }
 
-// Part 1.3.
+// Run frame.
 inline QString runBusy() {
   return QStringLiteral("当前有批量操作正在进行，请等待其完成或停止后再开始新的操作！");
 }

@@ -154,7 +154,7 @@ bool RunFrame::start(const Operation& op, QString* refusal) {
     if (refusal) *refusal = QStringLiteral("没有可执行的文档操作！");
     return false;
   }
-  // Cleared at every run start (the choice for Part 1.3's open point).
+  // Cleared at every run start (a flag left from a run whose worker never read it must not leak).
   stopRequested_ = false;
   pauseRequested_ = false;
   paused_ = 0;

@@ -1,5 +1,5 @@
 #pragma once
-// The batch run frame of Part 1.3. A start command hands it an Operation; a worker thread
+// The batch run frame. A start command hands it an Operation; a worker thread
 // walks a snapshot of the document list from a start index, passes over unticked entries and
 // missing files, calls the operation's per-document routine (on the worker thread) and
 // reports progress. Pause, continue and stop act through atomic flags read before each entry.
@@ -15,7 +15,7 @@
 // continuation the frame resumes the same operation with the ticked count from
 // CurrentIndex + 1.
 //
-// Choices for the points Part 1.3 leaves open: the flags, Paused and CurrentIndex are cleared
+// Choices made here: the flags, Paused and CurrentIndex are cleared
 // at every run start; a start command during a run (paused runs included) is refused with
 // msg::runBusy(); a continuation that starts no worker ends the paused run (the interface is
 // unlocked); stop() on a paused run ends it at once.
@@ -194,7 +194,7 @@ class RunFrame : public QObject {
   std::function<void()> closeStaleOffices_;
   std::function<void(int)> entryHook_;
 
-  // The flags of Part 1.3, read by the worker before each entry.
+  // The flags, read by the worker before each entry.
   std::atomic<bool> stopRequested_{false};
   std::atomic<bool> pauseRequested_{false};
   std::atomic<int> paused_{0};

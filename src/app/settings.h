@@ -1,6 +1,6 @@
 #pragma once
 // The five config.ini values (section "config"): read at start-up, written by the data
-// source and naming settings (Part 6.1). Operations read them from here.
+// source and naming settings. Operations read them from here.
 
 #include <QString>
 

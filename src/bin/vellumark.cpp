@@ -1,4 +1,4 @@
-// The desktop program: the start-up sequence of Part 1.1.
+// The desktop program: the start-up sequence.
 //
 //   vellumark [--home DIR]
 //
@@ -15,6 +15,7 @@
 #include <QScreen>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "app/appcontext.h"
@@ -23,6 +24,9 @@
 #include "app/loadwindow.h"
 #include "app/mainwindow.h"
 #include "dialogs/messageboxprompter.h"
+#ifdef VM_HAVE_OFFICE
+#include "word/office/office.h"
+#endif
 
 int main(int argc, char** argv) {
   QString homeError;
@@ -48,7 +52,9 @@ int main(int argc, char** argv) {
   prompter.setBeforeQuestion([&window] { window.leaveFront(); });
 
   auto status = std::make_shared<vm::EngineStatus>();
-  QObject::connect(&load, &vm::LoadWindow::finished, &window, [&, status] {
+  auto staleCloser = std::make_shared<std::function<void()>>();
+  QObject::connect(&load, &vm::LoadWindow::finished, &window, [&, status, staleCloser] {
+    if (*staleCloser) app->runFrame().setStaleOfficeCloser(*staleCloser);
     app->setEngines(*status);
     window.applyEngines();
     load.close();
@@ -56,7 +62,16 @@ int main(int argc, char** argv) {
       window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
   });
-  load.start([status] { *status = vm::checkEngines(); });
+  const std::string root = app->dataFolder().root().toStdString();
+  load.start([status, staleCloser, root] {
+#ifdef VM_HAVE_OFFICE
+    // Ends offices a previous run left behind and installs the back end for .doc and layout.
+    *staleCloser = vm::word::office::installForProgram(root);
+#else
+    (void)root;
+#endif
+    *status = vm::checkEngines();
+  });
 
   return qapp.exec();
 }

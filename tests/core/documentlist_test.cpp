@@ -1,4 +1,4 @@
-// The document list rules and the edge cases of Part 1.2, on real temporary folders.
+// The document list rules and the edge cases of the list, on real temporary folders.
 #include <QElapsedTimer>
 #include <QCoreApplication>
 #include <QThread>

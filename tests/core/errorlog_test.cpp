@@ -1,4 +1,4 @@
-// The error log of Part 1.3: four lines, CR LF, the last entry only, failures ignored.
+// The error log: four lines, CR LF, the last entry only, failures ignored.
 #include <gtest/gtest.h>
 
 #include "app/errorlog.h"

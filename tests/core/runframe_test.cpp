@@ -1,4 +1,4 @@
-// The run frame of Part 1.3 with a per-document routine supplied by the test: the edge cases,
+// The run frame with a per-document routine supplied by the test: the edge cases,
 // the threads, failures, the continuation table, the busy refusal.
 #include <QCoreApplication>
 #include <QSemaphore>

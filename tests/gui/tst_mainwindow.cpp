@@ -49,11 +49,11 @@ struct Item {
 struct Menu {
   const char* name;
   const char* caption;
-  QList<Item> items;  // the items of Part 1.2, in order (separators not listed)
+  QList<Item> items;  // the items, in order (separators not listed)
 };
 
-// The menu table of Part 1.2.
-QList<Menu> specMenus() {
+// The menu table.
+QList<Menu> expectedMenus() {
   return {
       {"m_file_do", "文件",
        {{"m_choosefile", "选择单个文档"},
@@ -121,7 +121,7 @@ QList<Menu> specMenus() {
   };
 }
 
-// The commands of Part 1.2 that the window binds itself.
+// The list commands that the window binds itself.
 const QStringList kShellCommands = {"m_choosefile", "m_choosefolder", "m_choosefolder2", "m_clearDocList", "m_selAll",
                                     "m_delSelList", "m_clearSame",    "m_windowFront",   "m_exit"};
 // Operations the window binds already.
@@ -224,15 +224,15 @@ class TestMainWindow : public QObject {
   }
 
   void completeMenu() {
-    const QList<Menu> spec = specMenus();
+    const QList<Menu> expected = expectedMenus();
     // The menu bar: the eleven menus in order, each found by objectName.
     const QList<QAction*> bar = w().menuBar()->actions();
-    QCOMPARE(bar.size(), spec.size());
-    for (int m = 0; m < spec.size(); ++m) {
-      auto* menu = w().findChild<QMenu*>(QString::fromLatin1(spec[m].name));
-      QVERIFY2(menu, spec[m].name);
+    QCOMPARE(bar.size(), expected.size());
+    for (int m = 0; m < expected.size(); ++m) {
+      auto* menu = w().findChild<QMenu*>(QString::fromLatin1(expected[m].name));
+      QVERIFY2(menu, expected[m].name);
       QCOMPARE(bar[m]->menu(), menu);
-      QCOMPARE(menu->title(), QString::fromUtf8(spec[m].caption));
+      QCOMPARE(menu->title(), QString::fromUtf8(expected[m].caption));
       // Its items in order, separators aside; no separator at either end or doubled.
       QList<QAction*> items;
       const QList<QAction*> all = menu->actions();
@@ -246,9 +246,9 @@ class TestMainWindow : public QObject {
           items << all[i];
         }
       }
-      QCOMPARE(items.size(), spec[m].items.size());
+      QCOMPARE(items.size(), expected[m].items.size());
       for (int i = 0; i < items.size(); ++i) {
-        const Item& it = spec[m].items[i];
+        const Item& it = expected[m].items[i];
         QCOMPARE(items[i]->objectName(), QString::fromLatin1(it.name));
         QCOMPARE(items[i]->text(), QString::fromUtf8(it.caption));
         QCOMPARE(w().menuItem(it.name), items[i]);
@@ -416,7 +416,7 @@ class TestMainWindow : public QObject {
     QCOMPARE(prompter_->entries[0].title, QStringLiteral("出错！"));
     QCOMPARE(prompter_->entries[0].text, QStringLiteral("文档路径包含与不包含必须输入一项！"));
 
-    // The edge case of Part 1.2 on real files, plus a missing file that survives.
+    // The filter example on real files, plus a missing file that survives.
     touch(docs("2010/old.docx"));
     touch(docs("2010/final.docx"));
     touch(docs("2009/final.docx"));

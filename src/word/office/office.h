@@ -13,7 +13,7 @@
 // (EngineError OfficeFailed) and the next document goes on with a fresh office.
 //
 // Every office started is recorded in a pid file beside its profile; closeStaleOffices() (the
-// CloseWord of spec Part 1.1) ends the ones a previous Vellumark left behind, and never an
+// start-up CloseWord) ends the ones a previous Vellumark left behind, and never an
 // office it did not start. The offices die with the program: they are ended when the back end
 // is destroyed or at exit, and get SIGKILL from the kernel if the program dies first.
 //
