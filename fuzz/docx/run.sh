@@ -36,6 +36,12 @@ for f in apache-poi/test-data/document/comment.docx \
   [ -f "$CORPUS/$f" ] && cp "$CORPUS/$f" "$WORK/seeds/corpus_$(basename "$f")"
 done
 
+# The target's scratch folder (on tmpfs: the engine flushes each save); libFuzzer exits without
+# running destructors, so it is removed here.
+VM_FUZZ_TMP=$(mktemp -d "$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp )/vm-fuzz-run.XXXXXX")
+export VM_FUZZ_TMP
+trap 'rm -rf "$VM_FUZZ_TMP"' EXIT
+
 echo "fuzzing for $SECONDS_TO_RUN s; seeds $(ls "$WORK/seeds" | wc -l), corpus $(ls "$WORK/corpus" | wc -l) inputs"
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:symbolize=1} \
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
