@@ -1,4 +1,5 @@
 #include "support/compoundfile.h"
+#include "support/bytes.h"
 
 #include <cstdint>
 
@@ -6,14 +7,6 @@ namespace vm::test {
 
 namespace {
 
-void le16(std::string& s, std::uint32_t v) {
-  s += static_cast<char>(v);
-  s += static_cast<char>(v >> 8);
-}
-void le32(std::string& s, std::uint32_t v) {
-  le16(s, v & 0xFFFF);
-  le16(s, v >> 16);
-}
 
 constexpr std::uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSect = 0xFFFFFFFD;
 

@@ -1,4 +1,5 @@
 #include "support/testimages.h"
+#include "support/bytes.h"
 
 #include <cmath>
 
@@ -11,18 +12,6 @@ void be32(std::string& s, std::uint32_t v) {
   s += static_cast<char>(v >> 16);
   s += static_cast<char>(v >> 8);
   s += static_cast<char>(v);
-}
-void be16(std::string& s, std::uint32_t v) {
-  s += static_cast<char>(v >> 8);
-  s += static_cast<char>(v);
-}
-void le16(std::string& s, std::uint32_t v) {
-  s += static_cast<char>(v);
-  s += static_cast<char>(v >> 8);
-}
-void le32(std::string& s, std::uint32_t v) {
-  le16(s, v & 0xFFFF);
-  le16(s, v >> 16);
 }
 
 std::uint32_t crc32(const std::string& data) {
