@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-  libzip-dev libpugixml-dev libsqlite3-dev
+  libzip-dev libdeflate-dev libpugixml-dev libsqlite3-dev
   libopencc-dev opencc mdbtools mdbtools-dev libcups2-dev
   libreoffice-writer-nogui libreoffice-dev
   libgtest-dev libgmock-dev libbenchmark-dev
