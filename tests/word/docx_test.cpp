@@ -107,6 +107,46 @@ TEST(DocxPackage, DamageInAnyPartIsFoundWhenOpening) {
   EXPECT_EQ(readFile(dir.file("a.docx")), bytes);
 }
 
+// Deflated parts are inflated whole against the sizes and checksum the zip directory states;
+// each lie in it is a damaged part, never a crash or a giant allocation.
+TEST(DocxPackage, DeflatedPartsAreCheckedAgainstTheDirectory) {
+  TempDir dir;
+  const std::string good = DocxBuilder().body(p(r(std::string(3000, 'a') + "MARK"))).bytes();
+  const std::string name = "word/document.xml";
+  // Patches a 32-bit field of the part's local header (PK 3 4) and central entry (PK 1 2).
+  auto patch = [&](std::string bytes, int localAt, int centralAt, std::uint32_t value) {
+    for (auto [sig, at] : {std::pair{std::string("PK\x03\x04"), localAt}, std::pair{std::string("PK\x01\x02"), centralAt}}) {
+      std::size_t nameAt = sig[2] == 3 ? 30 : 46;
+      for (std::size_t i = bytes.find(sig); i != std::string::npos; i = bytes.find(sig, i + 1)) {
+        if (bytes.compare(i + nameAt, name.size(), name) != 0) continue;
+        for (int k = 0; k < 4; ++k) bytes[i + at + k] = static_cast<char>(value >> (8 * k));
+      }
+    }
+    return bytes;
+  };
+  std::string flipped = good;
+  std::size_t data = flipped.find(name);
+  ASSERT_NE(data, std::string::npos);
+  flipped[data + name.size() + 20] ^= 0x55;  // inside the compressed stream
+  struct Case {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"checksum", patch(good, 14, 16, 0x12345678)},
+      {"size larger", patch(good, 22, 24, 4000)},
+      {"size impossible", patch(good, 22, 24, 0x7FFFFFF0)},
+      {"stream", flipped},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeFile(dir.file("a.docx"), c.bytes);
+    EXPECT_EQ(codeOf([&] { docx::open(dir.file("a.docx")); }), ErrorCode::DamagedPart);
+    EXPECT_EQ(readFile(dir.file("a.docx")), c.bytes);
+  }
+  writeFile(dir.file("b.docx"), good);
+  EXPECT_EQ(docx::open(dir.file("b.docx"))->mainStory().replaceAll("MARK", "X"), 1);
+}
+
 TEST(DocxPackage, RelationshipTargetsMayBeAbsoluteOrEscaped) {
   TempDir dir;
   auto path = DocxBuilder()

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "word/docx/atomicfile.h"
+#include "word/docx/deflate.h"
 #include "word/docx/unicase.h"
 #include "word/error.h"
 
@@ -20,7 +21,6 @@ namespace {
 constexpr unsigned kParseFlags = pugi::parse_cdata | pugi::parse_ws_pcdata | pugi::parse_declaration |
                                  pugi::parse_pi | pugi::parse_comments | pugi::parse_doctype;
 constexpr std::size_t kMaxPartSize = std::size_t{2} << 30;  // 2 GiB: beyond is a zip bomb
-constexpr int kDeflateLevel = 6;
 
 const char* kNewXmlProlog = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
 
@@ -225,25 +225,13 @@ Package::Package(const std::filesystem::path& path, bool syncOnSave) : path_(pat
 // document is opened instead of being copied on unnoticed.
 void Package::verifyEntries() const {
   zip_int64_t n = zip_get_num_entries(zip_.get(), 0);
-  constexpr std::size_t kChunk = 1 << 16;
-  auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
+  std::string scratch;
   for (zip_int64_t i = 0; i < n; ++i) {
     const char* name = zip_get_name(zip_.get(), static_cast<zip_uint64_t>(i), 0);
     std::string entry = name ? name : "#" + std::to_string(i);
     if (!entry.empty() && entry.back() == '/') continue;  // a folder entry
     if (loadedPart(entry)) continue;                     // read already
-    zip_file_t* f = zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(i), 0);
-    if (!f) damaged(entry, zip_strerror(zip_.get()));
-    for (;;) {
-      zip_int64_t got = zip_fread(f, chunk.get(), kChunk);
-      if (got < 0) {
-        std::string msg = zip_file_strerror(f);
-        zip_fclose(f);
-        damaged(entry, msg);
-      }
-      if (got == 0) break;
-    }
-    if (zip_fclose(f) != 0) damaged(entry, zip_error_strerror(zip_get_error(zip_.get())));
+    readEntry(i, entry, scratch);
   }
 }
 
@@ -307,12 +295,37 @@ std::vector<std::string> Package::partNames() const {
 std::string Package::readPart(std::string_view name) const {
   zip_int64_t idx = locate(name);
   if (idx < 0) damaged(std::string(name), "no such part");
+  std::string out;
+  readEntry(idx, std::string(name), out);
+  return out;
+}
+
+void Package::readEntry(zip_int64_t idx, const std::string& name, std::string& out) const {
+  out.clear();
   zip_stat_t st;
   zip_stat_init(&st);
   zip_stat_index(zip_.get(), static_cast<zip_uint64_t>(idx), 0, &st);
+  constexpr zip_uint64_t kKnown =
+      ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
+  if ((st.valid & kKnown) == kKnown && (st.size > kMaxPartSize)) damaged(name, "part larger than 2 GiB");
+  if ((st.valid & kKnown) == kKnown && st.comp_method == ZIP_CM_DEFLATE && st.encryption_method == ZIP_EM_NONE) {
+    // Deflate can expand no more than 1032 times: a larger stated size is a lie, not a reason
+    // to allocate it.
+    if (st.size > st.comp_size * 1032 + 1024) damaged(name, "stated size impossible for its compressed size");
+    zip_file_t* f = zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(idx), ZIP_FL_COMPRESSED);
+    if (!f) damaged(name, zip_strerror(zip_.get()));
+    std::string raw(static_cast<std::size_t>(st.comp_size), '\0');
+    zip_int64_t got = raw.empty() ? 0 : zip_fread(f, raw.data(), raw.size());
+    std::string msg = got < 0 ? zip_file_strerror(f) : "";
+    zip_fclose(f);
+    if (got != static_cast<zip_int64_t>(raw.size())) damaged(name, got < 0 ? msg : "compressed data cut short");
+    if (!inflateRaw(raw, static_cast<std::size_t>(st.size), out)) damaged(name, "compressed data damaged");
+    if (crc32(out) != st.crc) damaged(name, "CRC error");
+    return;
+  }
+  // Stored or other methods: libzip's own reader, which checks the CRC at the end.
   zip_file_t* f = zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(idx), 0);
-  if (!f) damaged(std::string(name), zip_strerror(zip_.get()));
-  std::string out;
+  if (!f) damaged(name, zip_strerror(zip_.get()));
   if (st.valid & ZIP_STAT_SIZE) out.reserve(static_cast<std::size_t>(std::min<zip_uint64_t>(st.size, 64u << 20)));
   char chunk[65536];
   for (;;) {
@@ -320,18 +333,17 @@ std::string Package::readPart(std::string_view name) const {
     if (n < 0) {
       std::string msg = zip_file_strerror(f);
       zip_fclose(f);
-      damaged(std::string(name), msg);
+      damaged(name, msg);
     }
     if (n == 0) break;
     if (out.size() + static_cast<std::size_t>(n) > kMaxPartSize) {
       zip_fclose(f);
-      damaged(std::string(name), "part larger than 2 GiB");
+      damaged(name, "part larger than 2 GiB");
     }
     out.append(chunk, static_cast<std::size_t>(n));
   }
   int rc = zip_fclose(f);
-  if (rc != 0) damaged(std::string(name), zip_error_strerror(zip_get_error(zip_.get())));
-  return out;
+  if (rc != 0) damaged(name, zip_error_strerror(zip_get_error(zip_.get())));
 }
 
 XmlPart* Package::loadedPart(std::string_view name) const {
@@ -567,11 +579,20 @@ std::string Package::buildArchive() {
   }
   zip_source_keep(src);  // the new bytes are read from it after zip_close
   zip_error_fini(&err);
-  std::vector<std::string> data;  // alive until zip_close has read them
-  data.reserve(parts_.size() + newBinary_.size());
+  // Entries are compressed here (see deflate.h) and stay alive until zip_close has read them.
+  std::vector<std::unique_ptr<Deflated>> deflated;
+  std::vector<std::string> stored;
+  deflated.reserve(parts_.size() + newBinary_.size());
+  stored.reserve(newBinary_.size());
   auto add = [&](const std::string& name, std::string bytes, bool compress, bool isNew) {
-    data.push_back(std::move(bytes));
-    zip_source_t* s = zip_source_buffer(za, data.back().data(), data.back().size(), 0);
+    zip_source_t* s = nullptr;
+    if (compress) {
+      deflated.push_back(std::make_unique<Deflated>(deflateEntry(bytes)));
+      s = deflatedSource(za, *deflated.back());
+    } else {
+      stored.push_back(std::move(bytes));
+      s = zip_source_buffer(za, stored.back().data(), stored.back().size(), 0);
+    }
     if (!s) return std::string(zip_strerror(za));
     zip_int64_t idx = isNew ? -1 : zip_name_locate(za, name.c_str(), 0);
     if (idx >= 0) {
@@ -590,10 +611,8 @@ std::string Package::buildArchive() {
       }
       zip_file_set_dostime(za, static_cast<zip_uint64_t>(idx), 0, (1 << 5) | 1, 0);  // 1980-01-01 as Word
     }
-    // libzip drops a level given with the entry's own method (and deflates at level 9, three
-    // times slower); "default" with a level is deflate at that level.
-    zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), compress ? ZIP_CM_DEFAULT : ZIP_CM_STORE,
-                             compress ? kDeflateLevel : 0);
+    // "Default" takes the source's own method: the deflated bytes are copied as they are.
+    zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), compress ? ZIP_CM_DEFAULT : ZIP_CM_STORE, 0);
     return std::string();
   };
   std::string problem;

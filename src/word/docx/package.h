@@ -105,6 +105,7 @@ class Package {
   };
   void openArchive();
   void verifyEntries() const;
+  void readEntry(zip_int64_t idx, const std::string& name, std::string& out) const;  // DamagedPart on errors
   zip_int64_t locate(std::string_view name) const;
   std::string buildArchive();  // the new package bytes
 
