@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libzip-dev libdeflate-dev libpugixml-dev libsqlite3-dev
   libopencc-dev opencc mdbtools mdbtools-dev libcups2-dev
-  libreoffice-writer-nogui libreoffice-dev
+  libreoffice-writer libreoffice-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   python3 python3-docx
