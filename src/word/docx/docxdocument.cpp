@@ -7,6 +7,7 @@
 #include <iterator>
 #include <optional>
 
+#include "word/docx/databinding.h"
 #include "word/docx/editor.h"
 #include "word/docx/findpattern.h"
 #include "word/docx/image.h"
@@ -211,7 +212,9 @@ int PartStory::replaceAll(const std::string& findText, const std::string& replac
   bool perMatch = usesFoundText(pieces);
   std::vector<Replacement> reps;
   reps.reserve(matches.size());
+  BoundControls bound(w_);
   for (auto [b, e] : matches) {
+    bound.addMatch(st, b, e, body_);
     std::u32string_view found(st.text.data() + b, e - b);
     CaseForm form = options.matchCase ? CaseForm::AsTyped : caseFormOf(found);
     const std::vector<Piece>* list;
@@ -226,6 +229,8 @@ int PartStory::replaceAll(const std::string& findText, const std::string& replac
   }
   applyReplacements(st, w_, reps);
   changed();
+  // Word writes a bound control's new text into its data too, or it shows the old one again.
+  if (!bound.empty()) bound.write(doc_.package());
   return static_cast<int>(matches.size());
 }
 
@@ -284,7 +289,9 @@ int PartStory::replaceWithPicture(const std::string& findText, const std::filesy
   std::deque<std::vector<Piece>> own;
   std::vector<Replacement> reps;
   reps.reserve(matches.size());
+  BoundControls bound(w_);
   for (auto [b, e] : matches) {
+    bound.addMatch(st, b, e, body_);
     std::string id = std::to_string(doc_.nextDrawingId(part_.root()));
     Piece piece{Piece::Object, {}, {}};
     piece.xml = "<" + w_.name("drawing") + "><" + wp + "inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><" +
@@ -305,6 +312,8 @@ int PartStory::replaceWithPicture(const std::string& findText, const std::filesy
   }
   applyReplacements(st, w_, reps);
   changed();
+  // A picture is no text: the bound data gets the text around it.
+  if (!bound.empty()) bound.write(doc_.package());
   return static_cast<int>(matches.size());
 }
 

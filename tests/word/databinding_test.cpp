@@ -1,0 +1,312 @@
+// Replacing text in a data-bound content control also writes the control's new text into the
+// custom XML node it is bound to (or the document property), so that Word, which re-reads the
+// bound data when it opens the document, shows the replacement and not the old text.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "support/docxbuilder.h"
+#include "support/tempdir.h"
+#include "support/testimages.h"
+#include "word/docx/databinding.h"
+#include "word/document.h"
+
+using namespace vm::test;
+using namespace vm::word;
+
+namespace {
+
+const std::string kStoreId = "{3F9A3C2E-7B1D-4E8A-9C55-0D2B6A1E4F70}";
+const std::string kItem = "customXml/item1.xml";
+const std::string kCustomXmlRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/customXml";
+
+std::string itemProps(const std::string& id) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\r\n"
+         "<ds:datastoreItem ds:itemID=\"" + id + "\" "
+         "xmlns:ds=\"http://schemas.openxmlformats.org/officeDocument/2006/customXml\"><ds:schemaRefs/></ds:datastoreItem>";
+}
+
+std::string itemRels(const std::string& props = "itemProps1.xml") {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+         "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/customXmlProps\" "
+         "Target=\"" + props + "\"/></Relationships>";
+}
+
+const std::string kProlog = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+
+// A document whose body is `body` and whose custom XML item (id kStoreId) holds `data`.
+DocxBuilder storeDoc(const std::string& body, const std::string& data, const std::string& id = kStoreId) {
+  DocxBuilder b;
+  b.body(body)
+      .part(kItem, kProlog + data, "", kCustomXmlRel, "rIdItem1")
+      .part("customXml/itemProps1.xml", itemProps(id),
+            "application/vnd.openxmlformats-officedocument.customXmlProperties+xml")
+      .part("customXml/_rels/item1.xml.rels", itemRels());
+  return b;
+}
+
+std::string binding(const std::string& xpath, const std::string& mappings, const std::string& id) {
+  return "<w:dataBinding w:prefixMappings=\"" + xmlEscape(mappings) + "\" w:xpath=\"" + xmlEscape(xpath) +
+         "\" w:storeItemID=\"" + id + "\"/>";
+}
+
+// An inline plain-text control bound to xpath, holding one run of text.
+std::string boundRun(const std::string& text, const std::string& xpath, const std::string& mappings,
+                     const std::string& id = kStoreId, const std::string& pr = "<w:text/>") {
+  return "<w:sdt><w:sdtPr>" + binding(xpath, mappings, id) + pr + "</w:sdtPr><w:sdtContent>" + r(text) +
+         "</w:sdtContent></w:sdt>";
+}
+
+// A block-level control holding paragraphs of raw XML.
+std::string boundBlock(const std::string& paragraphs, const std::string& xpath, const std::string& mappings,
+                       const std::string& pr = "<w:text w:multiLine=\"1\"/>") {
+  return "<w:sdt><w:sdtPr>" + binding(xpath, mappings, kStoreId) + pr + "</w:sdtPr><w:sdtContent>" + paragraphs +
+         "</w:sdtContent></w:sdt>";
+}
+
+const std::string kNs0 = "xmlns:ns0='urn:vm:data'";
+
+int replaceIn(const std::filesystem::path& path, const std::string& find, const std::string& repl) {
+  auto doc = vm::word::open(path);
+  int n = doc->mainStory().replaceAll(find, repl);
+  doc->save();
+  return n;
+}
+
+// Entry names whose uncompressed bytes differ between two packages.
+std::set<std::string> changedParts(const std::filesystem::path& before, const std::filesystem::path& after) {
+  std::set<std::string> out;
+  for (const auto& name : partNames(after))
+    if (!hasPart(before, name) || readPart(before, name) != readPart(after, name)) out.insert(name);
+  return out;
+}
+
+struct Fixture {
+  TempDir dir;
+  std::filesystem::path path, original;
+  Fixture(const DocxBuilder& b) : path(b.write(dir.file("a.docx"))), original(b.write(dir.file("orig.docx"))) {}
+  std::string item() const { return readPart(path, kItem); }
+  std::string text() const { return partText(readPart(path, "word/document.xml")); }
+  std::set<std::string> changed() const { return changedParts(original, path); }
+};
+
+const std::set<std::string> kMainOnly = {"word/document.xml"};
+const std::set<std::string> kMainAndItem = {"word/document.xml", kItem};
+
+TEST(DataBinding, PrefixesResolveByNamespace) {
+  // The binding says ns0, the data says d: the same namespace.
+  Fixture f(storeDoc(p(r("To: ") + boundRun("Alpha Ltd", "/ns0:order[1]/ns0:customer[1]", kNs0)),
+                     "<d:order xmlns:d=\"urn:vm:data\"><d:customer>Alpha Ltd</d:customer><d:note>Alpha</d:note></d:order>"));
+  EXPECT_EQ(replaceIn(f.path, "Alpha", "Beta"), 1);
+  EXPECT_EQ(f.text(), "To: Beta Ltd");
+  EXPECT_EQ(f.item(), kProlog + "<d:order xmlns:d=\"urn:vm:data\"><d:customer>Beta Ltd</d:customer><d:note>Alpha</d:note></d:order>");
+  EXPECT_EQ(f.changed(), kMainAndItem);
+  // The saved package opens again and keeps the replacement.
+  EXPECT_EQ(vm::word::open(f.path)->mainStory().replaceAll("Beta", "Beta"), 1);
+}
+
+TEST(DataBinding, DefaultNamespaceAndCaseOfTheStoreId) {
+  std::string lowerId = "{3f9a3c2e-7b1d-4e8a-9c55-0d2b6a1e4f70}";
+  Fixture f(storeDoc(p(boundRun("old name", "/ns0:root[1]/ns0:name[1]", kNs0, lowerId)),
+                     "<root xmlns=\"urn:vm:data\"><name>old name</name></root>"));
+  EXPECT_EQ(replaceIn(f.path, "old", "new"), 1);
+  EXPECT_EQ(f.item(), kProlog + "<root xmlns=\"urn:vm:data\"><name>new name</name></root>");
+}
+
+TEST(DataBinding, NamesOfAnotherNamespaceDoNotMatch) {
+  // An unprefixed step names no namespace (as in XPath): /name does not select urn:vm:data's name.
+  std::string data = "<root xmlns=\"urn:vm:data\"><name>old</name></root>";
+  Fixture f(storeDoc(p(boundRun("old", "/root[1]/name[1]", "")), data));
+  EXPECT_EQ(replaceIn(f.path, "old", "new"), 1);
+  EXPECT_EQ(f.text(), "new");
+  EXPECT_EQ(f.item(), kProlog + data);
+  EXPECT_EQ(f.changed(), kMainOnly);
+}
+
+TEST(DataBinding, PositionsCountTheMatchingElementsOnly) {
+  // Elements of other names and namespaces between them do not count.
+  std::string data =
+      "<d:list xmlns:d=\"urn:vm:data\" xmlns:o=\"urn:vm:other\"><d:item>one</d:item><o:item>x</o:item>"
+      "<d:other/><d:item>two</d:item><d:item>three</d:item></d:list>";
+  Fixture f(storeDoc(p(boundRun("two", "/ns0:list[1]/ns0:item[2]", kNs0)), data));
+  EXPECT_EQ(replaceIn(f.path, "two", "deux"), 1);
+  std::string expected = data;
+  expected.replace(expected.find(">two<"), 5, ">deux<");
+  EXPECT_EQ(f.item(), kProlog + expected);
+}
+
+TEST(DataBinding, Attributes) {
+  std::string mappings = kNs0 + " xmlns:ns1='urn:vm:meta'";
+  std::string data = "<d:doc xmlns:d=\"urn:vm:data\" xmlns:m=\"urn:vm:meta\" code=\"A-1\" m:code=\"A-2\"/>";
+  Fixture f(storeDoc(p(boundRun("A-1", "/ns0:doc[1]/@code", mappings)) +
+                         p(boundRun("A-2", "/ns0:doc[1]/@ns1:code", mappings)),
+                     data));
+  EXPECT_EQ(replaceIn(f.path, "A-", "B\"&<"), 2);
+  EXPECT_EQ(f.item(), kProlog +
+                          "<d:doc xmlns:d=\"urn:vm:data\" xmlns:m=\"urn:vm:meta\" code=\"B&quot;&amp;&lt;1\" "
+                          "m:code=\"B&quot;&amp;&lt;2\"/>");
+}
+
+TEST(DataBinding, TwoControlsBoundToOneNode) {
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:title>Draft plan</d:title></d:r>";
+  std::string ctl = boundRun("Draft plan", "/ns0:r[1]/ns0:title[1]", kNs0);
+  Fixture f(storeDoc(p(ctl) + p(r("see ") + ctl), data));
+  EXPECT_EQ(replaceIn(f.path, "Draft", "Final"), 2);
+  EXPECT_EQ(f.text(), "Final plan\nsee Final plan");
+  EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:title>Final plan</d:title></d:r>");
+}
+
+TEST(DataBinding, NothingToBindToLeavesTheDataAlone) {
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:a>old</d:a><d:b><d:c>old</d:c></d:b></d:r>";
+  const std::string otherId = "{00000000-1111-2222-3333-444444444444}";
+  struct Case {
+    const char* what;
+    std::string control;
+  } cases[] = {
+      {"no store item with the id", boundRun("old", "/ns0:r[1]/ns0:a[1]", kNs0, otherId)},
+      {"the path selects nothing", boundRun("old", "/ns0:r[1]/ns0:a[2]", kNs0)},
+      {"a prefix the mappings do not bind", boundRun("old", "/ns9:r[1]/ns9:a[1]", kNs0)},
+      {"an expression Word does not write", boundRun("old", "//ns0:a", kNs0)},
+      {"not a leaf", boundRun("old", "/ns0:r[1]/ns0:b[1]", kNs0)},
+      {"a picture control", boundRun("old", "/ns0:r[1]/ns0:a[1]", kNs0, kStoreId, "<w:picture/>")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fixture f(storeDoc(p(c.control), data));
+    EXPECT_EQ(replaceIn(f.path, "old", "new"), 1);
+    EXPECT_EQ(f.text(), "new");
+    EXPECT_EQ(f.changed(), kMainOnly);
+  }
+  // A document without any custom XML.
+  TempDir dir;
+  auto path = DocxBuilder().body(p(boundRun("old", "/ns0:r[1]/ns0:a[1]", kNs0))).write(dir.file("bare.docx"));
+  EXPECT_EQ(replaceIn(path, "old", "new"), 1);
+  EXPECT_EQ(partText(readPart(path, "word/document.xml")), "new");
+}
+
+TEST(DataBinding, MatchesOutsideControlsOrUnchangedTextKeepTheDataByteForByte) {
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:a>Same text</d:a></d:r>";
+  Fixture f(storeDoc(p(r("other words ") + boundRun("Same text", "/ns0:r[1]/ns0:a[1]", kNs0)), data));
+  auto before = entries(f.path);
+  EXPECT_EQ(replaceIn(f.path, "other", "more"), 1);
+  EXPECT_EQ(replaceIn(f.path, "Same", "Same"), 1);  // replaced by itself: the control's text is as it was
+  EXPECT_EQ(f.text(), "more words Same text");
+  auto after = entries(f.path);
+  for (const auto& b : before) {
+    if (b.name == "word/document.xml") continue;
+    auto a = std::find_if(after.begin(), after.end(), [&](const EntryInfo& e) { return e.name == b.name; });
+    ASSERT_NE(a, after.end()) << b.name;
+    EXPECT_EQ(a->crc, b.crc) << b.name;
+    EXPECT_EQ(readRawEntry(f.path, b.name), readRawEntry(f.original, b.name)) << b.name << " was recompressed";
+  }
+}
+
+TEST(DataBinding, PlainTextOfMultiLineControls) {
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:addr>x</d:addr></d:r>";
+  std::string paragraphs = p(r("12 Old Road")) +
+                           p(r("Old") + "<w:r><w:tab/><w:t>Town</w:t><w:br/><w:t>North</w:t></w:r>");
+  Fixture f(storeDoc(boundBlock(paragraphs, "/ns0:r[1]/ns0:addr[1]", kNs0) + p(r("after")), data));
+  EXPECT_EQ(replaceIn(f.path, "Old", "New"), 2);
+  EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:addr>12 New Road\nNew\tTown\nNorth</d:addr></d:r>");
+}
+
+TEST(DataBinding, EscapedTextAndPlaceholders) {
+  // The control shows its placeholder; once its text is replaced it shows the new text.
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:a></d:a></d:r>";
+  Fixture f(storeDoc(p(boundRun("[name]", "/ns0:r[1]/ns0:a[1]", kNs0, kStoreId, "<w:showingPlcHdr/><w:text/>")), data));
+  EXPECT_EQ(replaceIn(f.path, "[name]", "A & B <C>"), 1);
+  EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:a>A &amp; B &lt;C&gt;</d:a></d:r>");
+  std::string xml = readPart(f.path, "word/document.xml");
+  EXPECT_EQ(xml.find("showingPlcHdr"), std::string::npos);
+  EXPECT_EQ(f.text(), "A & B <C>");
+}
+
+TEST(DataBinding, ListControlsStoreTheItemValue) {
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:s>p1</d:s><d:t>c1</d:t></d:r>";
+  std::string list = "<w:listItem w:displayText=\"Pending\" w:value=\"p1\"/><w:listItem w:displayText=\"Done\" w:value=\"d1\"/>";
+  Fixture f(storeDoc(p(boundRun("Pending", "/ns0:r[1]/ns0:s[1]", kNs0, kStoreId, "<w:dropDownList>" + list + "</w:dropDownList>")) +
+                         p(boundRun("Pending", "/ns0:r[1]/ns0:t[1]", kNs0, kStoreId, "<w:comboBox>" + list + "</w:comboBox>")),
+                     data));
+  EXPECT_EQ(replaceIn(f.path, "Pending", "Done"), 2);
+  EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:s>d1</d:s><d:t>d1</d:t></d:r>");
+  // Text that no item shows is stored as it is.
+  EXPECT_EQ(replaceIn(f.path, "Done", "Later"), 2);
+  EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:s>Later</d:s><d:t>Later</d:t></d:r>");
+}
+
+TEST(DataBinding, CorePropertiesAndPictures) {
+  TempDir dir;
+  std::string mappings =
+      "xmlns:ns0='http://purl.org/dc/elements/1.1/' "
+      "xmlns:ns1='http://schemas.openxmlformats.org/package/2006/metadata/core-properties'";
+  auto path = DocxBuilder()
+                  .body(p(boundRun("test", "/ns1:coreProperties[1]/ns0:title[1]", mappings,
+                                   "{6C3C8BC8-F283-45AE-878A-BAB7291924A1}")))
+                  .write(dir.file("a.docx"));
+  EXPECT_EQ(replaceIn(path, "test", "Annual report"), 1);
+  EXPECT_NE(readPart(path, "docProps/core.xml").find("<dc:title>Annual report</dc:title>"), std::string::npos);
+
+  // A picture takes the place of the word: the bound text is what remains around it.
+  writeFile(dir.file("pic.png"), png(4, 2));
+  {
+    auto doc = vm::word::open(path);
+    EXPECT_EQ(doc->mainStory().replaceWithPicture("report", dir.file("pic.png")), 1);
+    doc->save();
+  }
+  EXPECT_NE(readPart(path, "docProps/core.xml").find("<dc:title>Annual </dc:title>"), std::string::npos);
+}
+
+TEST(DataBinding, StoreItemsNotRelatedFromTheMainPart) {
+  // Some writers leave the main part's relationship to the item out; the item is still found
+  // through its properties.
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:a>old</d:a></d:r>";
+  TempDir dir;
+  auto path = DocxBuilder()
+                  .body(p(boundRun("old", "/ns0:r[1]/ns0:a[1]", kNs0)))
+                  .part("customXml/item3.xml", kProlog + data)
+                  .part("customXml/itemProps3.xml", itemProps(kStoreId))
+                  .part("customXml/_rels/item3.xml.rels", itemRels("itemProps3.xml"))
+                  .write(dir.file("a.docx"));
+  EXPECT_EQ(replaceIn(path, "old", "new"), 1);
+  EXPECT_EQ(readPart(path, "customXml/item3.xml"), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:a>new</d:a></d:r>");
+}
+
+TEST(DataBinding, DamagedStorePartIsLeftAsItIs) {
+  Fixture f(storeDoc(p(boundRun("old", "/ns0:r[1]/ns0:a[1]", kNs0)), "<d:r xmlns:d=\"urn:vm:data\"><d:a>old</d:a>"));
+  EXPECT_EQ(replaceIn(f.path, "old", "new"), 1);
+  EXPECT_EQ(f.text(), "new");
+  EXPECT_EQ(f.changed(), kMainOnly);
+}
+
+// The path forms themselves, on one parsed part.
+TEST(DataBinding, PathForms) {
+  pugi::xml_document doc;
+  ASSERT_TRUE(doc.load_string(
+      "<a:root xmlns:a=\"urn:a\" xmlns:b=\"urn:b\" id=\"7\"><a:x>1</a:x><b:x>2</b:x><a:x b:k=\"v\">3</a:x>"
+      "<a:y><a:z>4</a:z></a:y></a:root>"));
+  const std::string m = "xmlns:p='urn:a' xmlns:q=&quot;urn:b&quot;";
+  auto text = [&](const std::string& xpath) -> std::string {
+    auto node = vm::word::docx::selectBoundNode(doc, xpath, m);
+    if (!node) return "(none)";
+    if (node.attribute) return std::string("@") + node.attribute.value();
+    return node.element.text().get();
+  };
+  EXPECT_EQ(text("/p:root[1]/p:x[1]"), "1");
+  EXPECT_EQ(text("/p:root[1]/p:x[2]"), "3");
+  EXPECT_EQ(text("/p:root/p:x"), "1");  // without positions: the first
+  EXPECT_EQ(text("/p:root[1]/q:x[1]"), "2");
+  EXPECT_EQ(text(" /p:root[1]/p:y[1]/p:z[1] "), "4");
+  EXPECT_EQ(text("/p:root[1]/p:x[2]/text()"), "3");
+  EXPECT_EQ(text("/p:root[1]/p:x[2][1]"), "3");
+  EXPECT_EQ(text("/p:root[1]/@id"), "@7");
+  EXPECT_EQ(text("/p:root[1]/p:x[2]/@q:k"), "@v");
+  EXPECT_EQ(text("/p:root[1]/*[2]"), "2");
+  for (const char* none : {"/p:root[1]/p:x[3]", "/p:root[1]/p:x[2][2]", "/p:root[1]/p:x[0]", "/root[1]",
+                           "p:root[1]", "/p:root[1]//p:z", "/p:root[1]/p:x[last()]", "/p:root[1]/p:x[@id='1']",
+                           "/r:root[1]", "/p:root[1]/@p:id", "/p:root[1]/@id/p:x", "", "/"})
+    EXPECT_EQ(text(none), "(none)") << none;
+}
+
+}  // namespace
