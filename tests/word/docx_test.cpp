@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 
 #include "support/docxbuilder.h"
@@ -238,6 +239,30 @@ TEST(Unicase, SimpleMappings) {
   EXPECT_EQ(docx::toUpper(U'é'), U'É');
   EXPECT_EQ(docx::foldWidth(U'Ａ'), U'A');
   EXPECT_EQ(docx::foldWidth(U'　'), U' ');
+}
+
+// The find skips ahead by the raw codes that fold to its first character: a code left out of
+// that list would be a match never found.
+TEST(Unicase, FoldVariantsAreExactlyTheCodesThatFold) {
+  for (bool cases : {false, true}) {
+    for (bool widths : {false, true}) {
+      auto fold = [&](char32_t c) {
+        if (cases) c = docx::foldCase(c);
+        return widths ? docx::foldWidth(c) : c;
+      };
+      std::map<char32_t, std::u32string> expectedOf;
+      const std::u32string targets = U"ask\u03C3\u01C6 !\u4E2D\uFF41\u00E5\u00DF";
+      for (char32_t t : targets) expectedOf[fold(t)];
+      for (char32_t c = 0; c < 0x110000; ++c)
+        if (auto it = expectedOf.find(fold(c)); it != expectedOf.end()) it->second.push_back(c);
+      for (const auto& [folded, expected] : expectedOf) {
+        std::u32string got = docx::foldVariants(folded, cases, widths);
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, expected) << "cases " << cases << " widths " << widths << " folded U+" << std::hex
+                                 << static_cast<unsigned>(folded);
+      }
+    }
+  }
 }
 
 TEST(FindCodes, WildCharactersDigitsLettersAndWhiteSpace) {

@@ -118,6 +118,9 @@ FindPattern::FindPattern(const std::string& findText, const FindOptions& options
       add(PatternItem::Char, c);
     }
   }
+  if (!items_.empty() && items_.front().kind == PatternItem::Char)
+    firstVariants_ = items_.front().c >= code::kNoMatch ? std::u32string(1, items_.front().c)
+                                                        : foldVariants(items_.front().c, !matchCase_, !matchByte_);
 }
 
 char32_t FindPattern::normalize(char32_t c) const {
@@ -164,7 +167,12 @@ std::vector<std::pair<std::size_t, std::size_t>> FindPattern::findAll(const std:
   std::size_t at = 0;
   while (at < n) {
     if (firstIsChar) {
-      while (at < n && normalize(text[at]) != first) ++at;
+      // Skip to a candidate by raw code: folding every character of the text costs more.
+      if (firstVariants_.size() == 1) {
+        while (at < n && text[at] != first) ++at;
+      } else {
+        while (at < n && firstVariants_.find(text[at]) == std::u32string::npos) ++at;
+      }
       if (at >= n) break;
     }
     std::size_t end = matchAt(text, at, 0);

@@ -34,6 +34,7 @@ class FindPattern {
   std::size_t matchAt(const std::u32string& text, std::size_t at, std::size_t item) const;
 
   std::vector<PatternItem> items_;
+  std::u32string firstVariants_;  // the raw codes that match a first Char item
   bool matchCase_, wholeWord_, matchByte_;
 };
 

@@ -1,6 +1,7 @@
 #include "word/docx/storytext.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vm::word::docx {
 
@@ -10,9 +11,19 @@ struct Appender {
   std::u32string& out;
   std::vector<Segment>& segments;
   std::size_t paraBegin = 0;
+  bool supplementary = false;  // any character outside the BMP so far
   void text(pugi::xml_node node, bool cdata) {
     std::size_t before = out.size();
-    decodeRawText(node.value(), cdata, [&](char32_t c, std::size_t, std::size_t) { out.push_back(c); });
+    const char* raw = node.value();
+    std::size_t len = std::strlen(raw);
+    if (!cdata && std::memchr(raw, '&', len)) {
+      decodeRawText(std::string_view(raw, len), cdata, [&](char32_t c, std::size_t, std::size_t) {
+        if (c >= 0x10000) supplementary = true;
+        out.push_back(c);
+      });
+    } else {
+      decodePlain(std::string_view(raw, len));
+    }
     if (out.size() > before)
       segments.push_back({node, static_cast<std::uint32_t>(before - paraBegin),
                           static_cast<std::uint32_t>(out.size() - before), true, cdata});
@@ -21,11 +32,41 @@ struct Appender {
     segments.push_back({e, static_cast<std::uint32_t>(out.size() - paraBegin), 1, false, false});
     out.push_back(c);
   }
+
+ private:
+  // decodeRawText for text without references, in one pass: most of a story's characters are
+  // ASCII or three-byte (CJK) sequences.
+  void decodePlain(std::string_view s) {
+    std::size_t at = out.size();
+    out.resize(at + s.size());  // no more characters than bytes
+    char32_t* d = out.data() + at;
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* e = p + s.size();
+    while (p < e) {
+      unsigned b = *p;
+      if (b < 0x80) {
+        *d++ = b < 0x20 ? U' ' : b;
+        ++p;
+      } else if ((b & 0xF0) == 0xE0 && e - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+        *d++ = ((b & 0x0F) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+        p += 3;
+      } else {
+        std::size_t i = static_cast<std::size_t>(p - reinterpret_cast<const unsigned char*>(s.data()));
+        char32_t c = decodeUtf8Multi(s, i);
+        if (c >= 0x10000) supplementary = true;
+        *d++ = c < 0x20 ? U' ' : c;
+        p = reinterpret_cast<const unsigned char*>(s.data()) + i;
+      }
+    }
+    out.resize(static_cast<std::size_t>(d - out.data()));
+  }
 };
 
 class Builder {
  public:
   Builder(StoryText& out, const Wml& w) : out_(out), w_(w), appender_{out.text, out.segments} {}
+
+  bool supplementary() const { return appender_.supplementary; }
 
   // Returns the index of the last record added for a paragraph directly in container, or npos.
   std::size_t block(pugi::xml_node container, bool inTable) {
@@ -110,7 +151,9 @@ class Builder {
 
 StoryText buildStoryText(pugi::xml_node body, const Wml& w) {
   StoryText out;
-  Builder(out, w).block(body, false);
+  Builder builder(out, w);
+  builder.block(body, false);
+  out.supplementary = builder.supplementary();
   std::int64_t pos = 0;
   std::size_t n = out.paras.size();
   for (std::size_t k = 0; k < n; ++k) {
@@ -127,11 +170,11 @@ StoryText buildStoryText(pugi::xml_node body, const Wml& w) {
       case MarkKind::Cell: case MarkKind::Row: out.text[rec.mark] = code::kCellMark; break;
     }
     rec.position = pos;
-    for (std::size_t i = rec.begin; i <= rec.mark; ++i) {
-      int units = utf16Length(out.text[i]);
-      if (units == 2) out.supplementary = true;
-      pos += units;
+    if (!out.supplementary) {
+      pos += static_cast<std::int64_t>(rec.mark - rec.begin + 1);  // one position each
+      continue;
     }
+    for (std::size_t i = rec.begin; i <= rec.mark; ++i) pos += utf16Length(out.text[i]);
   }
   out.length = pos;
   return out;

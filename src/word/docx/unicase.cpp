@@ -52,6 +52,27 @@ char32_t foldWidth(char32_t c) noexcept {
   return c;
 }
 
+std::u32string foldVariants(char32_t folded, bool cases, bool widths) {
+  std::u32string out;
+  auto fold = [&](char32_t c) {
+    if (cases) c = foldCase(c);
+    return widths ? foldWidth(c) : c;
+  };
+  auto consider = [&](char32_t c) {
+    if (fold(c) == folded && out.find(c) == std::u32string::npos) out.push_back(c);
+  };
+  consider(folded);
+  if (cases) {
+    for (char32_t c = 'A'; c <= 'Z'; ++c) consider(c);
+    for (const auto& m : kFold) consider(m.from);
+  }
+  if (widths) {
+    consider(0x3000);
+    for (char32_t c = 0xFF01; c <= 0xFF5E; ++c) consider(c);
+  }
+  return out;
+}
+
 char32_t decodeUtf8Multi(std::string_view s, std::size_t& i) noexcept {
   auto b = static_cast<unsigned char>(s[i++]);
   if (b < 0x80) return b;

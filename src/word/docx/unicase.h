@@ -19,6 +19,9 @@ inline bool isLower(char32_t c) noexcept { return toUpper(c) != c; }
 std::string asciiLower(std::string_view s);
 // Full-width ASCII forms (U+FF01..U+FF5E) and the ideographic space to their half-width forms.
 char32_t foldWidth(char32_t c) noexcept;
+// Every code point that folds to `folded` (itself included) under case folding, width folding
+// or both (case first), as chosen.
+std::u32string foldVariants(char32_t folded, bool cases, bool widths);
 
 // UTF-8 decoding of one code point at s[i]; advances i. Invalid bytes give U+FFFD.
 char32_t decodeUtf8Multi(std::string_view s, std::size_t& i) noexcept;
