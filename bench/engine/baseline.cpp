@@ -4,7 +4,8 @@
 // the flags an editor that keeps entities and line ends as written needs), serialises the main
 // part again, builds the new package in memory with every other entry copied as its compressed
 // bytes, and writes it beside the target, flushed (fsync of the file and its folder) and
-// renamed, as the engine does. No text is searched.
+// renamed, as the engine does. No text is searched. Entries are inflated and deflated with the
+// engine's codec (word/docx/deflate.h), so that the comparison weighs the engine's own work.
 //
 //   vm_bench_baseline --list FILES.txt --out DIR [--threads N]
 
@@ -15,6 +16,7 @@
 #include <stdexcept>
 
 #include "measure.h"
+#include "word/docx/deflate.h"
 
 namespace {
 
@@ -27,13 +29,18 @@ std::string slurp(const std::filesystem::path& p) {
 std::string readEntry(zip_t* z, const std::string& name) {
   zip_stat_t st;
   if (zip_stat(z, name.c_str(), 0, &st) != 0) throw std::runtime_error("no entry " + name);
-  zip_file_t* f = zip_fopen(z, name.c_str(), 0);
+  bool deflated = st.comp_method == ZIP_CM_DEFLATE;
+  zip_file_t* f = zip_fopen(z, name.c_str(), deflated ? ZIP_FL_COMPRESSED : 0);
   if (!f) throw std::runtime_error("cannot open " + name);
-  std::string data(st.size, '\0');
+  std::string data(deflated ? st.comp_size : st.size, '\0');
   zip_int64_t got = data.empty() ? 0 : zip_fread(f, data.data(), data.size());
   zip_fclose(f);
   if (got != static_cast<zip_int64_t>(data.size())) throw std::runtime_error("short read " + name);
-  return data;
+  if (!deflated) return data;
+  std::string out;
+  if (!vm::word::docx::inflateRaw(data, st.size, out) || vm::word::docx::crc32(out) != st.crc)
+    throw std::runtime_error("damaged " + name);
+  return out;
 }
 
 constexpr unsigned kParse = pugi::parse_default & ~pugi::parse_escapes & ~pugi::parse_eol;
@@ -110,20 +117,15 @@ int processOne(const std::filesystem::path& in, const std::filesystem::path& out
   if (!za) { zip_source_free(buf); throw std::runtime_error("reopen"); }
   zip_source_keep(buf);
   zip_int64_t idx = zip_name_locate(za, main.c_str(), 0);
-  zip_source_t* s = zip_source_buffer(za, xml.data(), xml.size(), 0);
+  vm::word::docx::Deflated entry = vm::word::docx::deflateEntry(xml);
+  zip_source_t* s = vm::word::docx::deflatedSource(za, entry);
   if (idx < 0 || !s || zip_file_replace(za, static_cast<zip_uint64_t>(idx), s, 0) < 0) {
     if (s) zip_source_free(s);
     zip_discard(za);
     zip_source_free(buf);
     throw std::runtime_error("replace entry");
   }
-  // Deflate at libzip's default level (as the engine), or VM_BASELINE_LEVEL (1-9) to weigh the
-  // cost of compression.
-  static const int level = [] {
-    const char* l = std::getenv("VM_BASELINE_LEVEL");
-    return l ? std::atoi(l) : 0;
-  }();
-  zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(level));
+  zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFAULT, 0);
   if (zip_close(za) < 0) { zip_discard(za); zip_source_free(buf); throw std::runtime_error("zip_close"); }
   std::string bytes;
   if (zip_source_open(buf) == 0) {
