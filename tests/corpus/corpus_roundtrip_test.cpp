@@ -6,10 +6,13 @@
 //   NoMatchSavesByteIdentical  a rule that matches nothing, then save(): byte for byte the same;
 //   ReplaceChangesOnlyMainPart a word of the main text replaced and saved in place: only the main
 //                              part differs (every other entry has the same bytes, compressed
-//                              bytes included: copied without recompressing), the permissions
-//                              stay, and the reopened document has the replacement everywhere;
+//                              bytes included: copied without recompressing) and, when the word
+//                              was in a data-bound control, the bound data, which then holds the
+//                              replacement; the permissions stay, and the reopened document has
+//                              the replacement everywhere;
 //   PictureChangesOnlyItsParts the word replaced by a picture: besides the main part only its
-//                              relationships, [Content_Types].xml and the new media part differ.
+//                              relationships, [Content_Types].xml, the new media part and, as
+//                              above, bound data that lost the word differ.
 // Every flagged document gives an EngineError with a Chinese message and stays as it was.
 // The LibreOffice and python-docx checks are one batched case in corpus_outputs_test.cpp.
 // Corpus files are copied into a temporary folder first; nothing is written into the corpus.
@@ -72,6 +75,35 @@ std::vector<std::string> expectOnlyChanged(const std::vector<ZipEntry>& before, 
   if (!allowNew)
     for (auto& n : added) ADD_FAILURE() << "entry added although no picture was inserted: " << n;
   return added;
+}
+
+// The parts a replace in data-bound content controls may write: the custom XML items and the
+// document properties, when the main part binds controls at all.
+std::set<std::string> boundStores(const std::vector<ZipEntry>& es, const std::string& mainPart) {
+  std::set<std::string> out;
+  const ZipEntry* main = findEntry(es, mainPart);
+  if (!main || main->data.find("dataBinding") == std::string::npos) return out;
+  for (auto& e : es) {
+    std::string n = lowerAscii(e.name);
+    bool item = n.rfind("customxml/item", 0) == 0 && n.find("props") == std::string::npos;
+    if (item || n == "docprops/core.xml" || n == "docprops/app.xml") out.insert(e.name);
+  }
+  return out;
+}
+
+// A bound part that changed must have taken the change of the text: more of `more`, fewer of `fewer`.
+void expectStoresFollowed(const std::vector<ZipEntry>& before, const std::vector<ZipEntry>& after,
+                          const std::set<std::string>& stores, const std::string& more, const std::string& fewer) {
+  for (auto& name : stores) {
+    const ZipEntry* a = findEntry(after, name);
+    const ZipEntry* b = findEntry(before, name);
+    if (!a || !b || a->data == b->data) continue;
+    if (!more.empty())
+      EXPECT_GT(countOccurrencesCaseless(a->data, more), countOccurrencesCaseless(b->data, more))
+          << name << " changed but does not hold the replacement";
+    EXPECT_LT(countOccurrencesCaseless(a->data, fewer), countOccurrencesCaseless(b->data, fewer))
+        << name << " changed but still holds the replaced word";
+  }
 }
 
 // --- pugixml helpers (prefix-agnostic: documents may bind the namespaces to other prefixes) --
@@ -211,7 +243,10 @@ TEST_P(SoundDoc, ReplaceChangesOnlyMainPart) {
   }
   SCOPED_TRACE("word \"" + word + "\", " + std::to_string(n) + " replacements");
   const auto after = readZip(file);
-  expectOnlyChanged(before, after, {mainPart}, false);
+  std::set<std::string> mayChange = boundStores(before, mainPart);
+  expectStoresFollowed(before, after, mayChange, repl, word);
+  mayChange.insert(mainPart);
+  expectOnlyChanged(before, after, mayChange, false);
   if (n > 0) {
     const ZipEntry* a = findEntry(after, mainPart);
     const ZipEntry* b = findEntry(before, mainPart);
@@ -264,7 +299,10 @@ TEST_P(SoundDoc, PictureChangesOnlyItsParts) {
   }
   SCOPED_TRACE("word \"" + word + "\", " + std::to_string(m) + " pictures");
   const auto after = readZip(file);
-  auto added = expectOnlyChanged(before, after, {mainPart, mainRels, "[Content_Types].xml"}, m > 0);
+  std::set<std::string> mayChange = boundStores(before, mainPart);
+  expectStoresFollowed(before, after, mayChange, "", word);
+  mayChange.insert({mainPart, mainRels, "[Content_Types].xml"});
+  auto added = expectOnlyChanged(before, after, mayChange, m > 0);
   if (m == 0) return;
   ASSERT_FALSE(added.empty()) << "pictures inserted without a media part";
   const ZipEntry* rels = findEntry(after, mainRels);
