@@ -797,6 +797,8 @@ TEST_P(Engine, CharacterCountCountsWhatWordCounts) {
       {"surrogate pair counts two", p(r("\xF0\x9F\x98\x80x")), 4},
       {"Chinese", p(r("中文字")), 4},
       {"text box not counted", p(r("ab") + textBox("inside")), 3},
+      {"no paragraph: Word's final mark", "", 1},
+      {"ending with a table: and a final mark", table({{r("a")}}), 4},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -833,6 +835,30 @@ TEST_P(Engine, ParagraphsWithPositionsAndRangeText) {
   EXPECT_EQ(s.text(ps[2].start, ps[2].end), "a\r\a");
   EXPECT_EQ(s.text(5, 2), "");
   EXPECT_EQ(s.text(ps[5].start, 1000), "end\r");
+}
+
+// Word adds an empty final paragraph to a body that has none or ends with a table; a
+// replacement next to it works and does not write it.
+TEST_P(Engine, AFinalParagraphMarkIsAlwaysThere) {
+  auto empty = open(body(""));
+  auto ps = empty->mainStory().paragraphs();
+  ASSERT_EQ(ps.size(), 1u);
+  EXPECT_EQ(ps[0].text, "");
+  EXPECT_EQ(ps[0].end, 1);
+
+  auto path = body(table({{r("cell text")}}));
+  auto doc = open(path);
+  ps = doc->mainStory().paragraphs();
+  ASSERT_EQ(ps.size(), 3u);
+  EXPECT_TRUE(ps[1].rowEnd);
+  EXPECT_EQ(ps[2].text, "");
+  EXPECT_FALSE(ps[2].inTable);
+  EXPECT_EQ(doc->mainStory().replaceAll("text^p", "x"), 0);
+  EXPECT_EQ(doc->mainStory().replaceAll("text", "body"), 1);
+  doc->save();
+  doc->close();
+  auto again = open(path);
+  EXPECT_EQ(again->mainStory().paragraphs()[0].text, "cell body");
 }
 
 TEST_P(Engine, ParagraphsFollowReplacements) {

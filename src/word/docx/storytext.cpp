@@ -154,6 +154,17 @@ StoryText buildStoryText(pugi::xml_node body, const Wml& w) {
   Builder builder(out, w);
   builder.block(body, false);
   out.supplementary = builder.supplementary();
+  // Word's story always ends with a paragraph mark: a body with no paragraph, or one that ends
+  // with a table, gets the empty final paragraph Word adds when it opens the document.
+  if (out.paras.empty() || out.paras.back().kind == MarkKind::Row) {
+    ParaRecord last;
+    last.begin = last.mark = out.text.size();
+    last.segBegin = last.segEnd = out.segments.size();
+    last.container = static_cast<std::uint32_t>(-1);
+    last.kind = MarkKind::Fixed;
+    out.text.push_back(code::kFixedMark);
+    out.paras.push_back(last);
+  }
   std::int64_t pos = 0;
   std::size_t n = out.paras.size();
   for (std::size_t k = 0; k < n; ++k) {

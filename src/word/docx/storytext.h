@@ -217,7 +217,7 @@ struct Segment {
 };
 
 struct ParaRecord {
-  pugi::xml_node node;       // the w:p (the w:tr for a row end)
+  pugi::xml_node node;       // the w:p (the w:tr for a row end; none for Word's implied final mark)
   std::size_t segBegin = 0, segEnd = 0;  // its segments in StoryText::segments
   std::size_t begin = 0;     // index in StoryText::text of the first character
   std::size_t mark = 0;      // index of the paragraph mark: characters are [begin, mark]
