@@ -236,9 +236,9 @@ std::string DocxBuilder::bytes() const {
                      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
                      "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
                      "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>test</dc:title></cp:coreProperties>");
-  for (const auto& [name, data] : overrides_) {
-    auto it = std::find_if(parts.begin(), parts.end(), [&](auto& x) { return x.first == name; });
-    if (it != parts.end()) it->second = data; else parts.emplace_back(name, data);
+  for (const auto& over : overrides_) {
+    auto it = std::find_if(parts.begin(), parts.end(), [&](auto& x) { return x.first == over.first; });
+    if (it != parts.end()) it->second = over.second; else parts.emplace_back(over.first, over.second);
   }
   for (const auto& name : omitted_)
     parts.erase(std::remove_if(parts.begin(), parts.end(), [&](auto& x) { return x.first == name; }),
