@@ -212,6 +212,17 @@ TEST(DataBinding, PlainTextOfMultiLineControls) {
   EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:addr>12 New Road\nNew\tTown\nNorth</d:addr></d:r>");
 }
 
+TEST(DataBinding, MatchesAcrossTheControlsEdgeAndMarksInside) {
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:a>x</d:a><d:b>x</d:b></d:r>";
+  // A control inside a hyperlink; the match starts before it, so the replacement goes before it.
+  std::string link = "<w:hyperlink w:anchor=\"top\">" + boundRun("old value", "/ns0:r[1]/ns0:a[1]", kNs0) + "</w:hyperlink>";
+  std::string block = boundBlock(p(r("first")) + p(r("second")), "/ns0:r[1]/ns0:b[1]", kNs0);
+  Fixture f(storeDoc(p(r("pre ") + link) + block + p(r("end")), data));
+  EXPECT_EQ(replaceIn(f.path, "pre old", "new"), 1);
+  EXPECT_EQ(replaceIn(f.path, "first^psecond", "one"), 1);
+  EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:a> value</d:a><d:b>one</d:b></d:r>");
+}
+
 TEST(DataBinding, EscapedTextAndPlaceholders) {
   // The control shows its placeholder; once its text is replaced it shows the new text.
   std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:a></d:a></d:r>";

@@ -325,19 +325,35 @@ void BoundControls::addEnclosing(pugi::xml_node from, pugi::xml_node stop) {
   }
 }
 
+// Whether a paragraph holds a content control among its inline content (runs hold none).
+bool BoundControls::holdsControl(pugi::xml_node parent) const {
+  for (auto c = parent.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element) continue;
+    Tag t = w_.tag(c);
+    if (t == Tag::Sdt) return true;
+    if (t != Tag::R && t != Tag::PPr && c.first_child() && holdsControl(c)) return true;
+  }
+  return false;
+}
+
 void BoundControls::addMatch(const StoryText& text, std::size_t begin, std::size_t end, pugi::xml_node stop) {
   if (begin >= end || text.paras.empty()) return;
-  for (std::size_t k = text.paraOf(begin); k < text.paras.size(); ++k) {
+  // Matches come in order: the paragraph of the last one is where to look on from.
+  std::size_t k = cursor_ < text.paras.size() && text.paras[cursor_].begin <= begin ? cursor_ : text.paraOf(begin);
+  while (k + 1 < text.paras.size() && text.paras[k + 1].begin <= begin) ++k;
+  cursor_ = k;
+  for (; k < text.paras.size(); ++k) {
     const ParaRecord& rec = text.paras[k];
     if (rec.begin >= end) break;
-    std::size_t from = std::max(begin, rec.begin), to = std::min(end, rec.mark + 1);
-    if (from >= to) continue;
-    // The controls around the paragraph: once for all the matches in it.
+    // The controls around the paragraph, and whether it holds any: once for all its matches.
     if (rec.node != lastPara_) {
       lastPara_ = rec.node;
       addEnclosing(rec.node, stop);
+      inlineControls_ = rec.kind != MarkKind::Row && holdsControl(rec.node);
     }
+    if (!inlineControls_) continue;
     // The controls inside it, around the matched characters.
+    std::size_t from = std::max(begin, rec.begin), to = std::min(end, rec.mark + 1);
     auto lo = static_cast<std::uint32_t>(from - rec.begin), hi = static_cast<std::uint32_t>(to - rec.begin);
     const Segment* first = text.segments.data() + rec.segBegin;
     const Segment* last = text.segments.data() + rec.segEnd;

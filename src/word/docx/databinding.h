@@ -66,10 +66,13 @@ class BoundControls {
   };
   void addEnclosing(pugi::xml_node from, pugi::xml_node stop);
   bool bound(pugi::xml_node sdt) const;
+  bool holdsControl(pugi::xml_node parent) const;
 
   Wml w_;
   std::string sdtPr_, dataBinding_;
-  pugi::xml_node lastPara_;
+  std::size_t cursor_ = 0;    // the paragraph of the last match
+  pugi::xml_node lastPara_;   // the last paragraph looked at,
+  bool inlineControls_ = false;  // and whether it holds content controls
   std::vector<Control> controls_;
 };
 
