@@ -236,6 +236,38 @@ TEST(DataBinding, ListControlsStoreTheItemValue) {
   EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:s>Later</d:s><d:t>Later</d:t></d:r>");
 }
 
+TEST(DataBinding, DatePickersStoreTheDate) {
+  auto picker = [](const std::string& format, const std::string& extra = "") {
+    return "<w:date w:fullDate=\"2026-01-05T00:00:00Z\"><w:dateFormat w:val=\"" + xmlEscape(format) +
+           "\"/><w:lid w:val=\"zh-CN\"/>" + extra + "</w:date>";
+  };
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:a>2026-01-05</d:a><d:b>2026-01-05T00:00:00</d:b>"
+                     "<d:c></d:c><d:e>x</d:e></d:r>";
+  Fixture f(storeDoc(
+      p(boundRun("2026年1月5日", "/ns0:r[1]/ns0:a[1]", kNs0, kStoreId, picker("yyyy'年'M'月'd'日'"))) +
+          p(boundRun("January 5, 2026", "/ns0:r[1]/ns0:b[1]", kNs0, kStoreId, picker("MMMM d, yyyy"))) +
+          p(boundRun("Mon 05/01/26", "/ns0:r[1]/ns0:c[1]", kNs0, kStoreId,
+                     picker("ddd dd/MM/yy", "<w:storeMappedDataAs w:val=\"date\"/>"))) +
+          p(boundRun("5 Jan 2026 10:30", "/ns0:r[1]/ns0:e[1]", kNs0, kStoreId, picker("d MMM yyyy h:mm"))),
+      data));
+  EXPECT_EQ(replaceIn(f.path, "2026", "2027"), 3);
+  EXPECT_EQ(replaceIn(f.path, "26", "27"), 1);
+  // The date in the data's own form; a format with a time is kept as text.
+  EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:a>2027-01-05</d:a><d:b>2027-01-05T00:00:00</d:b>"
+                                "<d:c>2027-01-05</d:c><d:e>5 Jan 2027 10:30</d:e></d:r>");
+  std::string xml = readPart(f.path, "word/document.xml");
+  auto count = [&](const std::string& what) {
+    int n = 0;
+    for (auto at = xml.find(what); at != std::string::npos; at = xml.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("w:fullDate=\"2027-01-05T00:00:00Z\""), 3);
+  EXPECT_EQ(count("w:fullDate=\"2026-01-05T00:00:00Z\""), 1);
+  // Text that is no date of the format goes in as it is.
+  EXPECT_EQ(replaceIn(f.path, "1月", "十三月"), 1);
+  EXPECT_NE(f.item().find("<d:a>2027年十三月5日</d:a>"), std::string::npos);
+}
+
 TEST(DataBinding, CorePropertiesAndPictures) {
   TempDir dir;
   std::string mappings =

@@ -1,6 +1,7 @@
 #include "word/docx/databinding.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -447,7 +448,113 @@ std::string listValue(pugi::xml_node list, const Wml& w, const std::string& text
   return text;
 }
 
+// --- date pickers ---------------------------------------------------------------------------
+
+struct Date {
+  int year = 0, month = 0, day = 0;
+  std::string iso() const {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", year, month, day);
+    return buf;
+  }
+};
+
+bool validDate(const Date& d) {
+  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (d.year < 1 || d.year > 9999 || d.month < 1 || d.month > 12 || d.day < 1) return false;
+  bool leap = (d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0;
+  return d.day <= days[d.month - 1] + (d.month == 2 && leap ? 1 : 0);
+}
+
+// The date a picker's text shows, read with its display format (Word's letters: yyyy, yy,
+// M, MM, MMM, MMMM with English month names, d, dd, ddd and dddd for the weekday, 'quoted'
+// literals); nothing when the text does not follow the format or the format shows a time.
+std::optional<Date> readDate(std::string_view text, std::string_view format) {
+  static const char* months[] = {"january", "february", "march",     "april",   "may",      "june",
+                                 "july",    "august",   "september", "october", "november", "december"};
+  Date d;
+  std::size_t t = 0;
+  auto number = [&](std::size_t minDigits, std::size_t maxDigits, int& out) {
+    std::size_t start = t;
+    out = 0;
+    while (t < text.size() && t - start < maxDigits && text[t] >= '0' && text[t] <= '9') out = out * 10 + (text[t++] - '0');
+    return t - start >= minDigits;
+  };
+  auto letters = [&] {
+    std::size_t start = t;
+    while (t < text.size() && ((text[t] | 0x20) >= 'a' && (text[t] | 0x20) <= 'z')) ++t;
+    return asciiLower(text.substr(start, t - start));
+  };
+  for (std::size_t f = 0; f < format.size();) {
+    char c = format[f];
+    if (c == '\'') {
+      std::size_t close = format.find('\'', f + 1);
+      if (close == std::string_view::npos) return std::nullopt;
+      std::string_view lit = close == f + 1 ? std::string_view("'") : format.substr(f + 1, close - f - 1);
+      if (text.substr(t, lit.size()) != lit) return std::nullopt;
+      t += lit.size();
+      f = close + 1;
+      continue;
+    }
+    std::size_t n = 1;
+    while (f + n < format.size() && format[f + n] == c) ++n;
+    bool letter = (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+    if (!letter) {
+      if (text.substr(t, n) != format.substr(f, n)) return std::nullopt;
+      t += n;
+    } else if (c == 'y') {
+      if (!number(n >= 3 ? 4 : 2, n >= 3 ? 4 : 2, d.year)) return std::nullopt;
+      if (n < 3) d.year += d.year < 30 ? 2000 : 1900;
+    } else if (c == 'M' && n <= 2) {
+      if (!number(1, 2, d.month)) return std::nullopt;
+    } else if (c == 'M') {
+      std::string name = letters();
+      d.month = 0;
+      for (int k = 0; k < 12 && !d.month; ++k)
+        if (n == 3 ? name.size() == 3 && std::string_view(months[k]).substr(0, 3) == name : name == months[k]) d.month = k + 1;
+      if (!d.month) return std::nullopt;
+    } else if (c == 'd' && n <= 2) {
+      if (!number(1, 2, d.day)) return std::nullopt;
+    } else if (c == 'd') {
+      if (letters().empty()) return std::nullopt;  // the weekday follows from the date
+    } else {
+      return std::nullopt;  // times, eras and other calendars
+    }
+    f += n;
+  }
+  if (t != text.size() || !validDate(d)) return std::nullopt;
+  return d;
+}
+
+// What a date picker stores for its new text: the date in the form the data has it
+// ("2027-01-05", "2027-01-05T00:00:00"), else as the picker says (w:storeMappedDataAs); the
+// text itself when it is no date of the picker's format. `full` gets the date for w:fullDate.
+std::string dateValue(pugi::xml_node date, const Wml& w, const std::string& text, const std::string& current,
+                      std::string& full) {
+  pugi::xml_node format = date.child(w.name("dateFormat").c_str());
+  std::optional<Date> d = readDate(text, decodeXml(w.attr(format, "val").value()));
+  std::string as = w.attr(date.child(w.name("storeMappedDataAs").c_str()), "val").value();
+  if (!d) return text;
+  std::string iso = d->iso();
+  full = iso + "T00:00:00Z";
+  if (as == "text") return text;
+  bool isoNow = current.size() >= 10 && current[4] == '-' && current[7] == '-' &&
+                std::all_of(current.begin(), current.begin() + 4, [](char c) { return c >= '0' && c <= '9'; });
+  if (isoNow) return iso + current.substr(10);
+  return as == "date" ? iso : iso + "T00:00:00";
+}
+
 enum class Stored { Written, Already, Refused };
+
+// The text a node holds now.
+std::string valueOf(BoundNode node) {
+  if (node.attribute) return decodeXml(node.attribute.value());
+  std::string raw;
+  for (auto c = node.element.first_child(); c; c = c.next_sibling())
+    if (c.type() == pugi::node_pcdata) raw += decodeXml(c.value());
+    else if (c.type() == pugi::node_cdata) raw += c.value();
+  return raw;
+}
 
 // Writes value into the node unless it holds it already or cannot hold text.
 Stored store(BoundNode node, const std::string& value) {
@@ -485,11 +592,12 @@ int BoundControls::write(Package& package) {
     pugi::xml_node pr = c.sdt.child(sdtPr_.c_str());
     pugi::xml_node binding = pr.child(dataBinding_.c_str());
     bool notText = false;
-    pugi::xml_node list;
+    pugi::xml_node list, date;
     for (auto k = pr.first_child(); k; k = k.next_sibling()) {
       std::string_view local = localOf(k.name());
       if (local == "picture" || local == "checkbox") notText = true;
       if (local == "dropDownList" || local == "comboBox") list = k;
+      if (k.name() == w_.name("date")) date = k;
     }
     if (notText) continue;
     XmlPart* part = stores.find(decodeXml(w_.attr(binding, "storeItemID").value()));
@@ -497,8 +605,14 @@ int BoundControls::write(Package& package) {
     BoundNode node = selectBoundNode(part->doc(), w_.attr(binding, "xpath").value(),
                                      w_.attr(binding, "prefixMappings").value());
     if (!node) continue;
-    Stored result = store(node, list ? listValue(list, w_, text) : text);
+    std::string fullDate;
+    std::string value = list   ? listValue(list, w_, text)
+                        : date ? dateValue(date, w_, text, valueOf(node), fullDate)
+                               : text;
+    Stored result = store(node, value);
     if (result == Stored::Refused) continue;
+    if (pugi::xml_attribute full = w_.attr(date, "fullDate"); full && !fullDate.empty())
+      full.set_value(fullDate.c_str());
     if (result == Stored::Written) {
       part->markDirty();
       ++written;

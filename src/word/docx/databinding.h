@@ -10,7 +10,8 @@
 // marks between the control's paragraphs as "\n", non-breaking hyphens as U+2011; pictures,
 // symbols, note and comment marks, soft hyphens, field codes and deleted text give nothing.
 // A drop-down list or combo box writes the value of the list item whose display text it now
-// shows. Left alone: picture and check-box controls (their data is not text), a node with
+// shows; a date picker whose new text is a date of its display format writes that date in
+// the form its data has (and in w:fullDate), other text as it is. Left alone: picture and check-box controls (their data is not text), a node with
 // child elements (Word binds leaves only), a leaf that holds a whole flat package (a rich text
 // binding). A missing store item, an XPath that selects nothing or a store part that cannot be
 // read leave the data as it is: the document text is right either way.
