@@ -212,6 +212,16 @@ TEST(DataBinding, MatchesAcrossTheControlsEdgeAndMarksInside) {
   EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:a> value</d:a><d:b>one</d:b></d:r>");
 }
 
+TEST(DataBinding, ParagraphMarksInInlinePlainTextControlsBecomeLineBreaks) {
+  // Split in two, the control would be two controls that both show the whole bound text.
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:a>x</d:a></d:r>";
+  Fixture f(storeDoc(p(r("Alpha: ") + boundRun("Alpha Ltd", "/ns0:r[1]/ns0:a[1]", kNs0)), data));
+  EXPECT_EQ(replaceIn(f.path, "Alpha", "Beta^pGamma"), 2);
+  EXPECT_EQ(paragraphTexts(readPart(f.path, "word/document.xml")),
+            (std::vector<std::string>{"Beta", "Gamma: Beta\nGamma Ltd"}));
+  EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:a>Beta\nGamma Ltd</d:a></d:r>");
+}
+
 TEST(DataBinding, EscapedTextAndPlaceholders) {
   // The control shows its placeholder; once its text is replaced it shows the new text.
   std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:a></d:a></d:r>";

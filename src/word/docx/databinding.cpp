@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -363,6 +362,23 @@ void BoundControls::addMatch(const StoryText& text, std::size_t begin, std::size
     for (; s != last && s->first < hi; ++s)
       if (s->first + s->count > lo) addEnclosing(s->node, rec.node);
   }
+}
+
+bool BoundControls::inInlinePlainText(const StoryText& text, std::size_t i) const {
+  if (i >= text.text.size()) return false;
+  const ParaRecord& rec = text.paras[text.paraOf(i)];
+  if (i >= rec.mark) return false;
+  auto at = static_cast<std::uint32_t>(i - rec.begin);
+  const Segment* first = text.segments.data() + rec.segBegin;
+  const Segment* last = text.segments.data() + rec.segEnd;
+  const Segment* s = std::upper_bound(first, last, at, [](std::uint32_t v, const Segment& x) { return v < x.first; });
+  if (s == first) return false;
+  std::string plain = w_.name("text");
+  for (auto n = (s - 1)->node; n && n != rec.node; n = n.parent())
+    if (n.type() == pugi::node_element && w_.tag(n) == Tag::Sdt && bound(n) &&
+        n.child(sdtPr_.c_str()).child(plain.c_str()))
+      return true;
+  return false;
 }
 
 namespace {

@@ -57,6 +57,11 @@ class BoundControls {
   // (the story's container). Matches come in text order.
   void addMatch(const StoryText& text, std::size_t begin, std::size_t end, pugi::xml_node stop);
   bool empty() const { return controls_.empty(); }
+  // Whether text index i lies in a bound plain-text control inside a paragraph. Such a control
+  // holds one paragraph: a paragraph mark put there would split it into two controls that
+  // both show the whole bound text, so the replace puts a line break instead, as a multi-line
+  // plain-text control takes a new line.
+  bool inInlinePlainText(const StoryText& text, std::size_t i) const;
   // Returns the number of bound nodes whose value changed.
   int write(Package& package);
 

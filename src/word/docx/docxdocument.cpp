@@ -56,6 +56,18 @@ long maxDocPrId(std::string_view xml) {
   return best;
 }
 
+// The pieces with every paragraph mark made a line break (for bound plain-text controls).
+std::vector<Piece> marksAsLineBreaks(const std::vector<Piece>& pieces) {
+  std::vector<Piece> out = pieces;
+  for (Piece& p : out)
+    if (p.kind == Piece::Mark) p.kind = Piece::LineBreak;
+  return out;
+}
+
+bool hasMark(const std::vector<Piece>& pieces) {
+  return std::any_of(pieces.begin(), pieces.end(), [](const Piece& p) { return p.kind == Piece::Mark; });
+}
+
 class DocxDocument;
 
 // A story whose text is the block content (paragraphs, tables, content controls) of one
@@ -213,6 +225,7 @@ int PartStory::replaceAll(const std::string& findText, const std::string& replac
   std::vector<Replacement> reps;
   reps.reserve(matches.size());
   BoundControls bound(w_);
+  bool marks = perMatch || hasMark(pieces);
   for (auto [b, e] : matches) {
     bound.addMatch(st, b, e, body_);
     std::u32string_view found(st.text.data() + b, e - b);
@@ -225,6 +238,7 @@ int PartStory::replaceAll(const std::string& findText, const std::string& replac
       if (!slot) slot = expandReplacement(pieces, found, form);
       list = &*slot;
     }
+    if (marks && hasMark(*list) && bound.inInlinePlainText(st, b)) list = &own.emplace_back(marksAsLineBreaks(*list));
     reps.push_back({b, e, list});
   }
   applyReplacements(st, w_, reps);
