@@ -138,12 +138,13 @@ TEST(DataBinding, Attributes) {
 }
 
 TEST(DataBinding, TwoControlsBoundToOneNode) {
-  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:title>Draft plan</d:title></d:r>";
+  // And a third bound to the next node of the same name.
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:title>Draft plan</d:title><d:title>Draft 2</d:title></d:r>";
   std::string ctl = boundRun("Draft plan", "/ns0:r[1]/ns0:title[1]", kNs0);
-  Fixture f(storeDoc(p(ctl) + p(r("see ") + ctl), data));
-  EXPECT_EQ(replaceIn(f.path, "Draft", "Final"), 2);
-  EXPECT_EQ(f.text(), "Final plan\nsee Final plan");
-  EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:title>Final plan</d:title></d:r>");
+  Fixture f(storeDoc(p(ctl) + p(r("see ") + ctl) + p(boundRun("Draft 2", "/ns0:r[1]/ns0:title[2]", kNs0)), data));
+  EXPECT_EQ(replaceIn(f.path, "Draft", "Final"), 3);
+  EXPECT_EQ(f.text(), "Final plan\nsee Final plan\nFinal 2");
+  EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:title>Final plan</d:title><d:title>Final 2</d:title></d:r>");
 }
 
 TEST(DataBinding, NothingToBindToLeavesTheDataAlone) {

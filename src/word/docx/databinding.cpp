@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "word/docx/unicase.h"
@@ -185,53 +188,106 @@ std::optional<std::vector<Step>> parsePath(std::string_view path,
   return steps;
 }
 
-bool elementMatches(pugi::xml_node e, const Step& step) {
-  std::string_view name = e.name();
-  if (step.local != "*" && localOf(name) != step.local) return false;
-  if (step.anyNamespace) return true;
-  std::optional<std::string> uri = namespaceAt(e, prefixOf(name));
-  return uri && *uri == step.uri;
+bool declaresNamespaces(pugi::xml_node e) {
+  for (auto a : e.attributes())
+    if (std::strncmp(a.name(), "xmlns", 5) == 0) return true;
+  return false;
 }
+
+// Matches the children of one element against a step. The prefixes the children do not
+// declare themselves resolve as at their parent, once per prefix.
+class ChildMatcher {
+ public:
+  ChildMatcher(pugi::xml_node parent, const Step& step) : parent_(parent), step_(step) {}
+
+  bool operator()(pugi::xml_node e) {
+    std::string_view name = e.name();
+    if (step_.local != "*" && localOf(name) != step_.local) return false;
+    if (step_.anyNamespace) return true;
+    std::string_view prefix = prefixOf(name);
+    if (declaresNamespaces(e)) {
+      std::optional<std::string> uri = namespaceAt(e, prefix);
+      return uri && *uri == step_.uri;
+    }
+    auto it = std::find_if(known_.begin(), known_.end(), [&](const auto& k) { return k.first == prefix; });
+    if (it == known_.end()) {
+      std::optional<std::string> uri = parent_.type() == pugi::node_element ? namespaceAt(parent_, prefix)
+                                       : prefix.empty()                     ? std::optional<std::string>("")
+                                       : prefix == "xml" ? std::optional<std::string>(kXmlNamespace)
+                                                         : std::nullopt;
+      it = known_.insert(known_.end(), {std::string(prefix), uri && *uri == step_.uri});
+    }
+    return it->second;
+  }
+
+ private:
+  pugi::xml_node parent_;
+  const Step& step_;
+  std::vector<std::pair<std::string, bool>> known_;
+};
+
+// Resolves paths in the parts of one write. The elements that match a step under one parent
+// are listed once, so that many paths into one long list of siblings (a control per row of a
+// table) cost one pass over it. Writes change only text and attribute values, never which
+// elements there are, so the lists stay right.
+class PathResolver {
+ public:
+  BoundNode select(pugi::xml_node document, std::string_view xpath, std::string_view prefixMappings) {
+    auto steps = parsePath(decodeXml(xpath), parseMappings(decodeXml(prefixMappings)));
+    if (!steps) return {};
+    pugi::xml_node current = document;
+    for (const Step& step : *steps) {
+      if (step.text) break;  // the element's text: the element itself here
+      if (step.attribute) {
+        pugi::xml_attribute a = attribute(current, step);
+        return a ? BoundNode{current, a} : BoundNode{};
+      }
+      // Positions count the elements that match the step, in document order; without one, the
+      // first is taken (Word binds to the first node a path selects).
+      const std::vector<pugi::xml_node>& list = children(current, step);
+      long want = step.positions.empty() ? 1 : step.positions.front();
+      pugi::xml_node found = want >= 1 && static_cast<std::size_t>(want) <= list.size() ? list[want - 1] : pugi::xml_node();
+      // A further [n] filters the one node left: only [1] keeps it.
+      for (std::size_t k = 1; found && k < step.positions.size(); ++k)
+        if (step.positions[k] != 1) found = {};
+      if (!found) return {};
+      current = found;
+    }
+    return {current, {}};
+  }
+
+ private:
+  static pugi::xml_attribute attribute(pugi::xml_node element, const Step& step) {
+    for (auto a : element.attributes()) {
+      std::string_view name = a.name();
+      if (name == "xmlns" || name.rfind("xmlns:", 0) == 0) continue;
+      if (step.local != "*" && localOf(name) != step.local) continue;
+      std::string_view prefix = prefixOf(name);
+      if (step.anyNamespace || (prefix.empty() ? step.uri.empty() : namespaceAt(element, prefix) == step.uri))
+        return a;
+    }
+    return {};
+  }
+
+  const std::vector<pugi::xml_node>& children(pugi::xml_node parent, const Step& step) {
+    std::string key = std::to_string(reinterpret_cast<std::uintptr_t>(parent.internal_object())) + ' ' +
+                      (step.anyNamespace ? "*" : step.uri) + ' ' + step.local;
+    auto [it, added] = lists_.try_emplace(std::move(key));
+    if (added) {
+      ChildMatcher matches(parent, step);
+      for (auto c = parent.first_child(); c; c = c.next_sibling())
+        if (c.type() == pugi::node_element && matches(c)) it->second.push_back(c);
+    }
+    return it->second;
+  }
+
+  std::unordered_map<std::string, std::vector<pugi::xml_node>> lists_;
+};
 
 }  // namespace
 
 BoundNode selectBoundNode(pugi::xml_node document, std::string_view xpath, std::string_view prefixMappings) {
-  auto steps = parsePath(decodeXml(xpath), parseMappings(decodeXml(prefixMappings)));
-  if (!steps) return {};
-  pugi::xml_node current = document;
-  for (const Step& step : *steps) {
-    if (step.text) break;  // the element's text: the element itself here
-    if (step.attribute) {
-      for (auto a : current.attributes()) {
-        std::string_view name = a.name();
-        if (name == "xmlns" || name.rfind("xmlns:", 0) == 0) continue;
-        if (step.local != "*" && localOf(name) != step.local) continue;
-        std::string_view prefix = prefixOf(name);
-        if (step.anyNamespace) return {current, a};
-        if (prefix.empty() ? !step.uri.empty() : namespaceAt(current, prefix) != step.uri) continue;
-        return {current, a};
-      }
-      return {};
-    }
-    // Positions count the elements that match the step, in document order; without one, the
-    // first is taken (Word binds to the first node a path selects).
-    long want = step.positions.empty() ? 1 : step.positions.front();
-    pugi::xml_node found;
-    long seen = 0;
-    for (auto c = current.first_child(); c; c = c.next_sibling()) {
-      if (c.type() != pugi::node_element || !elementMatches(c, step)) continue;
-      if (++seen == want) {
-        found = c;
-        break;
-      }
-    }
-    // A further [n] filters the one node left: only [1] keeps it.
-    for (std::size_t k = 1; found && k < step.positions.size(); ++k)
-      if (step.positions[k] != 1) found = {};
-    if (!found) return {};
-    current = found;
-  }
-  return {current, {}};
+  return PathResolver().select(document, xpath, prefixMappings);
 }
 
 // --- the control's text ---------------------------------------------------------------------
@@ -320,8 +376,7 @@ bool BoundControls::bound(pugi::xml_node sdt) const {
 void BoundControls::addEnclosing(pugi::xml_node from, pugi::xml_node stop) {
   for (auto n = from; n && n != stop; n = n.parent()) {
     if (n.type() != pugi::node_element || w_.tag(n) != Tag::Sdt || !bound(n)) continue;
-    if (std::none_of(controls_.begin(), controls_.end(), [&](const Control& c) { return c.sdt == n; }))
-      controls_.push_back({n, controlText(n, w_)});
+    if (seen_.insert(n.internal_object()).second) controls_.push_back({n, controlText(n, w_)});
   }
 }
 
@@ -601,6 +656,7 @@ Stored store(BoundNode node, const std::string& value) {
 
 int BoundControls::write(Package& package) {
   Stores stores(package);
+  PathResolver paths;
   int written = 0;
   for (const Control& c : controls_) {
     std::string text = controlText(c.sdt, w_);
@@ -618,8 +674,8 @@ int BoundControls::write(Package& package) {
     if (notText) continue;
     XmlPart* part = stores.find(decodeXml(w_.attr(binding, "storeItemID").value()));
     if (!part) continue;
-    BoundNode node = selectBoundNode(part->doc(), w_.attr(binding, "xpath").value(),
-                                     w_.attr(binding, "prefixMappings").value());
+    BoundNode node = paths.select(part->doc(), w_.attr(binding, "xpath").value(),
+                                  w_.attr(binding, "prefixMappings").value());
     if (!node) continue;
     std::string fullDate;
     std::string value = list   ? listValue(list, w_, text)

@@ -19,6 +19,7 @@
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "word/docx/package.h"
@@ -80,6 +81,7 @@ class BoundControls {
   pugi::xml_node lastPara_;   // the last paragraph looked at,
   bool inlineControls_ = false;  // and whether it holds content controls
   std::vector<Control> controls_;
+  std::unordered_set<const void*> seen_;
 };
 
 }  // namespace vm::word::docx
