@@ -127,14 +127,15 @@ TEST(DataBinding, NamesOfAnotherNamespaceDoNotMatch) {
 
 TEST(DataBinding, Attributes) {
   std::string mappings = kNs0 + " xmlns:ns1='urn:vm:meta'";
-  std::string data = "<d:doc xmlns:d=\"urn:vm:data\" xmlns:m=\"urn:vm:meta\" code=\"A-1\" m:code=\"A-2\"/>";
+  // The part is written with double quotes: a value read from single quotes keeps its quote.
+  std::string data = "<d:doc xmlns:d=\"urn:vm:data\" xmlns:m=\"urn:vm:meta\" code=\"A-1\" m:code=\"A-2\" n='say \"hi\"'/>";
   Fixture f(storeDoc(p(boundRun("A-1", "/ns0:doc[1]/@code", mappings)) +
                          p(boundRun("A-2", "/ns0:doc[1]/@ns1:code", mappings)),
                      data));
   EXPECT_EQ(replaceIn(f.path, "A-", "B\"&<"), 2);
   EXPECT_EQ(f.item(), kProlog +
                           "<d:doc xmlns:d=\"urn:vm:data\" xmlns:m=\"urn:vm:meta\" code=\"B&quot;&amp;&lt;1\" "
-                          "m:code=\"B&quot;&amp;&lt;2\"/>");
+                          "m:code=\"B&quot;&amp;&lt;2\" n=\"say &quot;hi&quot;\"/>");
 }
 
 TEST(DataBinding, TwoControlsBoundToOneNode) {
