@@ -10,11 +10,13 @@
 // marks between the control's paragraphs as "\n", non-breaking hyphens as U+2011; pictures,
 // symbols, note and comment marks, soft hyphens, field codes and deleted text give nothing.
 // A drop-down list or combo box writes the value of the list item whose display text it now
-// shows; a date picker whose new text is a date of its display format writes that date in
-// the form its data has (and in w:fullDate), other text as it is. Left alone: picture and check-box controls (their data is not text), a node with
-// child elements (Word binds leaves only), a leaf that holds a whole flat package (a rich text
-// binding). A missing store item, an XPath that selects nothing or a store part that cannot be
-// read leave the data as it is: the document text is right either way.
+// shows; a date picker whose new text is a date of its display format writes that date in the
+// form its data has (and in w:fullDate), other text as it is. A control that showed its
+// placeholder shows its text from then on. Left alone: picture and check-box controls (their
+// data is not text), a node with child elements (Word binds leaves only), a leaf that holds a
+// whole flat package (a rich text binding). A missing store item, an XPath that selects
+// nothing or a store part that cannot be read leave the data as it is: the document text is
+// right either way.
 
 #include <pugixml.hpp>
 #include <string>
@@ -77,8 +79,8 @@ class BoundControls {
 
   Wml w_;
   std::string sdtPr_, dataBinding_;
-  std::size_t cursor_ = 0;    // the paragraph of the last match
-  pugi::xml_node lastPara_;   // the last paragraph looked at,
+  std::size_t cursor_ = 0;       // the paragraph of the last match
+  pugi::xml_node lastPara_;      // the last paragraph looked at,
   bool inlineControls_ = false;  // and whether it holds content controls
   std::vector<Control> controls_;
   std::unordered_set<const void*> seen_;
