@@ -280,17 +280,30 @@ TEST(DataBinding, DatePickersStoreTheDate) {
   EXPECT_NE(f.item().find("<d:a>2027年十三月5日</d:a>"), std::string::npos);
 }
 
-TEST(DataBinding, CorePropertiesAndPictures) {
+TEST(DataBinding, DocumentPropertiesAndPictures) {
   TempDir dir;
   std::string mappings =
       "xmlns:ns0='http://purl.org/dc/elements/1.1/' "
       "xmlns:ns1='http://schemas.openxmlformats.org/package/2006/metadata/core-properties'";
-  auto path = DocxBuilder()
-                  .body(p(boundRun("test", "/ns1:coreProperties[1]/ns0:title[1]", mappings,
-                                   "{6C3C8BC8-F283-45AE-878A-BAB7291924A1}")))
-                  .write(dir.file("a.docx"));
+  const std::string extended = "http://schemas.openxmlformats.org/officeDocument/2006/extended-properties";
+  auto path =
+      DocxBuilder()
+          .body(p(boundRun("test", "/ns1:coreProperties[1]/ns0:title[1]", mappings,
+                           "{6C3C8BC8-F283-45AE-878A-BAB7291924A1}")) +
+                p(boundRun("Old Co", "/ns0:Properties[1]/ns0:Company[1]", "xmlns:ns0='" + extended + "'",
+                           "{6668398D-A668-4E3E-A5EB-62B293D839F1}")))
+          .part("docProps/app.xml", kProlog + "<Properties xmlns=\"" + extended + "\"><Company>Old Co</Company></Properties>")
+          .overridePart("_rels/.rels",
+                        kProlog + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                        "<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties\" Target=\"docProps/core.xml\"/>"
+                        "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/extended-properties\" Target=\"docProps/app.xml\"/>"
+                        "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" Target=\"word/document.xml\"/>"
+                        "</Relationships>")
+          .write(dir.file("a.docx"));
   EXPECT_EQ(replaceIn(path, "test", "Annual report"), 1);
+  EXPECT_EQ(replaceIn(path, "Old", "New"), 1);
   EXPECT_NE(readPart(path, "docProps/core.xml").find("<dc:title>Annual report</dc:title>"), std::string::npos);
+  EXPECT_NE(readPart(path, "docProps/app.xml").find("<Company>New Co</Company>"), std::string::npos);
 
   // A picture takes the place of the word: the bound text is what remains around it.
   writeFile(dir.file("pic.png"), png(4, 2));
