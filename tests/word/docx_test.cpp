@@ -6,6 +6,8 @@
 #include <map>
 #include <random>
 
+#include <pugixml.hpp>
+
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
 #include "support/testimages.h"
@@ -146,6 +148,26 @@ TEST(DocxPackage, DeflatedPartsAreCheckedAgainstTheDirectory) {
   }
   writeFile(dir.file("b.docx"), good);
   EXPECT_EQ(docx::open(dir.file("b.docx"))->mainStory().replaceAll("MARK", "X"), 1);
+}
+
+// Attribute values are kept as read and written in double quotes: one read from single quotes
+// with a double quote in it must not break the part.
+TEST(DocxPackage, SingleQuotedAttributesStayWellFormed) {
+  TempDir dir;
+  auto path = dir.file("q.docx");
+  writeFile(path, DocxBuilder().body(p("<w:hyperlink w:tooltip='say \"hi\" &amp; go' w:history = '1'>" +
+                                        r("old text") + "</w:hyperlink>")).bytes());
+  auto doc = docx::open(path);
+  ASSERT_EQ(doc->mainStory().replaceAll("old", "new"), 1);
+  doc->save();
+  doc->close();
+  pugi::xml_document xml;
+  std::string part = readPart(path, "word/document.xml");
+  ASSERT_TRUE(xml.load_string(part.c_str())) << part;
+  auto link = xml.select_node("//*[local-name()='hyperlink']").node();
+  EXPECT_STREQ(link.attribute("w:tooltip").value(), "say \"hi\" & go");
+  EXPECT_STREQ(link.attribute("w:history").value(), "1");
+  EXPECT_EQ(partText(part), "new text");
 }
 
 TEST(DocxPackage, RelationshipTargetsMayBeAbsoluteOrEscaped) {

@@ -652,25 +652,6 @@ Stored store(BoundNode node, const std::string& value) {
   return Stored::Written;
 }
 
-// The part is written with every attribute in double quotes, values as they were read: a value
-// read from single quotes may hold a double quote, which must become a reference.
-void quoteAttributes(pugi::xml_node root) {
-  struct Walker : pugi::xml_tree_walker {
-    bool for_each(pugi::xml_node& n) override {
-      for (auto a : n.attributes()) {
-        std::string_view v = a.value();
-        if (v.find('"') == std::string_view::npos) continue;
-        std::string fixed;
-        for (char c : v) fixed += c == '"' ? std::string("&quot;") : std::string(1, c);
-        a.set_value(fixed.c_str(), fixed.size());
-      }
-      return true;
-    }
-  } walker;
-  walker.for_each(root);
-  root.traverse(walker);
-}
-
 }  // namespace
 
 int BoundControls::write(Package& package) {
@@ -705,7 +686,6 @@ int BoundControls::write(Package& package) {
     if (pugi::xml_attribute full = w_.attr(date, "fullDate"); full && !fullDate.empty())
       full.set_value(fullDate.c_str());
     if (result == Stored::Written) {
-      if (!part->dirty()) quoteAttributes(part->root());
       part->markDirty();
       ++written;
     }

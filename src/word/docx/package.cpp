@@ -78,6 +78,39 @@ std::size_t rootStart(const std::string& s) {
   return i < s.size() && s[i] == '<' ? i : std::string::npos;
 }
 
+// Whether any attribute value is written in single quotes ('=' then optional white space then
+// an apostrophe). Word never does, so the walk in quoteAttributes is nearly never needed.
+bool hasSingleQuotedAttribute(std::string_view s) {
+  for (std::size_t i = s.find('\''); i != std::string_view::npos; i = s.find('\'', i + 1)) {
+    std::size_t k = i;
+    while (k > 0 && (s[k - 1] == ' ' || s[k - 1] == '\t' || s[k - 1] == '\r' || s[k - 1] == '\n')) --k;
+    if (k > 0 && s[k - 1] == '=') return true;
+  }
+  return false;
+}
+
+// Values are kept as read and written in double quotes: one read from single quotes may hold a
+// double quote, which must become a reference for the part to stay well-formed.
+void quoteAttributes(pugi::xml_node root) {
+  struct Walker : pugi::xml_tree_walker {
+    static void fix(pugi::xml_node n) {
+      for (auto a : n.attributes()) {
+        std::string_view v = a.value();
+        if (v.find('"') == std::string_view::npos) continue;
+        std::string fixed;
+        for (char c : v) fixed += c == '"' ? std::string("&quot;") : std::string(1, c);
+        a.set_value(fixed.c_str(), fixed.size());
+      }
+    }
+    bool for_each(pugi::xml_node& n) override {
+      fix(n);
+      return true;
+    }
+  } walker;
+  Walker::fix(root);
+  root.traverse(walker);
+}
+
 struct StringWriter : pugi::xml_writer {
   std::string& out;
   explicit StringWriter(std::string& o) : out(o) {}
@@ -131,6 +164,7 @@ void otherFormat(const std::string& bytes, const std::filesystem::path& path) {
 
 XmlPart::XmlPart(std::string name, std::string bytes) : name_(std::move(name)), buffer_(std::move(bytes)) {
   bom_ = buffer_.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  singleQuotes_ = hasSingleQuotedAttribute(buffer_);
   std::size_t start = rootStart(buffer_);
   if (start != std::string::npos) {
     prolog_ = buffer_.substr(0, start);
@@ -146,6 +180,7 @@ XmlPart::XmlPart(std::string name, std::string bytes) : name_(std::move(name)), 
 }
 
 std::string XmlPart::serialize() const {
+  if (singleQuotes_) quoteAttributes(doc_.document_element());
   std::string out;
   out.reserve(buffer_.size() + buffer_.size() / 8 + 256);
   StringWriter writer(out);

@@ -42,6 +42,7 @@ class XmlPart {
   std::string prolog_;  // bytes before the root element (declaration, line break), verbatim
   bool verbatimProlog_ = false;
   bool bom_ = false;
+  bool singleQuotes_ = false;  // some attribute was written in single quotes
   pugi::xml_encoding encoding_ = pugi::encoding_utf8;
   pugi::xml_document doc_;
   bool dirty_ = false;
