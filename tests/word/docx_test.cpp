@@ -138,6 +138,7 @@ TEST(DocxPackage, DeflatedPartsAreCheckedAgainstTheDirectory) {
       {"checksum", patch(good, 14, 16, 0x12345678)},
       {"size larger", patch(good, 22, 24, 4000)},
       {"size impossible", patch(good, 22, 24, 0x7FFFFFF0)},
+      {"compressed size beyond the file", patch(good, 18, 20, 0xFC000000)},
       {"stream", flipped},
   };
   for (const auto& c : cases) {

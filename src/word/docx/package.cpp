@@ -346,6 +346,7 @@ void Package::readEntry(zip_int64_t idx, const std::string& name, std::string& o
   if ((st.valid & kKnown) == kKnown && st.comp_method == ZIP_CM_DEFLATE && st.encryption_method == ZIP_EM_NONE) {
     // Deflate can expand no more than 1032 times: a larger stated size is a lie, not a reason
     // to allocate it.
+    if (st.comp_size > bytes_.size()) damaged(name, "stated compressed size beyond the file");
     if (st.size > st.comp_size * 1032 + 1024) damaged(name, "stated size impossible for its compressed size");
     zip_file_t* f = zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(idx), ZIP_FL_COMPRESSED);
     if (!f) damaged(name, zip_strerror(zip_.get()));
