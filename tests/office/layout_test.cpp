@@ -20,6 +20,10 @@ std::filesystem::path threePages(const TempDir& dir, const std::string& name = "
       .write(dir.file(name));
 }
 
+std::string comment(int id, const std::string& text) {
+  return "<w:comment w:id=\"" + std::to_string(id) + "\" w:author=\"a\">" + p(r(text)) + "</w:comment>";
+}
+
 std::string allText(Document& d) {
   auto& m = d.mainStory();
   return m.text(0, m.characterCount());
@@ -154,15 +158,46 @@ TEST(OfficeLayout, Inventory) {
                                0xcf, 0xc0, 0x00, 0x00, 0x03, 0x01, 0x01, 0x00, 0xc9, 0xfe, 0x92, 0xef, 0x00, 0x00, 0x00,
                                0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
   writeFile(dir.file("p.png"), std::string(reinterpret_cast<const char*>(png), sizeof png));
-  // (No comment here: with libreoffice-writer-nogui the office dies on a document with
-  // comments, see office.h.)
-  auto in = DocxBuilder().body(p(r("P1 and P2"))).header(p(r("head"))).footer(p(r("foot"))).write(dir.file("inv.docx"));
+  auto in = DocxBuilder()
+                .body(p(r("P1 and P2") + "<w:r><w:commentReference w:id=\"0\"/></w:r>") +
+                      p(r("more") + "<w:r><w:commentReference w:id=\"1\"/></w:r>"))
+                .comments(comment(0, "first note") + comment(1, "second note"))
+                .header(p(r("head")))
+                .footer(p(r("foot")))
+                .write(dir.file("inv.docx"));
   auto doc = sharedOffice()->open(in, {Need::Layout});
   EXPECT_EQ(doc->mainStory().replaceWithPicture("P1", dir.file("p.png")), 1);
   EXPECT_EQ(doc->mainStory().replaceWithPicture("P2", dir.file("p.png")), 1);
   auto inv = layout(*doc)->inventory();
   EXPECT_EQ(inv.headers, 1);
   EXPECT_EQ(inv.footers, 1);
-  EXPECT_EQ(inv.comments, 0);
+  EXPECT_EQ(inv.comments, 2);
   EXPECT_EQ(inv.pictures, 2);
+}
+
+// Documents with comments need the office's Writer UI definitions (office.h): they open,
+// take a replace, save in both Word formats and keep their comments.
+TEST(OfficeLayout, DocumentWithComments) {
+  TempDir dir;
+  auto in = DocxBuilder()
+                .body(p("<w:commentRangeStart w:id=\"0\"/>" + r("the commented text") +
+                        "<w:commentRangeEnd w:id=\"0\"/><w:r><w:commentReference w:id=\"0\"/></w:r>") +
+                      p(r("the rest") + "<w:r><w:commentReference w:id=\"1\"/></w:r>") +
+                      p(r("the end") + "<w:r><w:commentReference w:id=\"2\"/></w:r>"))
+                .comments(comment(0, "one") + comment(1, "two") + comment(2, "the third"))
+                .write(dir.file("c.docx"));
+  {
+    auto doc = sharedOffice()->open(in, {Need::Layout});
+    EXPECT_EQ(layout(*doc)->inventory().comments, 3);
+    // The comments' own text is another story.
+    EXPECT_EQ(doc->mainStory().replaceAll("the", "an"), 3);
+    doc->save();
+    doc->saveAs(dir.file("c.doc"), SaveFormat::Doc);
+  }
+  for (auto name : {"c.docx", "c.doc"}) {
+    auto back = sharedOffice()->open(dir.file(name), {Need::Layout});
+    EXPECT_EQ(layout(*back)->inventory().comments, 3) << name;
+    EXPECT_EQ(allText(*back), "an commented text\ran rest\ran end\r") << name;
+  }
+  EXPECT_NE(readPart(dir.file("c.docx"), "word/comments.xml").find("the third"), std::string::npos);
 }

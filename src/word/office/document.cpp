@@ -118,6 +118,16 @@ using Step = std::function<int(DocState&)>;
 const char* kDamaged = "文档已损坏或格式无法识别，无法打开";
 const char* kOfficeError = "办公软件处理文档时出错";
 
+// Debian's libreoffice-writer-nogui has no Writer UI definitions, and its office aborts as soon
+// as a hidden view builds the window of a comment: the likely cause then, so it is named.
+std::string officeFailedMessage(const fs::path& programFolder) {
+  std::string m = "办公软件无响应或意外退出，文档处理失败";
+  std::error_code ec;
+  if (!fs::exists(programFolder / "../share/config/soffice.cfg/modules/swriter/ui/annotation.ui", ec))
+    m += "（所装的 LibreOffice 缺少 Writer 界面文件，打开带批注的文档时会退出，请安装 libreoffice-writer）";
+  return m;
+}
+
 // --- loading ---------------------------------------------------------------------------
 
 // Documents are loaded with a hidden view. Measured: a model loaded alone (XLoadable, no
@@ -930,7 +940,7 @@ class OfficeDocument : public Document, public LayoutDocument {
           failed_ = true;
           closed_ = true;
           releaseOffice();
-          throw EngineError(ErrorCode::OfficeFailed, "办公软件无响应或意外退出，文档处理失败",
+          throw EngineError(ErrorCode::OfficeFailed, officeFailedMessage(pool_->options.programFolder),
                             path_.string() + ": " + e.what());
         }
         retried_ = true;

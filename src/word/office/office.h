@@ -17,10 +17,12 @@
 // office it did not start. The offices die with the program: they are ended when the back end
 // is destroyed or at exit, and get SIGKILL from the kernel if the program dies first.
 //
-// Known limit (measured): with Debian's libreoffice-writer-nogui the office has no Writer .ui
-// files, and it aborts (NoSuchElementException from the UI builder) right after loading a
-// document with comments, when it makes their sidebar windows. Such a document is reported
-// OfficeFailed after its one retry, untouched. The full libreoffice-writer package has the files.
+// Needs Debian's libreoffice-writer, not libreoffice-writer-nogui (measured): a hidden view
+// still builds a window for every comment from Writer's UI definitions, which the nogui
+// package leaves out, so that office aborts (NoSuchElementException from the UI builder) right
+// after loading a document with comments; no setting or load argument stops it (comments hidden
+// in the view options included). With the nogui office such a document is reported
+// OfficeFailed after its one retry, untouched, and the message names the missing package.
 //
 // This header knows no UNO type, so callers need neither the SDK headers nor its defines.
 
