@@ -263,6 +263,14 @@ void collectParagraphs(const Reference<XText>& textObj, bool inTable, std::vecto
     p.end = pos;
     out.push_back(std::move(p));
   }
+  // Word's final paragraph mark after a table that ends the text; Writer has no paragraph
+  // there. (No range: nothing is found in it, no position maps to it.)
+  if (topLevel && !out.empty() && out.back().rowEnd) {
+    ParaInfo p;
+    p.start = pos;
+    p.end = ++pos;
+    out.push_back(std::move(p));
+  }
 }
 
 // Word's Range.Text of [a, b): "\r" for a paragraph mark, "\r\a" for a cell or row mark (one
@@ -332,11 +340,12 @@ std::vector<Reference<XText>> storyTexts(DocState& st, StoryKind kind) {
 
 // Whether a found range lies in the story text (its tables included): Writer's text compare
 // accepts only ranges within the text's own node section (a body table's cells are in it; a
-// header, footnote or text frame is a section of its own).
+// header, footnote or text frame is a section of its own). The range is compared with itself:
+// measured, the start of a text that begins with a table aborts the office.
 bool inStoryText(const Reference<XTextRange>& range, const Reference<XText>& story) {
   Reference<text::XTextRangeCompare> cmp(story, UNO_QUERY_THROW);
   try {
-    cmp->compareRegionStarts(story->getStart(), range->getStart());
+    cmp->compareRegionStarts(range, range);
     return true;
   } catch (const css::lang::IllegalArgumentException&) {
     return false;
