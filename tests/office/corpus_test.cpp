@@ -91,6 +91,18 @@ TEST(OfficeCorpus, DocRoundTrips) {
   EXPECT_GE(ok, 90);
 }
 
+namespace {
+
+int occurrences(vm::word::Document& d, const std::string& what) {
+  auto& m = d.mainStory();
+  std::string t = m.text(0, m.characterCount());
+  int n = 0;
+  for (auto at = t.find(what); at != std::string::npos; at = t.find(what, at + what.size())) ++n;
+  return n;
+}
+
+}  // namespace
+
 // The corpus documents with comments (each made the nogui office abort, see office.h): the
 // comments are counted, and a replace and a save keep them.
 TEST(OfficeCorpus, DocumentsWithCommentsKeepThem) {
@@ -100,16 +112,16 @@ TEST(OfficeCorpus, DocumentsWithCommentsKeepThem) {
     if (!std::filesystem::exists(src)) GTEST_SKIP() << "no corpus at " << VM_CORPUS_DIR;
     auto copy = dir.file(name);
     std::filesystem::copy_file(src, copy, std::filesystem::copy_options::overwrite_existing);
-    int comments = 0, n = 0;
+    int comments = 0, replaced = 0;
     {
       auto d = sharedOffice()->open(copy, {Need::Layout});
       comments = layout(*d)->inventory().comments;
-      n = d->mainStory().replaceAll("the", "xqz");
+      if (d->mainStory().replaceAll("the", "xqz") > 0) replaced = occurrences(*d, "xqz");
       d->save();
     }
     EXPECT_GE(comments, 1) << name;
     auto d = sharedOffice()->open(copy, {Need::Layout});
     EXPECT_EQ(layout(*d)->inventory().comments, comments) << name;
-    EXPECT_GE(d->mainStory().replaceAll("xqz", "xqz"), n) << name;
+    EXPECT_EQ(occurrences(*d, "xqz"), replaced) << name;
   }
 }
