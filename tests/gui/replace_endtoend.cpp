@@ -19,6 +19,7 @@
 #include "app/engines.h"
 #include "app/mainwindow.h"
 #include "app/prompter.h"
+#include "gui/mainwindowtest.h"
 #include "gui/modaltestutil.h"
 #include "rules/addruledialog.h"
 #include "rules/replacerules.h"
@@ -39,50 +40,26 @@ std::string bodyText(const QString& path) {
 
 }  // namespace
 
-class TestReplaceEndToEnd : public QObject {
+class TestReplaceEndToEnd : public vm::guitest::MainWindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> home_;
-  std::unique_ptr<QTemporaryDir> docs_;
-  std::unique_ptr<vm::RecordingPrompter> prompter_;
-  std::unique_ptr<vm::AppContext> app_;
-  std::unique_ptr<MainWindow> w_;
   QList<vm::RunSummary> summaries_;
 
-  MainWindow& w() { return *w_; }
   QString doc(const QString& name) { return docs_->filePath(name); }
   ReplaceSetupWindow* setup() { return w().findChild<ReplaceSetupWindow*>(QStringLiteral("frmReplaceSetup")); }
 
  private slots:
   void init() {
-    home_ = std::make_unique<QTemporaryDir>();
-    docs_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(home_->isValid() && docs_->isValid());
-    prompter_ = std::make_unique<vm::RecordingPrompter>();
-    app_ = vm::AppContext::create(home_->path(), *prompter_);
-    QVERIFY(app_);
-    w_ = std::make_unique<MainWindow>(*app_, *prompter_);
-    w_->applyEngineCheck(true, vm::officeOnlyMenuItems());
+    startWindow();
+    if (QTest::currentTestFailed()) return;
     summaries_.clear();
     w_->setSummaryViewer([this](const vm::RunSummary& s) { summaries_ << s; });
-    w_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
     QVERIFY(setup());
     setup()->setPrompter(prompter_.get());
   }
 
-  void cleanup() {
-    if (app_ && app_->runFrame().isBusy()) {
-      app_->runFrame().stop();
-      app_->runFrame().waitUntilSettled(10000);
-    }
-    w_.reset();
-    app_.reset();
-    prompter_.reset();
-    docs_.reset();
-    home_.reset();
-  }
+  void cleanup() { stopWindow(); }
 
   void addRuleStartConfirmAndCheckTheFiles() {
     using namespace vm::test;

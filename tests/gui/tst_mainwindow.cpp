@@ -35,6 +35,7 @@
 #include "app/documentlist.h"
 #include "app/engines.h"
 #include "app/mainwindow.h"
+#include "gui/mainwindowtest.h"
 #include "app/prompter.h"
 #include "app/runframe.h"
 
@@ -143,17 +144,11 @@ T* child(QWidget& w, const char* name) {
 
 }  // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public vm::guitest::MainWindowTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> home_;
-  std::unique_ptr<QTemporaryDir> docs_;
-  std::unique_ptr<vm::RecordingPrompter> prompter_;
-  std::unique_ptr<vm::AppContext> app_;
-  std::unique_ptr<MainWindow> w_;
 
-  MainWindow& w() { return *w_; }
   vm::DocumentList& list() { return app_->documents(); }
   QString docs(const QString& rel = {}) { return docs_->path() + QLatin1Char('/') + rel; }
 
@@ -171,29 +166,10 @@ class TestMainWindow : public QObject {
 
  private slots:
   void init() {
-    home_ = std::make_unique<QTemporaryDir>();
-    docs_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(home_->isValid() && docs_->isValid());
-    prompter_ = std::make_unique<vm::RecordingPrompter>();
-    app_ = vm::AppContext::create(home_->path(), *prompter_);
-    QVERIFY(app_);
-    w_ = std::make_unique<MainWindow>(*app_, *prompter_);
-    w_->applyEngineCheck(true, vm::officeOnlyMenuItems());
-    w_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    startWindow();
   }
 
-  void cleanup() {
-    if (app_ && app_->runFrame().isBusy()) {
-      app_->runFrame().stop();
-      app_->runFrame().waitUntilSettled(10000);
-    }
-    w_.reset();
-    app_.reset();
-    prompter_.reset();
-    docs_.reset();
-    home_.reset();
-  }
+  void cleanup() { stopWindow(); }
 
   void captionAndStartUpState() {
     QCOMPARE(w().objectName(), QStringLiteral("frmPrint"));
