@@ -144,7 +144,14 @@ struct OpenOptions {
   // flush (scratch copies, measurements): the rename still replaces the file whole, but a power
   // cut soon after may lose the new content.
   bool syncOnSave = true;
+  // The author of the revisions a replace records in a document with Track Changes on. Empty:
+  // the login user's full name (the account's GECOS name up to its first comma), else the
+  // login name.
+  std::string revisionAuthor = {};
 };
+
+// The author revisions get when OpenOptions::revisionAuthor is empty.
+std::string defaultRevisionAuthor();
 
 // Opens a document with the back end that suits its format and the need:
 // .docx/.docm/.dotx (by content) with the docx back end; anything else, or Need::Layout,

@@ -657,6 +657,135 @@ TEST_P(Engine, ChineseText) {
   EXPECT_EQ(paras(path), (std::vector<std::string>{"中华人民，中华文字"}));
 }
 
+// --- Track Changes -------------------------------------------------------------------------
+
+const char* kSettingsRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/settings";
+const char* kSettingsType = "application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml";
+
+DocxBuilder withTrackRevisions(const std::string& body, const std::string& trackRevisions = "<w:trackRevisions/>") {
+  return DocxBuilder().body(body).part("word/settings.xml",
+                                       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<w:settings " +
+                                           standardNamespaces() + ">" + trackRevisions + "</w:settings>",
+                                       kSettingsType, kSettingsRel, "rIdSettings");
+}
+
+// The revision elements (w:ins, w:del) of a part, and the texts their runs hold.
+struct Revisions {
+  std::vector<std::string> deleted, inserted;  // w:delText / w:t texts per revision element
+  int insertedMarks = 0, deletedMarks = 0, insertedPictures = 0;
+  std::vector<long> ids;
+  std::set<std::string> authors, dates;
+};
+
+Revisions revisionsOf(const std::string& xml) {
+  Revisions out;
+  pugi::xml_document d;
+  d.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata);
+  for (auto x : d.select_nodes("//w:ins | //w:del")) {
+    pugi::xml_node n = x.node();
+    bool mark = std::string(n.parent().name()) == "w:rPr";
+    std::string name = n.name();
+    if (mark) (name == "w:ins" ? out.insertedMarks : out.deletedMarks)++;
+    std::string text;
+    for (auto t : n.select_nodes(".//w:t | .//w:delText")) text += t.node().text().get();
+    if (!mark && name == "w:del") out.deleted.push_back(text);
+    if (!mark && name == "w:ins") {
+      out.inserted.push_back(text);
+      out.insertedPictures += static_cast<int>(n.select_nodes(".//w:drawing").size());
+    }
+    out.ids.push_back(n.attribute("w:id").as_llong(-1));
+    out.authors.insert(n.attribute("w:author").value());
+    out.dates.insert(n.attribute("w:date").value());
+  }
+  return out;
+}
+
+bool isUtcDate(const std::string& s) {
+  // 2026-12-07T02:00:00Z
+  if (s.size() != 20 || s[4] != '-' || s[7] != '-' || s[10] != 'T' || s[13] != ':' || s[16] != ':' || s[19] != 'Z')
+    return false;
+  for (int i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
+    if (s[i] < '0' || s[i] > '9') return false;
+  return true;
+}
+
+std::vector<std::string> storyParagraphs(Document& doc) {
+  std::vector<std::string> out;
+  for (auto& p : doc.mainStory().paragraphs()) out.push_back(p.text);
+  return out;
+}
+
+// With Track Changes on, every replacement is a deletion of the match and an insertion of its
+// replacement: inside a run, across runs, with paragraph marks found and put in, and a picture.
+TEST_P(Engine, TrackedReplaceRecordsRevisions) {
+  auto picture = dir.file("p.png");
+  writeFile(picture, png(4, 4));
+  auto path = build(withTrackRevisions(
+      p("<w:bookmarkStart w:id=\"40\" w:name=\"b\"/>" + r("say Hel", "<w:b/>") + r("lo wor") + r("ld", "<w:i/>") +
+        r(" now") + "<w:bookmarkEnd w:id=\"40\"/>") +
+      p(r("first")) + p(r("second")) + p(r("one two")) + p(r("logo [LOGO] here")) +
+      p(r("old ") + inserted(r("kept")))));
+  std::int64_t before = 0;
+  {
+    auto doc = open(path);
+    auto& s = doc->mainStory();
+    before = s.characterCount();
+    EXPECT_EQ(s.replaceAll("hello world", "hi"), 1);
+    EXPECT_EQ(s.replaceAll("first^psec", "joined-"), 1);
+    EXPECT_EQ(s.replaceAll("one ", "one^p"), 1);
+    EXPECT_EQ(s.replaceWithPicture("[LOGO]", picture), 1);
+    EXPECT_EQ(s.replaceAll("old", "new"), 1);
+    // What Word shows: the deleted text is gone, the inserted text is there.
+    EXPECT_EQ(storyParagraphs(*doc),
+              (std::vector<std::string>{"say Hi now", "joined-ond", "one", "two", "logo \x01 here", "new kept"}));
+    EXPECT_EQ(s.replaceAll("world", "x"), 0);  // deleted text is not found again
+    EXPECT_EQ(s.replaceAll("hi", "hey"), 1);   // inserted text is
+    doc->save();
+    doc->close();
+  }
+  auto doc = open(path);
+  EXPECT_EQ(storyParagraphs(*doc),
+            (std::vector<std::string>{"say Hey now", "joined-ond", "one", "two", "logo \x01 here", "new kept"}));
+  EXPECT_EQ(doc->mainStory().characterCount(), before - 11 + 3 - 10 + 7 + 1 - 6 + 1);
+  doc->close();
+
+  std::string xml = mainXml(path);
+  Revisions rev = revisionsOf(xml);
+  std::multiset<std::string> deleted(rev.deleted.begin(), rev.deleted.end());
+  for (const char* t : {"sec", "old", "[LOGO]"}) EXPECT_EQ(deleted.count(t), 1u) << t;
+  EXPECT_EQ(deleted.count("Hello world"), 1u);  // one deletion of the runs, each keeping its formatting
+  EXPECT_NE(xml.find(">Hel</w:delText>"), std::string::npos);
+  EXPECT_NE(xml.find(">ld</w:delText>"), std::string::npos);
+  EXPECT_EQ(runProps(xml, "Hey"), "<w:rPr><w:b/></w:rPr>");  // the first character's formatting
+  EXPECT_EQ(rev.deletedMarks, 1);   // first^p: the mark is marked, the paragraphs stay apart
+  EXPECT_EQ(rev.insertedMarks, 1);  // one^p
+  EXPECT_EQ(rev.insertedPictures, 1);
+  EXPECT_NE(paras(path), storyParagraphs(*open(path)));  // "first" and "second" are still two w:p
+  std::set<long> ids(rev.ids.begin(), rev.ids.end());
+  EXPECT_EQ(ids.size(), rev.ids.size()) << "revision ids repeat";
+  EXPECT_GT(*ids.begin(), 0);
+  for (long id : ids) EXPECT_TRUE(id == 91 || id > 91) << id;  // above the ids already there (40, 91)
+  for (const auto& d : rev.dates) EXPECT_TRUE(isUtcDate(d)) << d;
+  rev.authors.erase("t");  // the insertion that was there
+  EXPECT_EQ(rev.authors, std::set<std::string>{vm::word::defaultRevisionAuthor()});
+}
+
+// Without Track Changes (no w:trackRevisions, or one set to false) a replace leaves no revision.
+TEST_P(Engine, ReplaceIsNotTrackedWhenTrackChangesIsOff) {
+  for (const char* setting : {"", "<w:trackRevisions w:val=\"false\"/>", "<w:trackRevisions w:val=\"0\"/>"}) {
+    SCOPED_TRACE(setting);
+    auto path = build(withTrackRevisions(p(r("alpha beta")) + p(r("gamma")), setting));
+    auto doc = open(path);
+    EXPECT_EQ(doc->mainStory().replaceAll("beta^pgam", "x"), 1);
+    doc->save();
+    doc->close();
+    std::string xml = mainXml(path);
+    EXPECT_EQ(paragraphTexts(xml), (std::vector<std::string>{"alpha xma"}));
+    EXPECT_EQ(xml.find("w:del "), std::string::npos);
+    EXPECT_EQ(xml.find("w:ins "), std::string::npos);
+  }
+}
+
 // --- Pictures ------------------------------------------------------------------------------
 
 TEST_P(Engine, PictureAtEachOccurrenceAtItsOwnSize) {

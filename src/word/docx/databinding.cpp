@@ -380,6 +380,13 @@ void BoundControls::addEnclosing(pugi::xml_node from, pugi::xml_node stop) {
   }
 }
 
+// The w:p holding an inline node (the record's paragraph when none is found).
+pugi::xml_node BoundControls::paragraphOf(pugi::xml_node n, pugi::xml_node fallback) const {
+  for (; n; n = n.parent())
+    if (n.type() == pugi::node_element && w_.tag(n) == Tag::P) return n;
+  return fallback;
+}
+
 // Whether a paragraph holds a content control among its inline content (runs hold none).
 bool BoundControls::holdsControl(pugi::xml_node parent) const {
   for (auto c = parent.first_child(); c; c = c.next_sibling()) {
@@ -404,7 +411,10 @@ void BoundControls::addMatch(const StoryText& text, std::size_t begin, std::size
     if (rec.node != lastPara_) {
       lastPara_ = rec.node;
       addEnclosing(rec.node, stop);
-      inlineControls_ = rec.kind != MarkKind::Row && holdsControl(rec.node);
+      inlineControls_ = false;
+      if (rec.kind != MarkKind::Row)  // every w:p of the record (earlier ones run in when their marks are deleted)
+        for (auto p = rec.head ? rec.head : rec.node; p && !inlineControls_; p = p == rec.node ? pugi::xml_node() : p.next_sibling())
+          inlineControls_ = p.type() == pugi::node_element && holdsControl(p);
     }
     if (!inlineControls_) continue;
     // The controls inside it, around the matched characters.
@@ -415,7 +425,7 @@ void BoundControls::addMatch(const StoryText& text, std::size_t begin, std::size
     const Segment* s = std::upper_bound(first, last, lo, [](std::uint32_t v, const Segment& x) { return v < x.first; });
     if (s != first) --s;
     for (; s != last && s->first < hi; ++s)
-      if (s->first + s->count > lo) addEnclosing(s->node, rec.node);
+      if (s->first + s->count > lo) addEnclosing(s->node, paragraphOf(s->node, rec.node));
   }
 }
 
@@ -429,7 +439,7 @@ bool BoundControls::inInlinePlainText(const StoryText& text, std::size_t i) cons
   const Segment* s = std::upper_bound(first, last, at, [](std::uint32_t v, const Segment& x) { return v < x.first; });
   if (s == first) return false;
   std::string plain = w_.name("text");
-  for (auto n = (s - 1)->node; n && n != rec.node; n = n.parent())
+  for (auto n = (s - 1)->node, p = paragraphOf(n, rec.node); n && n != p; n = n.parent())
     if (n.type() == pugi::node_element && w_.tag(n) == Tag::Sdt && bound(n) &&
         n.child(sdtPr_.c_str()).child(plain.c_str()))
       return true;

@@ -76,6 +76,7 @@ class BoundControls {
   void addEnclosing(pugi::xml_node from, pugi::xml_node stop);
   bool bound(pugi::xml_node sdt) const;
   bool holdsControl(pugi::xml_node parent) const;
+  pugi::xml_node paragraphOf(pugi::xml_node n, pugi::xml_node fallback) const;
 
   Wml w_;
   std::string sdtPr_, dataBinding_;

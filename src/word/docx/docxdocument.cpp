@@ -5,6 +5,7 @@
 #include <deque>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 
 #include "word/docx/databinding.h"
@@ -12,6 +13,7 @@
 #include "word/docx/findpattern.h"
 #include "word/docx/image.h"
 #include "word/docx/package.h"
+#include "word/docx/revisions.h"
 #include "word/docx/storytext.h"
 #include "word/docx/unicase.h"
 #include "word/docx/wml.h"
@@ -107,7 +109,8 @@ class PartStory final : public Story {
 class DocxDocument final : public Document {
  public:
   DocxDocument(const std::filesystem::path& path, const OpenOptions& options)
-      : path_(path), readOnly_(options.readOnly), package_(std::make_unique<Package>(path, options.syncOnSave)) {
+      : path_(path), readOnly_(options.readOnly), package_(std::make_unique<Package>(path, options.syncOnSave)),
+        author_(options.revisionAuthor) {
     XmlPart& part = package_->xmlPart(package_->mainPartName());
     Wml w(part.root());
     main_ = std::make_unique<PartStory>(*this, part, w.child(part.root(), Tag::Body), StoryKind::Main);
@@ -151,6 +154,22 @@ class DocxDocument final : public Document {
   }
 
   Package& package() { return *package_; }
+
+  // With Track Changes on, what a replace in the part records its changes with (ids above the
+  // part's, now as the date); nullptr when changes are not tracked.
+  Revision* revision(XmlPart& part, const Wml& w) {
+    if (!tracking_) tracking_ = tracksRevisions(*package_);
+    if (!*tracking_) return nullptr;
+    auto it = revisions_.find(part.name());
+    if (it == revisions_.end()) {
+      Revision r;
+      r.author = author_.empty() ? defaultRevisionAuthor() : author_;
+      r.nextId = maxRevisionId(part.root(), w.attrName("id")) + 1;
+      it = revisions_.emplace(part.name(), std::move(r)).first;
+    }
+    it->second.date = utcNow();
+    return &it->second;
+  }
 
   // A wp:docPr id not used anywhere in the document.
   long nextDrawingId(pugi::xml_node mainRoot) {
@@ -200,6 +219,9 @@ class DocxDocument final : public Document {
   std::unique_ptr<Package> package_;
   std::unique_ptr<PartStory> main_;
   long nextDrawingId_ = 0;
+  std::string author_;
+  std::optional<bool> tracking_;
+  std::map<std::string, Revision> revisions_;
 };
 
 const StoryText& PartStory::storyText() {
@@ -241,7 +263,7 @@ int PartStory::replaceAll(const std::string& findText, const std::string& replac
     if (marks && hasMark(*list) && bound.inInlinePlainText(st, b)) list = &own.emplace_back(marksAsLineBreaks(*list));
     reps.push_back({b, e, list});
   }
-  applyReplacements(st, w_, reps);
+  applyReplacements(st, w_, reps, doc_.revision(part_, w_));
   changed();
   // Word writes a bound control's new text into its data too, or it shows the old one again.
   if (!bound.empty()) bound.write(doc_.package());
@@ -324,7 +346,7 @@ int PartStory::replaceWithPicture(const std::string& findText, const std::filesy
                 w_.name("drawing") + ">";
     reps.push_back({b, e, &own.emplace_back(std::vector<Piece>{std::move(piece)})});
   }
-  applyReplacements(st, w_, reps);
+  applyReplacements(st, w_, reps, doc_.revision(part_, w_));
   changed();
   // A picture is no text: the bound data gets the text around it.
   if (!bound.empty()) bound.write(doc_.package());

@@ -36,11 +36,14 @@ bool isPropertyElement(pugi::xml_node n) {
 
 class Editor {
  public:
-  Editor(const StoryText& text, const Wml& w) : text_(text), w_(w) {}
+  Editor(const StoryText& text, const Wml& w, Revision* rev) : text_(text), w_(w), rev_(rev) {}
 
   void run(const std::vector<Replacement>& reps) {
     pending_.reserve(reps.size());
-    for (auto it = reps.rbegin(); it != reps.rend(); ++it) applyOne(*it);
+    for (auto it = reps.rbegin(); it != reps.rend(); ++it) {
+      if (rev_) applyTracked(*it);
+      else applyOne(*it);
+    }
     std::vector<pugi::xml_node_struct*> nodes;
     nodes.reserve(pending_.size());
     for (auto& [n, e] : pending_) nodes.push_back(n);
@@ -124,10 +127,10 @@ class Editor {
 
   // Splits the paragraph holding `run` before `before` (a child of run, or null for its end):
   // everything before that point moves into a new paragraph inserted before.
-  void split(pugi::xml_node run, pugi::xml_node before) {
+  pugi::xml_node split(pugi::xml_node run, pugi::xml_node before) {
     pugi::xml_node p = run;
     while (p && w_.tag(p) != Tag::P) p = p.parent();
-    if (!p) return;
+    if (!p) return {};
     pugi::xml_node left = p.parent().insert_child_before(p.name(), p);
     if (auto pPr = w_.child(p, Tag::PPr)) {
       auto copy = left.append_copy(pPr);
@@ -142,6 +145,7 @@ class Editor {
       moveBefore(parent, node, leftParent);
       pugi::xml_node copy = leftParent.append_child(node.name());
       for (auto a : node.attributes()) copy.append_attribute(a.name()) = a.value();
+      if (rev_ && (w_.tag(node) == Tag::Ins || w_.tag(node) == Tag::Del)) newId(copy);  // ids stay unique
       for (auto c = node.first_child(); c; c = c.next_sibling()) {
         if (!isPropertyElement(c)) continue;
         auto pc = copy.append_copy(c);
@@ -160,6 +164,7 @@ class Editor {
         content = k.type() == pugi::node_element && !isPropertyElement(k);
       if (!content) c->parent().remove_child(*c);
     }
+    return left;
   }
 
   void moveBefore(pugi::xml_node parent, pugi::xml_node stop, pugi::xml_node dest) {
@@ -359,6 +364,255 @@ class Editor {
     cleanup();
   }
 
+  // --- tracked changes ---------------------------------------------------------------------
+
+  // Gives a revision element (w:ins, w:del) its id, author and date, replacing any it had.
+  void stamp(pugi::xml_node el) {
+    for (const char* local : {"id", "author", "date"}) el.remove_attribute(w_.attrName(local).c_str());
+    el.append_attribute(w_.attrName("id").c_str()) = std::to_string(rev_->nextId++).c_str();
+    el.append_attribute(w_.attrName("author").c_str()) = rev_->author.c_str();
+    el.append_attribute(w_.attrName("date").c_str()) = rev_->date.c_str();
+  }
+
+  // A copied revision element's own id (its author and date stay).
+  void newId(pugi::xml_node el) {
+    pugi::xml_attribute id = el.attribute(w_.attrName("id").c_str());
+    if (!id) id = el.append_attribute(w_.attrName("id").c_str());
+    id = std::to_string(rev_->nextId++).c_str();
+  }
+
+  static std::string_view localName(pugi::xml_node n) {
+    std::string_view name = n.name();
+    auto colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+  }
+
+  // Drops the revision marks from copied run properties (their ids would repeat).
+  static void stripRevisionMarks(pugi::xml_node rPr) {
+    for (auto c = rPr.first_child(); c;) {
+      auto next = c.next_sibling();
+      std::string_view local = localName(c);
+      if (local == "ins" || local == "del" || local == "moveFrom" || local == "moveTo" || local == "rPrChange")
+        rPr.remove_child(c);
+      c = next;
+    }
+  }
+
+  // The paragraph mark's properties (w:pPr/w:rPr), created where the schema puts them.
+  pugi::xml_node markProperties(pugi::xml_node p) {
+    pugi::xml_node pPr = w_.child(p, Tag::PPr);
+    if (!pPr) pPr = p.prepend_child(w_.name("pPr").c_str());
+    pugi::xml_node rPr = w_.child(pPr, Tag::RPr);
+    if (rPr) return rPr;
+    for (auto c = pPr.first_child(); c; c = c.next_sibling())
+      if (c.type() == pugi::node_element && (w_.tag(c) == Tag::SectPr || localName(c) == "pPrChange"))
+        return pPr.insert_child_before(w_.name("rPr").c_str(), c);
+    return pPr.append_child(w_.name("rPr").c_str());
+  }
+
+  // Marks a paragraph's mark deleted or inserted (revision marks come first in its properties).
+  void markParagraph(pugi::xml_node p, const char* local) {
+    pugi::xml_node rPr = markProperties(p);
+    pugi::xml_node after;
+    for (auto c = rPr.first_child(); c; c = c.next_sibling())
+      if (c.type() == pugi::node_element && (localName(c) == "ins" || localName(c) == "del")) after = c;
+    pugi::xml_node mark = after ? rPr.insert_child_after(w_.name(local).c_str(), after)
+                                : rPr.prepend_child(w_.name(local).c_str());
+    stamp(mark);
+  }
+
+  // A run beside `run` with its attributes and properties and no content.
+  pugi::xml_node runShell(pugi::xml_node run, bool before) {
+    pugi::xml_node shell = before ? run.parent().insert_child_before(run.name(), run)
+                                  : run.parent().insert_child_after(run.name(), run);
+    for (auto a : run.attributes()) shell.append_attribute(a.name()) = a.value();
+    for (auto c = run.first_child(); c; c = c.next_sibling())
+      if (isPropertyElement(c)) shell.append_copy(c);
+    return shell;
+  }
+
+  // Leaves `child` alone in its run: the content before it and after it go into runs of their own.
+  pugi::xml_node isolate(pugi::xml_node child) {
+    pugi::xml_node run = child.parent();
+    auto content = [](pugi::xml_node c) { return c.type() == pugi::node_element && !isPropertyElement(c); };
+    bool before = false, after = false;
+    for (auto c = run.first_child(); c != child; c = c.next_sibling()) before = before || content(c);
+    for (auto c = child.next_sibling(); c; c = c.next_sibling()) after = after || content(c);
+    if (before) moveBefore(run, child, runShell(run, true));
+    if (after) {
+      pugi::xml_node right = runShell(run, false);
+      for (auto c = child.next_sibling(); c;) {
+        auto next = c.next_sibling();
+        if (!isPropertyElement(c)) right.append_move(c);
+        c = next;
+      }
+    }
+    return run;
+  }
+
+  // A w:t holding exactly the bytes [lo, hi) of its text node tn; the rest stays in w:t beside it.
+  // tn keeps the bytes before lo, so offsets that earlier matches hold in it stay valid.
+  pugi::xml_node cutText(pugi::xml_node tn, std::uint32_t lo, std::uint32_t hi) {
+    pugi::xml_node t = tn.parent();
+    pugi::xml_node run = t.parent();
+    std::string raw = tn.value();
+    auto copyOf = [&](pugi::xml_node after, const std::string& value) {
+      pugi::xml_node n = run.insert_child_after(t.name(), after);
+      for (auto a : t.attributes()) n.append_attribute(a.name()) = a.value();
+      if (!value.empty()) n.append_child(tn.type()).set_value(value.c_str(), value.size());
+      return n;
+    };
+    if (hi < raw.size() || tn.next_sibling()) {
+      pugi::xml_node suffix = copyOf(t, raw.substr(hi));
+      for (auto c = tn.next_sibling(); c;) {
+        auto next = c.next_sibling();
+        suffix.append_move(c);
+        c = next;
+      }
+      ensurePreserve(suffix);
+    }
+    pugi::xml_node middle = t;
+    if (lo > 0 || tn.previous_sibling()) {
+      middle = copyOf(t, raw.substr(lo, hi - lo));
+      raw.resize(lo);
+    } else {
+      raw.resize(hi);
+    }
+    tn.set_value(raw.c_str(), raw.size());
+    ensurePreserve(t);
+    ensurePreserve(middle);
+    return middle;
+  }
+
+  // The run `run` made deleted text: into a w:del (the one just after it when it is this
+  // replacement's), w:t as w:delText.
+  pugi::xml_node deleteRun(pugi::xml_node run, std::vector<pugi::xml_node>& dels) {
+    for (auto c = run.first_child(); c; c = c.next_sibling()) {
+      if (c.type() != pugi::node_element) continue;
+      if (w_.tag(c) == Tag::T) c.set_name(w_.name("delText").c_str());
+      else if (w_.tag(c) == Tag::InstrText) c.set_name(w_.name("delInstrText").c_str());
+    }
+    pugi::xml_node next = run.next_sibling();
+    if (next && std::find(dels.begin(), dels.end(), next) != dels.end()) {
+      next.prepend_move(run);
+      return next;
+    }
+    pugi::xml_node del = run.parent().insert_child_before(w_.name("del").c_str(), run);
+    stamp(del);
+    del.append_move(run);
+    dels.push_back(del);
+    return del;
+  }
+
+  void applyTracked(const Replacement& rep) {
+    std::size_t pi = text_.paraOf(rep.begin), pj = text_.paraOf(rep.end - 1);
+    std::vector<Hit> hits;
+    for (std::size_t k = pi; k <= pj; ++k) {
+      const ParaRecord& rec = text_.paras[k];
+      Segments segs = segmentsOf(k);
+      std::size_t from = std::max(rep.begin, rec.begin), to = std::min(rep.end, rec.mark + 1);
+      for (std::size_t i = from; i < to; ++i) {
+        if (i == rec.mark) hits.push_back({{}, true, rec.node});
+        else hits.push_back({atomAt(segs, static_cast<std::uint32_t>(i - rec.begin)), false, rec.node});
+      }
+    }
+    if (hits.empty()) return;
+    Hit h0 = hits.front();
+
+    // The formatting of the match's first character, taken before anything moves.
+    pugi::xml_document held;
+    pugi::xml_node firstProps;
+    if (h0.mark) {
+      if (auto pPr = w_.child(h0.para, Tag::PPr))
+        if (auto rPr = w_.child(pPr, Tag::RPr)) firstProps = held.append_copy(rPr);
+    } else {
+      pugi::xml_node run = h0.atom.text ? h0.atom.node.parent().parent() : h0.atom.node.parent();
+      if (auto rPr = w_.child(run, Tag::RPr)) firstProps = held.append_copy(rPr);
+    }
+    if (firstProps) stripRevisionMarks(firstProps);
+
+    for (const Hit& h : hits)
+      if (h.mark) markParagraph(h.para, "del");
+
+    // The matched content becomes deleted runs, last first (offsets before stay valid). The
+    // insertion goes after the last of them in the match's first paragraph.
+    std::vector<pugi::xml_node> dels;
+    pugi::xml_node after;
+    for (std::size_t k = hits.size(); k > 0;) {
+      const Hit& h = hits[k - 1];
+      if (h.mark) {
+        --k;
+        continue;
+      }
+      pugi::xml_node child;
+      if (h.atom.text) {
+        pugi::xml_node tn = h.atom.node;
+        std::uint32_t hi = h.atom.off + h.atom.len, lo = h.atom.off;
+        while (k > 0 && !hits[k - 1].mark && hits[k - 1].atom.node == tn) lo = hits[--k].atom.off;
+        child = cutText(tn, lo, hi);
+      } else {
+        child = h.atom.node;
+        --k;
+      }
+      pugi::xml_node del = deleteRun(isolate(child), dels);
+      if (!after && h.para == h0.para) after = del;
+    }
+
+    // The replacement, in a new run inside w:ins; not inside an insertion already there (the
+    // schema nests none), which is cut in two around it.
+    while (after && (w_.tag(after.parent()) == Tag::Ins || w_.tag(after.parent()) == Tag::MoveTo)) {
+      pugi::xml_node outer = after.parent();
+      if (after.next_sibling()) {
+        pugi::xml_node rest = outer.parent().insert_child_after(outer.name(), outer);
+        for (auto a : outer.attributes()) rest.append_attribute(a.name()) = a.value();
+        newId(rest);
+        while (pugi::xml_node c = after.next_sibling()) rest.append_move(c);
+      }
+      after = outer;
+    }
+    pugi::xml_node ins = after ? after.parent().insert_child_after(w_.name("ins").c_str(), after)
+                               : h0.para.append_child(w_.name("ins").c_str());
+    stamp(ins);
+    pugi::xml_node run = ins.append_child(w_.name("r").c_str());
+    if (firstProps) run.append_copy(firstProps);
+    for (const Piece& piece : *rep.pieces) {
+      switch (piece.kind) {
+        case Piece::Text: {
+          pugi::xml_node t = run.append_child(w_.name("t").c_str());
+          std::string raw = escapeText(piece.text);
+          t.append_child(pugi::node_pcdata).set_value(raw.c_str(), raw.size());
+          ensurePreserve(t);
+          break;
+        }
+        case Piece::Tab: run.append_child(w_.name("tab").c_str()); break;
+        case Piece::LineBreak: run.append_child(w_.name("br").c_str()); break;
+        case Piece::PageBreak:
+          run.append_child(w_.name("br").c_str()).append_attribute(w_.attrName("type").c_str()) = "page";
+          break;
+        case Piece::ColumnBreak:
+          run.append_child(w_.name("br").c_str()).append_attribute(w_.attrName("type").c_str()) = "column";
+          break;
+        case Piece::NoBreakHyphen: run.append_child(w_.name("noBreakHyphen").c_str()); break;
+        case Piece::SoftHyphen: run.append_child(w_.name("softHyphen").c_str()); break;
+        case Piece::Object: run.append_buffer(piece.xml.data(), piece.xml.size(), kFragmentParse); break;
+        case Piece::Mark:
+          // The paragraph before the new mark is the new one: its mark is the inserted one.
+          if (pugi::xml_node left = split(run, {})) {
+            pugi::xml_node rPr = markProperties(left);
+            stripRevisionMarks(rPr);
+            markParagraph(left, "ins");
+          }
+          break;
+        case Piece::Found: break;  // expanded before
+      }
+    }
+    bool content = false;
+    for (auto c = run.first_child(); c && !content; c = c.next_sibling())
+      content = c.type() == pugi::node_element && !isPropertyElement(c);
+    if (!content) run.parent().remove_child(run);
+    if (!ins.first_child()) ins.parent().remove_child(ins);
+  }
+
   // Joins neighbouring plain text elements among the ones this replacement wrote, so that a
   // replacement inside one run stays one w:t. Later elements are appended to earlier ones, which
   // keeps the byte offsets that earlier matches hold in them.
@@ -418,6 +672,7 @@ class Editor {
 
   const StoryText& text_;
   const Wml& w_;
+  Revision* rev_;
   std::unordered_map<pugi::xml_node_struct*, std::vector<std::uint32_t>> offsets_;
   std::unordered_map<const std::vector<Piece>*, std::pair<bool, std::string>> plain_;  // plain text? escaped
   std::unordered_map<pugi::xml_node_struct*, std::vector<Edit>> pending_;
@@ -440,8 +695,9 @@ std::string escapeText(std::u32string_view text) {
   return out;
 }
 
-void applyReplacements(const StoryText& text, const Wml& w, const std::vector<Replacement>& replacements) {
-  Editor(text, w).run(replacements);
+void applyReplacements(const StoryText& text, const Wml& w, const std::vector<Replacement>& replacements,
+                       Revision* revision) {
+  Editor(text, w, revision).run(replacements);
 }
 
 }  // namespace vm::word::docx

@@ -13,6 +13,7 @@
 // unchanged text stay valid; edits inside one text node are collected and written in one pass.
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "word/docx/findpattern.h"
@@ -26,8 +27,22 @@ struct Replacement {
   const std::vector<Piece>* pieces = nullptr;  // owned by the caller; may be shared by matches
 };
 
+// Replacements recorded as tracked changes, as Word records them with Track Changes on: the
+// matched runs go into w:del (their w:t become w:delText), a matched paragraph mark gets a
+// w:del in its paragraph's mark properties (the paragraphs stay apart in the XML), and the
+// replacement is a new run in w:ins with the formatting of the match's first character, right
+// after the match's deleted content in its first paragraph; a paragraph mark in the
+// replacement starts a paragraph whose mark is marked w:ins.
+struct Revision {
+  std::string author;
+  std::string date;  // UTC, e.g. 2026-12-07T02:00:00Z
+  long nextId = 1;   // the next w:id to give (above every id of the part)
+};
+
 // Replacements must be sorted and must not overlap. The story text is stale afterwards.
-void applyReplacements(const StoryText& text, const Wml& w, const std::vector<Replacement>& replacements);
+// With a revision the changes are tracked and revision->nextId moves past the ids given.
+void applyReplacements(const StoryText& text, const Wml& w, const std::vector<Replacement>& replacements,
+                       Revision* revision = nullptr);
 
 // Escapes text for a raw (unescaped) pcdata value.
 std::string escapeText(std::u32string_view text);

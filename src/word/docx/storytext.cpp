@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace vm::word::docx {
 
@@ -91,21 +92,47 @@ class Builder {
   static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
   std::size_t paragraph(pugi::xml_node p, std::uint32_t container, bool inTable) {
-    ParaRecord rec;
-    rec.node = p;
-    rec.begin = out_.text.size();
-    rec.container = container;
-    rec.inTable = inTable;
-    rec.segBegin = out_.segments.size();
-    appender_.paraBegin = rec.begin;
+    // A paragraph whose mark is a tracked deletion runs on into the next one, as Word shows it.
+    if (!open_) {
+      open_ = ParaRecord{};
+      open_->head = p;
+      open_->begin = out_.text.size();
+      open_->container = container;
+      open_->inTable = inTable;
+      open_->segBegin = out_.segments.size();
+      appender_.paraBegin = open_->begin;
+    }
     walkInline(p, w_, fields_, appender_);
+    auto pPr = w_.child(p, Tag::PPr);
+    bool section = pPr && w_.child(pPr, Tag::SectPr);
+    if (!section && markDeleted(pPr) && nextIsParagraph(p)) return npos;
+    ParaRecord rec = *open_;
+    open_.reset();
+    rec.node = p;
+    if (rec.head == p) rec.head = {};
     rec.segEnd = out_.segments.size();
     rec.mark = out_.text.size();
     out_.text.push_back(code::kMark);
-    auto pPr = w_.child(p, Tag::PPr);
-    rec.kind = pPr && w_.child(pPr, Tag::SectPr) ? MarkKind::Section : MarkKind::Paragraph;
+    rec.kind = section ? MarkKind::Section : MarkKind::Paragraph;
     out_.paras.push_back(rec);
     return out_.paras.size() - 1;
+  }
+
+  bool markDeleted(pugi::xml_node pPr) const {
+    auto rPr = pPr ? w_.child(pPr, Tag::RPr) : pugi::xml_node();
+    return rPr && (w_.child(rPr, Tag::Del) || w_.child(rPr, Tag::MoveFrom));
+  }
+
+  // Whether the next block element beside p is a paragraph (bookmarks and the like between
+  // them are passed over).
+  bool nextIsParagraph(pugi::xml_node p) const {
+    for (auto c = p.next_sibling(); c; c = c.next_sibling()) {
+      if (c.type() != pugi::node_element) continue;
+      Tag t = w_.tag(c);
+      if (t == Tag::P) return true;
+      if (t != Tag::Other) return false;
+    }
+    return false;
   }
 
   template <class F>
@@ -145,6 +172,7 @@ class Builder {
   Appender appender_;
   FieldState fields_;
   std::uint32_t nextContainer_ = 0;
+  std::optional<ParaRecord> open_;  // a record whose paragraph mark is deleted, still open
 };
 
 }  // namespace

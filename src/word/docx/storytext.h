@@ -14,6 +14,9 @@
 //    Word's text) or ends a table cell (Word's end-of-cell mark); and each table row's
 //    end-of-row mark.
 //
+// A paragraph whose mark is a tracked deletion has no mark: its text runs on into the next
+// paragraph's record, as Word shows it.
+//
 // Not in the text: deleted tracked text (w:del, w:moveFrom), field codes (between a field's
 // begin and separate characters, and w:instrText), floating (anchored) shapes, and what lies in
 // other stories: text boxes (w:txbxContent inside drawings), footnotes, endnotes, comments,
@@ -218,6 +221,7 @@ struct Segment {
 
 struct ParaRecord {
   pugi::xml_node node;       // the w:p (the w:tr for a row end; none for Word's implied final mark)
+  pugi::xml_node head;       // the first w:p when earlier ones run into node (their marks deleted)
   std::size_t segBegin = 0, segEnd = 0;  // its segments in StoryText::segments
   std::size_t begin = 0;     // index in StoryText::text of the first character
   std::size_t mark = 0;      // index of the paragraph mark: characters are [begin, mark]
