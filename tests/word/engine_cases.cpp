@@ -715,8 +715,32 @@ std::vector<std::string> storyParagraphs(Document& doc) {
   return out;
 }
 
+// The body's paragraphs with every revision rejected: deleted text back, inserted text and
+// inserted paragraph marks gone.
+std::vector<std::string> rejectedView(const std::string& xml) {
+  pugi::xml_document d;
+  d.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata);
+  std::vector<std::string> out;
+  std::string cur;
+  for (auto x : d.select_nodes("//w:body//w:p")) {
+    pugi::xml_node p = x.node();
+    auto texts = p.select_nodes(".//w:t | .//w:delText");
+    texts.sort();
+    for (auto t : texts) {
+      bool inserted = false;
+      for (auto n = t.node().parent(); n && n != p && !inserted; n = n.parent()) inserted = std::string(n.name()) == "w:ins";
+      if (!inserted) cur += t.node().text().get();
+    }
+    if (p.select_node("w:pPr/w:rPr/w:ins")) continue;  // joins the next one
+    out.push_back(cur);
+    cur.clear();
+  }
+  return out;
+}
+
 // With Track Changes on, every replacement is a deletion of the match and an insertion of its
 // replacement: inside a run, across runs, with paragraph marks found and put in, and a picture.
+// Rejecting every revision gives the original back; Word (the docx engine) shows the result.
 TEST_P(Engine, TrackedReplaceRecordsRevisions) {
   auto picture = dir.file("p.png");
   writeFile(picture, png(4, 4));
@@ -725,46 +749,40 @@ TEST_P(Engine, TrackedReplaceRecordsRevisions) {
         r(" now") + "<w:bookmarkEnd w:id=\"40\"/>") +
       p(r("first")) + p(r("second")) + p(r("one two")) + p(r("logo [LOGO] here")) +
       p(r("old ") + inserted(r("kept")))));
-  std::int64_t before = 0;
+  const std::vector<std::string> original = {"say Hello world now", "first", "second", "one two", "logo [LOGO] here", "old "};
+  ASSERT_EQ(rejectedView(mainXml(path)), original);
+  std::int64_t before = vm::word::open(path)->mainStory().characterCount();
   {
     auto doc = open(path);
     auto& s = doc->mainStory();
-    before = s.characterCount();
     EXPECT_EQ(s.replaceAll("hello world", "hi"), 1);
     EXPECT_EQ(s.replaceAll("first^psec", "joined-"), 1);
     EXPECT_EQ(s.replaceAll("one ", "one^p"), 1);
     EXPECT_EQ(s.replaceWithPicture("[LOGO]", picture), 1);
     EXPECT_EQ(s.replaceAll("old", "new"), 1);
-    // What Word shows: the deleted text is gone, the inserted text is there.
-    EXPECT_EQ(storyParagraphs(*doc),
-              (std::vector<std::string>{"say Hi now", "joined-ond", "one", "two", "logo \x01 here", "new kept"}));
     EXPECT_EQ(s.replaceAll("world", "x"), 0);  // deleted text is not found again
     EXPECT_EQ(s.replaceAll("hi", "hey"), 1);   // inserted text is
     doc->save();
     doc->close();
   }
-  auto doc = open(path);
-  EXPECT_EQ(storyParagraphs(*doc),
-            (std::vector<std::string>{"say Hey now", "joined-ond", "one", "two", "logo \x01 here", "new kept"}));
-  EXPECT_EQ(doc->mainStory().characterCount(), before - 11 + 3 - 10 + 7 + 1 - 6 + 1);
-  doc->close();
-
+  {
+    auto doc = vm::word::open(path);  // as Word shows it
+    EXPECT_EQ(storyParagraphs(*doc),
+              (std::vector<std::string>{"say Hey now", "joined-ond", "one", "two", "logo \x01 here", "new kept"}));
+    EXPECT_EQ(doc->mainStory().characterCount(), before - 11 + 3 - 10 + 7 + 1 - 6 + 1);
+  }
   std::string xml = mainXml(path);
-  Revisions rev = revisionsOf(xml);
-  std::multiset<std::string> deleted(rev.deleted.begin(), rev.deleted.end());
-  for (const char* t : {"sec", "old", "[LOGO]"}) EXPECT_EQ(deleted.count(t), 1u) << t;
-  EXPECT_EQ(deleted.count("Hello world"), 1u);  // one deletion of the runs, each keeping its formatting
-  EXPECT_NE(xml.find(">Hel</w:delText>"), std::string::npos);
-  EXPECT_NE(xml.find(">ld</w:delText>"), std::string::npos);
+  EXPECT_EQ(rejectedView(xml), original);
+  EXPECT_EQ(paras(path).size(), 7u);  // the paragraph mark found is marked, the paragraphs stay apart
   EXPECT_EQ(runProps(xml, "Hey"), "<w:rPr><w:b/></w:rPr>");  // the first character's formatting
-  EXPECT_EQ(rev.deletedMarks, 1);   // first^p: the mark is marked, the paragraphs stay apart
-  EXPECT_EQ(rev.insertedMarks, 1);  // one^p
+  Revisions rev = revisionsOf(xml);
+  EXPECT_EQ(rev.deletedMarks, 1);
+  EXPECT_EQ(rev.insertedMarks, 1);
   EXPECT_EQ(rev.insertedPictures, 1);
-  EXPECT_NE(paras(path), storyParagraphs(*open(path)));  // "first" and "second" are still two w:p
   std::set<long> ids(rev.ids.begin(), rev.ids.end());
   EXPECT_EQ(ids.size(), rev.ids.size()) << "revision ids repeat";
-  EXPECT_GT(*ids.begin(), 0);
-  for (long id : ids) EXPECT_TRUE(id == 91 || id > 91) << id;  // above the ids already there (40, 91)
+  if (writesPackage())
+    for (long id : ids) EXPECT_TRUE(id == 91 || id > 91) << id;  // above the ids already there (40, 91)
   for (const auto& d : rev.dates) EXPECT_TRUE(isUtcDate(d)) << d;
   rev.authors.erase("t");  // the insertion that was there
   EXPECT_EQ(rev.authors, std::set<std::string>{vm::word::defaultRevisionAuthor()});

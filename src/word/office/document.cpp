@@ -13,12 +13,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <random>
 
 #include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/beans/NamedValue.hpp>
+#include <com/sun/star/configuration/theDefaultProvider.hpp>
+#include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -52,6 +56,8 @@
 #include <com/sun/star/text/ControlCharacter.hpp>
 #include <com/sun/star/text/TextContentAnchorType.hpp>
 #include <com/sun/star/text/XPageCursor.hpp>
+#include <com/sun/star/text/XRedline.hpp>
+#include <com/sun/star/util/DateTime.hpp>
 #include <com/sun/star/text/XParagraphCursor.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
@@ -426,6 +432,51 @@ void replaceRange(const Reference<XTextRange>& range, const std::vector<ReplaceP
 struct Match {
   Reference<XTextRange> range;
 };
+
+css::util::DateTime utcNow() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm {};
+  ::gmtime_r(&t, &tm);
+  css::util::DateTime d;
+  d.Year = static_cast<sal_Int16>(tm.tm_year + 1900);
+  d.Month = static_cast<sal_uInt16>(tm.tm_mon + 1);
+  d.Day = static_cast<sal_uInt16>(tm.tm_mday);
+  d.Hours = static_cast<sal_uInt16>(tm.tm_hour);
+  d.Minutes = static_cast<sal_uInt16>(tm.tm_min);
+  d.Seconds = static_cast<sal_uInt16>(tm.tm_sec);
+  d.IsUTC = true;
+  return d;
+}
+
+// Writer records a change in a document with Track Changes on (RecordChanges, read from the
+// file) and signs it with the office user's name: that name becomes the author first. The
+// office is private to Vellumark, so its profile's name is ours to set.
+bool recordsChanges(DocState& st) {
+  Reference<css::beans::XPropertySet> doc(st.model, UNO_QUERY);
+  bool recording = false;
+  return doc.is() && (doc->getPropertyValue(ou("RecordChanges")) >>= recording) && recording;
+}
+
+void signTrackedChanges(DocState& st, const std::string& author) {
+  if (!recordsChanges(st)) return;
+  auto provider = css::configuration::theDefaultProvider::get(st.office->ctx);
+  css::beans::NamedValue path;
+  path.Name = ou("nodepath");
+  path.Value <<= ou("/org.openoffice.UserProfile/Data");
+  Sequence<Any> args(1);
+  args.getArray()[0] <<= path;
+  Reference<css::beans::XPropertySet> access(
+      provider->createInstanceWithArguments(ou("com.sun.star.configuration.ConfigurationUpdateAccess"), args),
+      UNO_QUERY_THROW);
+  OUString name = ou(author), current;
+  access->getPropertyValue(ou("givenname")) >>= current;
+  OUString sn;
+  access->getPropertyValue(ou("sn")) >>= sn;
+  if (current == name && sn.isEmpty()) return;
+  access->setPropertyValue(ou("givenname"), Any(name));
+  access->setPropertyValue(ou("sn"), Any(OUString()));
+  Reference<css::util::XChangesBatch>(access, UNO_QUERY_THROW)->commitChanges();
+}
 
 // Tracked deletions: Word never matches deleted text. Not exact: Writer's search still sees the
 // deleted text, so a match that runs across a deletion is not found either.
@@ -973,6 +1024,8 @@ class OfficeDocument : public Document, public LayoutDocument {
 
   const std::vector<Step>& journal() const { return journal_; }
   void setReadOnly(bool on) { readOnly_ = on; }
+  void setAuthor(std::string author) { author_ = author.empty() ? defaultRevisionAuthor() : std::move(author); }
+  const std::string& author() const { return author_; }
   Office& office() { return *office_; }
   std::shared_ptr<OfficeBackend::Impl> pool() { return pool_; }
 
@@ -1133,6 +1186,7 @@ class OfficeDocument : public Document, public LayoutDocument {
   DocState state_;
   std::uint64_t gen_ = 0;
   bool readOnly_ = false;
+  std::string author_ = defaultRevisionAuthor();
   bool retried_ = false, failed_ = false, closed_ = false, released_ = false, modified_ = false;
 };
 
@@ -1148,6 +1202,7 @@ int OfficeStory::replaceAll(const std::string& findText, const std::string& repl
     OfficeStory s(doc_, kind, index);
     Reference<XText> t = s.resolve(st);
     auto matches = findInStory(st, t, pat, options);
+    if (!matches.empty()) signTrackedChanges(st, doc_.author());
     // Last to first, so that a replacement never moves a match still to come.
     for (auto it = matches.rbegin(); it != matches.rend(); ++it) replaceRange(*it, pieces, options.matchCase);
     return static_cast<int>(matches.size());
@@ -1165,6 +1220,8 @@ int OfficeStory::replaceWithPicture(const std::string& findText, const fs::path&
     Reference<XText> t = s.resolve(st);
     auto matches = findInStory(st, t, pat, options);
     if (matches.empty()) return 0;  // the picture is not even read, as Word passes the rule over
+    signTrackedChanges(st, doc_.author());
+    bool tracked = recordsChanges(st);
     // The picture is read before anything changes: an unreadable one leaves the document as it was.
     std::error_code ec;
     if (!fs::is_regular_file(pic, ec)) throw EngineError(ErrorCode::PictureUnreadable, "图片文件无法读取", pic.string());
@@ -1188,6 +1245,14 @@ int OfficeStory::replaceWithPicture(const std::string& findText, const fs::path&
       Reference<XTextCursor> at = rt->createTextCursorByRange(r->getStart());
       at->goRight(1, false);
       rt->insertTextContent(asRange(at), content, false);
+      // Writer does not record an inserted object: its anchor character is marked inserted.
+      if (tracked) {
+        Reference<XTextCursor> anchor = rt->createTextCursorByRange(content->getAnchor()->getStart());
+        anchor->goRight(1, true);
+        Reference<text::XRedline>(anchor, UNO_QUERY_THROW)
+            ->makeRedline(ou("Insert"), props({prop("RedlineAuthor", Any(ou(doc_.author()))),
+                                               prop("RedlineDateTime", Any(utcNow()))}));
+      }
       Reference<XTextCursor> rest = rt->createTextCursorByRange(startMark->getStart());
       rest->goRight(2, false);
       rest->gotoRange(endMark->getStart(), true);
@@ -1514,6 +1579,7 @@ std::unique_ptr<Document> OfficeBackend::open(const fs::path& path, const OpenOp
   Office& office = impl_->acquire();
   auto doc = std::make_unique<OfficeDocument>(impl_, office, abs, loadStep(abs, options.readOnly), "");
   doc->setReadOnly(options.readOnly);
+  doc->setAuthor(options.revisionAuthor);
   doc->start();
   return doc;
 }
