@@ -360,3 +360,20 @@ TEST(DataBinding, PathForms) {
 }
 
 }  // namespace
+
+// With Track Changes on, the data takes what Word shows: the inserted text, not the deleted.
+TEST(DataBinding, TrackedReplacementsReachTheData) {
+  std::string data = "<d:r xmlns:d=\"urn:vm:data\"><d:a>x</d:a><d:b>x</d:b></d:r>";
+  std::string block = boundBlock(p(r("first")) + p(r("second")), "/ns0:r[1]/ns0:b[1]", kNs0);
+  DocxBuilder b = storeDoc(p(r("Name: ") + boundRun("Old Ltd", "/ns0:r[1]/ns0:a[1]", kNs0)) + block, data);
+  b.part("word/settings.xml", "<w:settings " + standardNamespaces() + "><w:trackRevisions/></w:settings>",
+         "application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml",
+         "http://schemas.openxmlformats.org/officeDocument/2006/relationships/settings", "rIdSettings");
+  Fixture f(b);
+  EXPECT_EQ(replaceIn(f.path, "Old", "New"), 1);
+  EXPECT_EQ(replaceIn(f.path, "first^psecond", "one"), 1);
+  EXPECT_EQ(f.item(), kProlog + "<d:r xmlns:d=\"urn:vm:data\"><d:a>New Ltd</d:a><d:b>one</d:b></d:r>");
+  std::string xml = readPart(f.path, "word/document.xml");
+  EXPECT_NE(xml.find(">Old</w:delText>"), std::string::npos);
+  EXPECT_NE(xml.find("<w:t>New</w:t></w:r></w:ins>"), std::string::npos);
+}

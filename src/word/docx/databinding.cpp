@@ -344,9 +344,10 @@ class ControlText {
       if (c.type() != pugi::node_element) continue;
       switch (w_.tag(c)) {
         case Tag::P:
-          if (!first_) text_.out += '\n';
+          if (!first_ && !runsOn_) text_.out += '\n';
           first_ = false;
           walkInline(c, w_, fields_, text_);
+          runsOn_ = markRunsOn(c, w_);  // its mark is deleted: Word shows one paragraph
           break;
         case Tag::Tbl: case Tag::Tr: case Tag::Tc: case Tag::CustomXml: block(c); break;
         case Tag::Sdt: block(w_.child(c, Tag::SdtContent)); break;
@@ -359,6 +360,7 @@ class ControlText {
   PlainText text_;
   FieldState fields_;
   bool first_ = true;
+  bool runsOn_ = false;
 };
 
 }  // namespace

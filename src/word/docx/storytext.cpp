@@ -103,9 +103,9 @@ class Builder {
       appender_.paraBegin = open_->begin;
     }
     walkInline(p, w_, fields_, appender_);
+    if (markRunsOn(p, w_)) return npos;
     auto pPr = w_.child(p, Tag::PPr);
     bool section = pPr && w_.child(pPr, Tag::SectPr);
-    if (!section && markDeleted(pPr) && nextIsParagraph(p)) return npos;
     ParaRecord rec = *open_;
     open_.reset();
     rec.node = p;
@@ -116,23 +116,6 @@ class Builder {
     rec.kind = section ? MarkKind::Section : MarkKind::Paragraph;
     out_.paras.push_back(rec);
     return out_.paras.size() - 1;
-  }
-
-  bool markDeleted(pugi::xml_node pPr) const {
-    auto rPr = pPr ? w_.child(pPr, Tag::RPr) : pugi::xml_node();
-    return rPr && (w_.child(rPr, Tag::Del) || w_.child(rPr, Tag::MoveFrom));
-  }
-
-  // Whether the next block element beside p is a paragraph (bookmarks and the like between
-  // them are passed over).
-  bool nextIsParagraph(pugi::xml_node p) const {
-    for (auto c = p.next_sibling(); c; c = c.next_sibling()) {
-      if (c.type() != pugi::node_element) continue;
-      Tag t = w_.tag(c);
-      if (t == Tag::P) return true;
-      if (t != Tag::Other) return false;
-    }
-    return false;
   }
 
   template <class F>
@@ -176,6 +159,20 @@ class Builder {
 };
 
 }  // namespace
+
+bool markRunsOn(pugi::xml_node p, const Wml& w) {
+  auto pPr = w.child(p, Tag::PPr);
+  auto rPr = pPr ? w.child(pPr, Tag::RPr) : pugi::xml_node();
+  if (!rPr || w.child(pPr, Tag::SectPr) || !(w.child(rPr, Tag::Del) || w.child(rPr, Tag::MoveFrom))) return false;
+  // Only into a paragraph beside it (bookmarks and the like between them are passed over).
+  for (auto c = p.next_sibling(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element) continue;
+    Tag t = w.tag(c);
+    if (t == Tag::P) return true;
+    if (t != Tag::Other) return false;
+  }
+  return false;
+}
 
 StoryText buildStoryText(pugi::xml_node body, const Wml& w) {
   StoryText out;

@@ -246,6 +246,9 @@ struct StoryText {
   std::string render(std::size_t from, std::size_t to) const;
 };
 
+// Whether a paragraph's mark is a tracked deletion that Word shows joined to the next paragraph.
+bool markRunsOn(pugi::xml_node p, const Wml& w);
+
 // The main story of a document part: w:body with its tables and content controls.
 StoryText buildStoryText(pugi::xml_node body, const Wml& w);
 
