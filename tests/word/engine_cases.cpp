@@ -669,7 +669,7 @@ DocxBuilder withTrackRevisions(const std::string& body, const std::string& track
                                        kSettingsType, kSettingsRel, "rIdSettings");
 }
 
-// The revision elements (w:ins, w:del) of a part.
+// The revision elements (w:ins, w:del, w:rPrChange) of a part.
 struct Revisions {
   int insertedMarks = 0, deletedMarks = 0, insertedPictures = 0;
   std::vector<long> ids;
@@ -680,11 +680,14 @@ Revisions revisionsOf(const std::string& xml) {
   Revisions out;
   pugi::xml_document d;
   d.load_buffer(xml.data(), xml.size());
-  for (auto x : d.select_nodes("//w:ins | //w:del")) {
+  for (auto x : d.select_nodes("//w:ins | //w:del | //w:rPrChange")) {
     pugi::xml_node n = x.node();
-    bool ins = std::string(n.name()) == "w:ins";
-    if (std::string(n.parent().name()) == "w:rPr") (ins ? out.insertedMarks : out.deletedMarks)++;
-    else if (ins) out.insertedPictures += static_cast<int>(n.select_nodes(".//w:drawing").size());
+    std::string name = n.name();
+    bool ins = name == "w:ins";
+    if (name == "w:rPrChange") {
+    } else if (std::string(n.parent().name()) == "w:rPr") {
+      (ins ? out.insertedMarks : out.deletedMarks)++;
+    } else if (ins) out.insertedPictures += static_cast<int>(n.select_nodes(".//w:drawing").size());
     out.ids.push_back(n.attribute("w:id").as_llong(-1));
     out.authors.insert(n.attribute("w:author").value());
     out.dates.insert(n.attribute("w:date").value());
@@ -736,8 +739,9 @@ TEST_P(Engine, TrackedReplaceRecordsRevisions) {
   auto picture = dir.file("p.png");
   writeFile(picture, png(4, 4));
   auto path = build(withTrackRevisions(
-      p("<w:bookmarkStart w:id=\"40\" w:name=\"b\"/>" + r("say Hel", "<w:b/>") + r("lo wor") + r("ld", "<w:i/>") +
-        r(" now") + "<w:bookmarkEnd w:id=\"40\"/>") +
+      p("<w:bookmarkStart w:id=\"40\" w:name=\"b\"/>" +
+        r("say Hel", "<w:b/><w:rPrChange w:id=\"41\" w:author=\"t\" w:date=\"2024-01-01T00:00:00Z\"><w:rPr/></w:rPrChange>") +
+        r("lo wor") + r("ld", "<w:i/>") + r(" now") + "<w:bookmarkEnd w:id=\"40\"/>") +
       p(r("first")) + p(r("second")) + p(r("one two")) + p(r("logo [LOGO] here")) +
       p(r("old ") + inserted(r("kept"))) + p(r("drop") + "<w:r><w:tab/></w:r>" + r("keep"))));
   const std::vector<std::string> original = {"say Hello world now", "first", "second", "one two", "logo [LOGO] here",
@@ -775,7 +779,7 @@ TEST_P(Engine, TrackedReplaceRecordsRevisions) {
   std::set<long> ids(rev.ids.begin(), rev.ids.end());
   EXPECT_EQ(ids.size(), rev.ids.size()) << "revision ids repeat";
   if (writesPackage())
-    for (long id : ids) EXPECT_TRUE(id == 91 || id > 91) << id;  // above the ids already there (40, 91)
+    for (long id : ids) EXPECT_TRUE(id == 41 || id >= 91) << id;  // above the ids already there (40, 41, 91)
   for (const auto& d : rev.dates) EXPECT_TRUE(isUtcDate(d)) << d;
   rev.authors.erase("t");  // the insertion that was there
   EXPECT_EQ(rev.authors, std::set<std::string>{vm::word::defaultRevisionAuthor()});

@@ -426,8 +426,12 @@ class Editor {
     pugi::xml_node shell = before ? run.parent().insert_child_before(run.name(), run)
                                   : run.parent().insert_child_after(run.name(), run);
     for (auto a : run.attributes()) shell.append_attribute(a.name()) = a.value();
-    for (auto c = run.first_child(); c; c = c.next_sibling())
-      if (isPropertyElement(c)) shell.append_copy(c);
+    for (auto c = run.first_child(); c; c = c.next_sibling()) {
+      if (!isPropertyElement(c)) continue;
+      pugi::xml_node props = shell.append_copy(c);
+      for (auto k = props.first_child(); k; k = k.next_sibling())
+        if (localName(k) == "rPrChange") newId(k);  // a formatting change recorded there keeps its own id
+    }
     return shell;
   }
 
