@@ -772,6 +772,7 @@ TEST_P(Engine, TrackedReplaceRecordsRevisions) {
   EXPECT_EQ(rejectedView(xml), original);
   EXPECT_EQ(paras(path).size(), 8u);  // the paragraph mark found is marked, the paragraphs stay apart
   EXPECT_EQ(runProps(xml, "Hey"), "<w:rPr><w:b/></w:rPr>");  // the first character's formatting
+  EXPECT_EQ(xml.find(">Hi<"), std::string::npos);  // the author's own insertion replaced leaves no trace
   Revisions rev = revisionsOf(xml);
   EXPECT_EQ(rev.deletedMarks, 1);
   EXPECT_EQ(rev.insertedMarks, 1);

@@ -540,7 +540,7 @@ class Editor {
 
     // The matched content becomes deleted runs, last first (offsets before stay valid). The
     // insertion goes after the last of them in the match's first paragraph.
-    std::vector<pugi::xml_node> dels;
+    std::vector<pugi::xml_node> dels, own;
     pugi::xml_node after;
     for (std::size_t k = hits.size(); k > 0;) {
       const Hit& h = hits[k - 1];
@@ -558,7 +558,10 @@ class Editor {
         child = h.atom.node;
         --k;
       }
-      pugi::xml_node del = deleteRun(isolate(child), dels);
+      pugi::xml_node run = isolate(child);
+      // Text this author inserted goes without a trace, as in Word; it leaves once the
+      // replacement is in (it marks where that goes).
+      pugi::xml_node del = ownInsertion(run) ? own.emplace_back(run) : deleteRun(run, dels);
       if (!after && h.para == h0.para) after = del;
     }
 
@@ -615,6 +618,19 @@ class Editor {
       content = c.type() == pugi::node_element && !isPropertyElement(c);
     if (!content) run.parent().remove_child(run);
     if (!ins.first_child()) ins.parent().remove_child(ins);
+    for (pugi::xml_node r : own) {
+      pugi::xml_node parent = r.parent();
+      parent.remove_child(r);
+      bool left = false;
+      for (auto c = parent.first_child(); c && !left; c = c.next_sibling()) left = c.type() == pugi::node_element;
+      if (!left) parent.parent().remove_child(parent);
+    }
+  }
+
+  // A run right inside a w:ins of this revision's author.
+  bool ownInsertion(pugi::xml_node run) const {
+    pugi::xml_node parent = run.parent();
+    return w_.tag(parent) == Tag::Ins && rev_->author == w_.attr(parent, "author").value();
   }
 
   // Joins neighbouring plain text elements among the ones this replacement wrote, so that a
