@@ -32,7 +32,8 @@ struct Replacement {
 // w:del in its paragraph's mark properties (the paragraphs stay apart in the XML), and the
 // replacement is a new run in w:ins with the formatting of the match's first character, right
 // after the match's deleted content in its first paragraph; a paragraph mark in the
-// replacement starts a paragraph whose mark is marked w:ins.
+// replacement starts a paragraph whose mark is marked w:ins. Text the same author inserted
+// before (an earlier rule's replacement) is simply removed.
 struct Revision {
   std::string author;
   std::string date;  // UTC, e.g. 2026-12-07T02:00:00Z
