@@ -433,10 +433,12 @@ struct Match {
   Reference<XTextRange> range;
 };
 
-css::util::DateTime utcNow() {
+// Writer dates its own changes in local time, as Word does in .doc (measured: its .docx export
+// then writes that local time with a "Z"): ours get the same.
+css::util::DateTime localNow() {
   std::time_t t = std::time(nullptr);
   std::tm tm {};
-  ::gmtime_r(&t, &tm);
+  ::localtime_r(&t, &tm);
   css::util::DateTime d;
   d.Year = static_cast<sal_Int16>(tm.tm_year + 1900);
   d.Month = static_cast<sal_uInt16>(tm.tm_mon + 1);
@@ -444,7 +446,7 @@ css::util::DateTime utcNow() {
   d.Hours = static_cast<sal_uInt16>(tm.tm_hour);
   d.Minutes = static_cast<sal_uInt16>(tm.tm_min);
   d.Seconds = static_cast<sal_uInt16>(tm.tm_sec);
-  d.IsUTC = true;
+  d.IsUTC = false;
   return d;
 }
 
@@ -1251,7 +1253,7 @@ int OfficeStory::replaceWithPicture(const std::string& findText, const fs::path&
         anchor->goRight(1, true);
         Reference<text::XRedline>(anchor, UNO_QUERY_THROW)
             ->makeRedline(ou("Insert"), props({prop("RedlineAuthor", Any(ou(doc_.author()))),
-                                               prop("RedlineDateTime", Any(utcNow()))}));
+                                               prop("RedlineDateTime", Any(localNow()))}));
       }
       Reference<XTextCursor> rest = rt->createTextCursorByRange(startMark->getStart());
       rest->goRight(2, false);

@@ -199,15 +199,10 @@ pid_t spawnOffice(const fs::path& programFolder, const Slot& slot, const std::st
   };
   std::vector<std::string> env;
   for (char** e = environ; e && *e; ++e) {
-    if (std::strncmp(*e, "TMPDIR=", 7) == 0 || std::strncmp(*e, "SAL_ENABLE_FILE_LOCKING=", 24) == 0 ||
-        std::strncmp(*e, "TZ=", 3) == 0)
-      continue;
+    if (std::strncmp(*e, "TMPDIR=", 7) == 0 || std::strncmp(*e, "SAL_ENABLE_FILE_LOCKING=", 24) == 0) continue;
     env.emplace_back(*e);
   }
   env.push_back("TMPDIR=" + slot.tmpDir().string());
-  // Writer dates its tracked changes in local time and writes them to .docx as UTC ("Z"):
-  // in UTC they are right.
-  env.push_back("TZ=UTC");
   std::vector<char*> argv, envp;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
