@@ -217,8 +217,8 @@ class Editor {
     return true;
   }
 
-  void applyOne(const Replacement& rep) {
-    if (fastPath(rep)) return;
+  // The matched characters one by one, each with the atom or paragraph mark it is.
+  std::vector<Hit> hitsOf(const Replacement& rep) {
     std::size_t pi = text_.paraOf(rep.begin), pj = text_.paraOf(rep.end - 1);
     std::vector<Hit> hits;
     hits.reserve(rep.end - rep.begin);
@@ -231,6 +231,12 @@ class Editor {
         else hits.push_back({atomAt(segs, static_cast<std::uint32_t>(i - rec.begin)), false, rec.node});
       }
     }
+    return hits;
+  }
+
+  void applyOne(const Replacement& rep) {
+    if (fastPath(rep)) return;
+    std::vector<Hit> hits = hitsOf(rep);
     if (hits.empty()) return;
     const Hit& h0 = hits.front();
 
@@ -509,17 +515,7 @@ class Editor {
   }
 
   void applyTracked(const Replacement& rep) {
-    std::size_t pi = text_.paraOf(rep.begin), pj = text_.paraOf(rep.end - 1);
-    std::vector<Hit> hits;
-    for (std::size_t k = pi; k <= pj; ++k) {
-      const ParaRecord& rec = text_.paras[k];
-      Segments segs = segmentsOf(k);
-      std::size_t from = std::max(rep.begin, rec.begin), to = std::min(rep.end, rec.mark + 1);
-      for (std::size_t i = from; i < to; ++i) {
-        if (i == rec.mark) hits.push_back({{}, true, rec.node});
-        else hits.push_back({atomAt(segs, static_cast<std::uint32_t>(i - rec.begin)), false, rec.node});
-      }
-    }
+    std::vector<Hit> hits = hitsOf(rep);
     if (hits.empty()) return;
     Hit h0 = hits.front();
 
