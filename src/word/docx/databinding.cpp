@@ -48,24 +48,6 @@ std::string decodeXml(std::string_view raw) {
   return out;
 }
 
-std::string escapeXml(std::string_view text, bool attribute) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '\r': out += "&#13;"; break;
-      case '"': out += attribute ? "&quot;" : "\""; break;
-      case '\n': out += attribute ? "&#10;" : "\n"; break;
-      case '\t': out += attribute ? "&#9;" : "\t"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 // "{6c3c8bc8-...}" and "6C3C8BC8-..." are the same id.
 std::string normalizeId(std::string_view id) {
   std::string out;

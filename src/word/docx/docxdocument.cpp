@@ -25,20 +25,6 @@ namespace {
 constexpr const char* kWpNamespace = "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing";
 constexpr const char* kRelNamespace = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
-std::string escapeAttr(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 // The largest wp:docPr id written in a part's XML text (any prefix).
 long maxDocPrId(std::string_view xml) {
   long best = 0;
@@ -321,7 +307,7 @@ int PartStory::replaceWithPicture(const std::string& findText, const std::filesy
 
   const StoryText& st = storyText();
   std::string cx = std::to_string(info->widthEmu()), cy = std::to_string(info->heightEmu());
-  std::string fileName = escapeAttr(picture.filename().string());
+  std::string fileName = escapeXml(picture.filename().string(), true);
   std::deque<std::vector<Piece>> own;
   std::vector<Replacement> reps;
   reps.reserve(matches.size());

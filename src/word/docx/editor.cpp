@@ -697,19 +697,7 @@ class Editor {
 
 }  // namespace
 
-std::string escapeText(std::u32string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char32_t c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: appendUtf8(out, c);
-    }
-  }
-  return out;
-}
+std::string escapeText(std::u32string_view text) { return escapeXml(toUtf8(text), false); }
 
 void applyReplacements(const StoryText& text, const Wml& w, const std::vector<Replacement>& replacements,
                        Revision* revision) {

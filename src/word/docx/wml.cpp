@@ -53,6 +53,24 @@ Wml::Wml(pugi::xml_node root) {
   if (found) mcPrefix_ = mc;
 }
 
+std::string escapeXml(std::string_view text, bool attribute) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '\r': out += "&#13;"; break;
+      case '"': out += attribute ? "&quot;" : "\""; break;
+      case '\n': out += attribute ? "&#10;" : "\n"; break;
+      case '\t': out += attribute ? "&#9;" : "\t"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
 Tag Wml::tag(pugi::xml_node node) const {
   const char* name = node.name();
   if (std::strncmp(name, elementPrefix_.c_str(), elementPrefix_.size()) == 0) {

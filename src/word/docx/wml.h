@@ -51,6 +51,10 @@ class Wml {
   std::string mcPrefix_ = "mc:";
 };
 
+// Text for the raw value of a text node or attribute (pugixml keeps values as written): markup
+// characters, and in attributes the quote and the white space that parsing would fold.
+std::string escapeXml(std::string_view text, bool attribute);
+
 inline constexpr const char* kWmlNamespace = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 inline constexpr const char* kWmlStrictNamespace = "http://purl.oclc.org/ooxml/wordprocessingml/main";
 inline constexpr const char* kMcNamespace = "http://schemas.openxmlformats.org/markup-compatibility/2006";
