@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "word/error.h"
+#include "word/features.h"
 
 namespace vm::word {
 
