@@ -304,36 +304,61 @@ class ControlText {
 
  private:
   bool isBlock(pugi::xml_node content) const {
-    for (auto c = content.first_child(); c; c = c.next_sibling()) {
-      if (c.type() != pugi::node_element) continue;
-      switch (w_.tag(c)) {
-        case Tag::P: case Tag::Tbl: case Tag::Tr: case Tag::Tc: return true;
-        case Tag::Sdt:
-          if (isBlock(w_.child(c, Tag::SdtContent))) return true;
-          break;
-        case Tag::CustomXml:
-          if (isBlock(c)) return true;
-          break;
-        default: break;
+    std::vector<pugi::xml_node> resume;  // a loop: controls may nest as deep as a part likes
+    for (auto c = content.first_child();;) {
+      if (!c) {
+        if (resume.empty()) return false;
+        c = resume.back();
+        resume.pop_back();
+        continue;
+      }
+      pugi::xml_node into;
+      if (c.type() == pugi::node_element) {
+        switch (w_.tag(c)) {
+          case Tag::P: case Tag::Tbl: case Tag::Tr: case Tag::Tc: return true;
+          case Tag::Sdt: into = w_.child(c, Tag::SdtContent); break;
+          case Tag::CustomXml: into = c; break;
+          default: break;
+        }
+      }
+      if (into) {
+        resume.push_back(c.next_sibling());
+        c = into.first_child();
+      } else {
+        c = c.next_sibling();
       }
     }
-    return false;
   }
 
   // Paragraphs in order (table cells included), a newline between two.
   void block(pugi::xml_node container) {
-    for (auto c = container.first_child(); c; c = c.next_sibling()) {
-      if (c.type() != pugi::node_element) continue;
-      switch (w_.tag(c)) {
-        case Tag::P:
-          if (!first_ && !runsOn_) text_.out += '\n';
-          first_ = false;
-          walkInline(c, w_, fields_, text_);
-          runsOn_ = markRunsOn(c, w_);  // its mark is deleted: Word shows one paragraph
-          break;
-        case Tag::Tbl: case Tag::Tr: case Tag::Tc: case Tag::CustomXml: block(c); break;
-        case Tag::Sdt: block(w_.child(c, Tag::SdtContent)); break;
-        default: break;
+    std::vector<pugi::xml_node> resume;
+    for (auto c = container.first_child();;) {
+      if (!c) {
+        if (resume.empty()) return;
+        c = resume.back();
+        resume.pop_back();
+        continue;
+      }
+      pugi::xml_node into;
+      if (c.type() == pugi::node_element) {
+        switch (w_.tag(c)) {
+          case Tag::P:
+            if (!first_ && !runsOn_) text_.out += '\n';
+            first_ = false;
+            walkInline(c, w_, fields_, text_);
+            runsOn_ = markRunsOn(c, w_);  // its mark is deleted: Word shows one paragraph
+            break;
+          case Tag::Tbl: case Tag::Tr: case Tag::Tc: case Tag::CustomXml: into = c; break;
+          case Tag::Sdt: into = w_.child(c, Tag::SdtContent); break;
+          default: break;
+        }
+      }
+      if (into) {
+        resume.push_back(c.next_sibling());
+        c = into.first_child();
+      } else {
+        c = c.next_sibling();
       }
     }
   }
@@ -373,13 +398,25 @@ pugi::xml_node BoundControls::paragraphOf(pugi::xml_node n, pugi::xml_node fallb
 
 // Whether a paragraph holds a content control among its inline content (runs hold none).
 bool BoundControls::holdsControl(pugi::xml_node parent) const {
-  for (auto c = parent.first_child(); c; c = c.next_sibling()) {
-    if (c.type() != pugi::node_element) continue;
-    Tag t = w_.tag(c);
-    if (t == Tag::Sdt) return true;
-    if (t != Tag::R && t != Tag::PPr && c.first_child() && holdsControl(c)) return true;
+  std::vector<pugi::xml_node> resume;
+  for (auto c = parent.first_child();;) {
+    if (!c) {
+      if (resume.empty()) return false;
+      c = resume.back();
+      resume.pop_back();
+      continue;
+    }
+    if (c.type() == pugi::node_element) {
+      Tag t = w_.tag(c);
+      if (t == Tag::Sdt) return true;
+      if (t != Tag::R && t != Tag::PPr && c.first_child()) {
+        resume.push_back(c.next_sibling());
+        c = c.first_child();
+        continue;
+      }
+    }
+    c = c.next_sibling();
   }
-  return false;
 }
 
 void BoundControls::addMatch(const StoryText& text, std::size_t begin, std::size_t end, pugi::xml_node stop) {

@@ -69,23 +69,50 @@ class Builder {
 
   bool supplementary() const { return appender_.supplementary; }
 
-  // Returns the index of the last record added for a paragraph directly in container, or npos.
-  std::size_t block(pugi::xml_node container, bool inTable) {
-    std::uint32_t id = nextContainer_++;
-    std::size_t last = npos;
-    for (auto c = container.first_child(); c; c = c.next_sibling()) {
+  // Walks the body with its tables and content controls. A loop over an explicit stack: a part
+  // may nest controls or tables as deep as it likes.
+  void body(pugi::xml_node body) {
+    std::vector<Frame> stack;
+    stack.push_back({Frame::Block, body.first_child(), {}, nextContainer_++, false, false, npos});
+    while (!stack.empty()) {
+      Frame& f = stack.back();
+      if (!f.next) {
+        Frame done = f;
+        stack.pop_back();
+        if (done.kind == Frame::Cells && done.row) endRow(done.row);
+        if (done.kind != Frame::Block || stack.empty()) continue;
+        if (done.cell) {
+          if (done.last != npos && done.last + 1 == out_.paras.size()) out_.paras[done.last].kind = MarkKind::Cell;
+        } else {
+          stack.back().last = done.last;  // a control's last paragraph is its container's
+        }
+        continue;
+      }
+      pugi::xml_node c = f.next;
+      f.next = c.next_sibling();
       if (c.type() != pugi::node_element) continue;
-      switch (w_.tag(c)) {
-        case Tag::P: last = paragraph(c, id, inTable); break;
-        case Tag::Tbl: table(c); last = npos; break;
-        case Tag::Sdt:
-          if (auto content = w_.child(c, Tag::SdtContent)) last = block(content, inTable);
-          break;
-        case Tag::CustomXml: last = block(c, inTable); break;
-        default: break;
+      Tag t = w_.tag(c);
+      Frame::Kind kind = f.kind;
+      bool inTable = f.inTable;
+      // Content controls and custom XML are transparent around paragraphs, rows and cells.
+      pugi::xml_node wrapped = t == Tag::Sdt ? w_.child(c, Tag::SdtContent) : t == Tag::CustomXml ? c : pugi::xml_node();
+      if (kind == Frame::Block) {
+        if (t == Tag::P) {
+          f.last = paragraph(c, f.id, inTable);
+        } else if (t == Tag::Tbl) {
+          f.last = npos;
+          stack.push_back({Frame::Rows, c.first_child(), {}, 0, true, false, npos});
+        } else if (wrapped) {
+          stack.push_back({Frame::Block, wrapped.first_child(), {}, nextContainer_++, inTable, false, npos});
+        }
+      } else if (kind == Frame::Rows) {
+        if (t == Tag::Tr) stack.push_back({Frame::Cells, c.first_child(), c, 0, true, false, npos});
+        else if (wrapped) stack.push_back({Frame::Rows, wrapped.first_child(), {}, 0, true, false, npos});
+      } else {
+        if (t == Tag::Tc) stack.push_back({Frame::Block, c.first_child(), {}, nextContainer_++, true, true, npos});
+        else if (wrapped) stack.push_back({Frame::Cells, wrapped.first_child(), {}, 0, true, false, npos});
       }
     }
-    return last;
   }
 
  private:
@@ -118,37 +145,29 @@ class Builder {
     return out_.paras.size() - 1;
   }
 
-  template <class F>
-  void eachTransparent(pugi::xml_node parent, Tag wanted, F&& f) {
-    for (auto c = parent.first_child(); c; c = c.next_sibling()) {
-      if (c.type() != pugi::node_element) continue;
-      Tag t = w_.tag(c);
-      if (t == wanted) f(c);
-      else if (t == Tag::Sdt) {
-        if (auto content = w_.child(c, Tag::SdtContent)) eachTransparent(content, wanted, f);
-      } else if (t == Tag::CustomXml) {
-        eachTransparent(c, wanted, f);
-      }
-    }
+  void endRow(pugi::xml_node tr) {
+    ParaRecord row;
+    row.node = tr;
+    row.begin = row.mark = out_.text.size();
+    row.segBegin = row.segEnd = out_.segments.size();
+    row.container = nextContainer_++;
+    row.kind = MarkKind::Row;
+    row.inTable = true;
+    out_.text.push_back(code::kCellMark);
+    out_.paras.push_back(row);
   }
 
-  void table(pugi::xml_node tbl) {
-    eachTransparent(tbl, Tag::Tr, [&](pugi::xml_node tr) {
-      eachTransparent(tr, Tag::Tc, [&](pugi::xml_node tc) {
-        std::size_t last = block(tc, true);
-        if (last != npos && last + 1 == out_.paras.size()) out_.paras[last].kind = MarkKind::Cell;
-      });
-      ParaRecord row;
-      row.node = tr;
-      row.begin = row.mark = out_.text.size();
-      row.segBegin = row.segEnd = out_.segments.size();
-      row.container = nextContainer_++;
-      row.kind = MarkKind::Row;
-      row.inTable = true;
-      out_.text.push_back(code::kCellMark);
-      out_.paras.push_back(row);
-    });
-  }
+  // One level of the walk: the children of a block container (the body, a control, a cell),
+  // of a table (its rows) or of a row (its cells).
+  struct Frame {
+    enum Kind { Block, Rows, Cells } kind;
+    pugi::xml_node next;  // the next child to look at
+    pugi::xml_node row;   // Cells: the w:tr whose end-of-row mark follows its cells
+    std::uint32_t id;     // Block: the container's id
+    bool inTable;
+    bool cell;            // Block: a table cell (its last paragraph's mark ends the cell)
+    std::size_t last;     // Block: the last record added for a paragraph directly in it, or npos
+  };
 
   StoryText& out_;
   const Wml& w_;
@@ -177,7 +196,7 @@ bool markRunsOn(pugi::xml_node p, const Wml& w) {
 StoryText buildStoryText(pugi::xml_node body, const Wml& w) {
   StoryText out;
   Builder builder(out, w);
-  builder.block(body, false);
+  builder.body(body);
   out.supplementary = builder.supplementary();
   // Word's story always ends with a paragraph mark: a body with no paragraph, or one that ends
   // with a table, gets the empty final paragraph Word adds when it opens the document.

@@ -117,27 +117,47 @@ void walkRun(pugi::xml_node run, const Wml& w, FieldState& fs, V& v);
 
 template <class V>
 void walkInline(pugi::xml_node parent, const Wml& w, FieldState& fs, V& v) {
-  for (auto c = parent.first_child(); c; c = c.next_sibling()) {
-    if (c.type() != pugi::node_element) continue;
-    switch (w.tag(c)) {
-      case Tag::R: walkRun(c, w, fs, v); break;
-      case Tag::Hyperlink: case Tag::SmartTag: case Tag::CustomXml: case Tag::Ins: case Tag::MoveTo:
-      case Tag::FldSimple: case Tag::Dir: case Tag::Bdo:
-        walkInline(c, w, fs, v);
-        break;
-      case Tag::Sdt:
-        if (auto content = w.child(c, Tag::SdtContent)) walkInline(content, w, fs, v);
-        break;
-      case Tag::AlternateContent:
-        if (auto choice = w.child(c, Tag::Choice)) walkInline(choice, w, fs, v);
-        break;
-      default: break;  // properties, deleted text, bookmarks, proofing marks, math
+  // Iterative: a part may nest hyperlinks, controls or insertions as deep as it likes.
+  std::vector<pugi::xml_node> resume;  // where each enclosing level goes on
+  for (auto c = parent.first_child();;) {
+    if (!c) {
+      if (resume.empty()) return;
+      c = resume.back();
+      resume.pop_back();
+      continue;
+    }
+    pugi::xml_node into;
+    if (c.type() == pugi::node_element) {
+      switch (w.tag(c)) {
+        case Tag::R: walkRun(c, w, fs, v); break;
+        case Tag::Hyperlink: case Tag::SmartTag: case Tag::CustomXml: case Tag::Ins: case Tag::MoveTo:
+        case Tag::FldSimple: case Tag::Dir: case Tag::Bdo:
+          into = c;
+          break;
+        case Tag::Sdt: into = w.child(c, Tag::SdtContent); break;
+        case Tag::AlternateContent: into = w.child(c, Tag::Choice); break;
+        default: break;  // properties, deleted text, bookmarks, proofing marks, math
+      }
+    }
+    if (into) {
+      resume.push_back(c.next_sibling());
+      c = into.first_child();
+    } else {
+      c = c.next_sibling();
     }
   }
 }
 
 // An inline picture or object counts as one character; a floating one as none.
 inline bool isInlineObject(pugi::xml_node element, const Wml& w) {
+  // Alternate content stands for its first choice's first element (followed by a loop).
+  while (element && w.tag(element) == Tag::AlternateContent) {
+    pugi::xml_node first;
+    for (auto c = w.child(element, Tag::Choice).first_child(); c && !first; c = c.next_sibling())
+      if (c.type() == pugi::node_element) first = c;
+    element = first;
+  }
+  if (!element) return false;
   Tag t = w.tag(element);
   if (t == Tag::Drawing) {
     for (auto c = element.first_child(); c; c = c.next_sibling()) {
@@ -155,12 +175,6 @@ inline bool isInlineObject(pugi::xml_node element, const Wml& w) {
         return false;
     }
     return true;
-  }
-  if (t == Tag::AlternateContent) {
-    auto choice = w.child(element, Tag::Choice);
-    for (auto c = choice.first_child(); c; c = c.next_sibling())
-      if (c.type() == pugi::node_element) return isInlineObject(c, w);
-    return false;
   }
   return false;
 }
