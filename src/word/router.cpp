@@ -33,12 +33,10 @@ std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOpti
   if (office && office->available()) return office->open(path, options);
   std::error_code ec;
   if (!std::filesystem::exists(path, ec))
-    throw EngineError(ErrorCode::FileNotFound, "找不到文档", path.string());
+    throw EngineError(ErrorCode::FileNotFound, path.string());
   if (isWordPackage(path))
-    throw EngineError(ErrorCode::OfficeUnavailable, "此操作需要 LibreOffice，但没有安装",
-                      path.string() + ": layout work needs the office back end");
-  throw EngineError(ErrorCode::UnsupportedFormat,
-                    "不支持的文档格式：只能处理 .docx 文档（处理 .doc 等格式需要安装 LibreOffice）", path.string());
+    throw EngineError(ErrorCode::OfficeUnavailable, path.string() + ": layout work needs the office back end");
+  throw EngineError(ErrorCode::UnsupportedFormat, path.string() + ": only Word packages without the office back end");
 }
 
 }  // namespace vm::word

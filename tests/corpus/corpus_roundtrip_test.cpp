@@ -358,13 +358,13 @@ INSTANTIATE_TEST_SUITE_P(Corpus, SoundDoc, ::testing::ValuesIn(soundPackages()),
 // --- flagged documents ----------------------------------------------------------------------
 
 std::set<ErrorCode> expectedCodes(const std::string& flags) {
-  if (flags.rfind("ENCRYPTED", 0) == 0) return {ErrorCode::Encrypted};
-  if (flags.find("not a zip") != std::string::npos) return {ErrorCode::NotAZip};
+  if (flags.rfind("ENCRYPTED", 0) == 0) return {ErrorCode::PasswordRequired};
+  if (flags.find("not a zip") != std::string::npos) return {ErrorCode::NotAZip, ErrorCode::WrongExtension};
   if (flags.find("crc fail") != std::string::npos) return {ErrorCode::DamagedPart};
-  // A binary .doc under a package extension: mislabelled (NotAZip), or routed by content to the
-  // office back end, which the engine tests do not install. Not "encrypted": it is not.
+  // A binary .doc under a package extension: mislabelled, or routed by content to the office
+  // back end, which the engine tests do not install. Not "encrypted": it is not.
   if (flags.find("actually-OLE2") != std::string::npos)
-    return {ErrorCode::NotAZip, ErrorCode::UnsupportedFormat, ErrorCode::OfficeUnavailable};
+    return {ErrorCode::WrongExtension, ErrorCode::UnsupportedFormat, ErrorCode::OfficeUnavailable};
   return {};
 }
 

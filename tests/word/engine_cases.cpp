@@ -302,9 +302,9 @@ TEST_P(Engine, ErrorsLeaveTheFileUntouched) {
       {"empty", "", ErrorCode::NotAZip},
       {"truncated", good.substr(0, good.size() / 2), ErrorCode::NotAZip},
       {"encrypted", compoundFile({{"EncryptionInfo", std::string(200, '\x04')}, {"EncryptedPackage", std::string(300, '\x07')}}),
-       ErrorCode::Encrypted},
+       ErrorCode::PasswordRequired},
       {"doc97", compoundFile({{"WordDocument", std::string(600, '\x01')}, {"1Table", std::string(100, '\x02')}}),
-       ErrorCode::NotAZip},
+       ErrorCode::WrongExtension},
       {"nomain", DocxBuilder().body(p(r("x"))).omitPart("word/document.xml").bytes(), ErrorCode::NoMainPart},
       {"norel", norels, ErrorCode::NoMainPart},
       {"badxml", DocxBuilder().overridePart("word/document.xml",
@@ -343,11 +343,11 @@ TEST_P(Engine, EmptyFindTextAndBadCodesAreRefused) {
   auto path = body(p(r("text")));
   std::string before = readFile(path);
   auto doc = open(path);
-  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("", "x"), ErrorCode::InvalidArgument);
-  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("te^q", "x"), ErrorCode::InvalidArgument);
-  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("text^", "x"), ErrorCode::InvalidArgument);
-  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("text", "^c"), ErrorCode::InvalidArgument);
-  EXPECT_ENGINE_ERROR(doc->mainStory().replaceWithPicture("", dir.file("none.png")), ErrorCode::InvalidArgument);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("", "x"), ErrorCode::BadFindText);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("te^q", "x"), ErrorCode::BadFindText);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("text^", "x"), ErrorCode::BadFindText);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceAll("text", "^c"), ErrorCode::BadFindText);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceWithPicture("", dir.file("none.png")), ErrorCode::BadFindText);
   EXPECT_FALSE(doc->modified());
   doc->save();
   doc->close();
@@ -379,7 +379,7 @@ TEST_P(Engine, FullDiskLeavesTheFileUntouched) {
     doc->save();
   } catch (const EngineError& e) {
     threw = true;
-    EXPECT_EQ(e.code(), ErrorCode::WriteFailed);
+    EXPECT_EQ(e.code(), ErrorCode::DiskFull);
     EXPECT_TRUE(hasChinese(e.userMessage()));
   }
   ::setrlimit(RLIMIT_FSIZE, &old);

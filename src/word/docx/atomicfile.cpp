@@ -17,14 +17,8 @@ namespace vm::word::docx {
 namespace {
 
 [[noreturn]] void fail(int err, const std::filesystem::path& target, const char* step) {
-  const char* user = "保存文档失败，原文档未改动";
-  if (err == ENOSPC || err == EFBIG || err == EDQUOT)
-    user = "保存文档失败：磁盘空间不足，原文档未改动";
-  else if (err == EACCES || err == EPERM || err == EROFS)
-    user = "保存文档失败：没有写入权限，原文档未改动";
-  else if (err == ENOENT || err == ENOTDIR)
-    user = "保存文档失败：保存位置不存在，原文档未改动";
-  throw EngineError(ErrorCode::WriteFailed, user,
+  bool full = err == ENOSPC || err == EFBIG || err == EDQUOT;
+  throw EngineError(full ? ErrorCode::DiskFull : ErrorCode::WriteFailed,
                     target.string() + ": " + step + ": " + std::strerror(err));
 }
 

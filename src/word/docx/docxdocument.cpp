@@ -118,18 +118,17 @@ class DocxDocument final : public Document {
   void save() override {
     check();
     if (readOnly_)
-      throw EngineError(ErrorCode::InvalidArgument, "文档以只读方式打开，不能保存", path_.string());
+      throw EngineError(ErrorCode::ReadOnly, path_.string());
     package_->save(path_);
   }
 
   void saveAs(const std::filesystem::path& target, SaveFormat format) override {
     check();
     if (format != SaveFormat::Same && format != SaveFormat::Docx)
-      throw EngineError(ErrorCode::UnsupportedFormat, "此格式的转换需要 LibreOffice 后端",
-                        target.string() + ": the docx back end saves Word packages only");
+      throw EngineError(ErrorCode::Unsupported, target.string() + ": the docx back end saves Word packages only");
     std::error_code ec;
     if (readOnly_ && std::filesystem::equivalent(target, path_, ec))
-      throw EngineError(ErrorCode::InvalidArgument, "文档以只读方式打开，不能保存", path_.string());
+      throw EngineError(ErrorCode::ReadOnly, path_.string());
     package_->save(target);
     path_ = target;
   }
@@ -197,7 +196,7 @@ class DocxDocument final : public Document {
 
  private:
   void check() const {
-    if (!package_) throw EngineError(ErrorCode::InvalidArgument, "文档已关闭", path_.string());
+    if (!package_) throw EngineError(ErrorCode::InvalidArgument, path_.string() + ": the document is closed");
   }
 
   std::filesystem::path path_;
@@ -274,14 +273,13 @@ int PartStory::replaceWithPicture(const std::string& findText, const std::filesy
 
   std::ifstream in(picture, std::ios::binary);
   if (!in)
-    throw EngineError(ErrorCode::PictureUnreadable, "找不到图片文件或无法读取", picture.string());
+    throw EngineError(ErrorCode::PictureUnreadable, picture.string() + ": cannot open");
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::optional<ImageInfo> info = readImageInfo(bytes);
   if (!in.good() && !in.eof())
-    throw EngineError(ErrorCode::PictureUnreadable, "找不到图片文件或无法读取", picture.string());
+    throw EngineError(ErrorCode::PictureUnreadable, picture.string() + ": read error");
   if (!info)
-    throw EngineError(ErrorCode::PictureUnreadable, "无法识别的图片（只支持 PNG、JPEG、GIF、BMP）",
-                      picture.string());
+    throw EngineError(ErrorCode::PictureUnreadable, picture.string() + ": not a PNG, JPEG, GIF or BMP image");
 
   // Media go beside the main part (word/media/imageN.ext, N unused under any extension, as Word
   // numbers them); the relationship goes from the part that holds the occurrence.

@@ -12,8 +12,8 @@ namespace {
 
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-[[noreturn]] void invalid(const std::string& user, const std::string& detail) {
-  throw EngineError(ErrorCode::InvalidArgument, user, detail);
+[[noreturn]] void invalid(const std::string& what, const std::string& text) {
+  throw EngineError(ErrorCode::BadFindText, what + ": \"" + text + "\"");
 }
 
 bool isWhite(char32_t c) { return c == ' ' || c == '\t' || c == 0xA0 || c == 0x3000; }
@@ -66,10 +66,10 @@ void addCode(std::vector<Piece>& out, char32_t c) {
 
 FindPattern::FindPattern(const std::string& findText, const FindOptions& options)
     : matchCase_(options.matchCase), wholeWord_(options.matchWholeWord), matchByte_(options.matchByte) {
-  if (findText.empty()) invalid("查找内容不能为空", "empty find text");
-  if (options.matchWildcards) invalid("不支持使用通配符查找", "matchWildcards");
-  if (options.matchSoundsLike) invalid("不支持同音查找", "matchSoundsLike");
-  if (options.matchAllWordForms) invalid("不支持查找单词的所有形式", "matchAllWordForms");
+  if (findText.empty()) invalid("empty find text", findText);
+  if (options.matchWildcards) throw EngineError(ErrorCode::Unsupported, "find with wildcards");
+  if (options.matchSoundsLike) throw EngineError(ErrorCode::Unsupported, "find by sound");
+  if (options.matchAllWordForms) throw EngineError(ErrorCode::Unsupported, "find all word forms");
   std::u32string s = toU32(findText);
   auto add = [&](PatternItem::Kind k, char32_t c = 0) { items_.push_back({k, k == PatternItem::Char ? normalize(c) : c}); };
   for (std::size_t i = 0; i < s.size();) {
@@ -80,7 +80,7 @@ FindPattern::FindPattern(const std::string& findText, const FindOptions& options
     } else if (c == '\n') {
       add(PatternItem::Char, code::kMark);
     } else if (c == '^') {
-      if (i >= s.size()) invalid("查找内容末尾的 ^ 不是有效的特殊字符", findText);
+      if (i >= s.size()) invalid("find text ends with ^", findText);
       char32_t k = s[i++];
       switch (k) {
         case 'p': case 'P': add(PatternItem::Char, code::kMark); break;
@@ -98,7 +98,7 @@ FindPattern::FindPattern(const std::string& findText, const FindOptions& options
         case 'w': case 'W': add(PatternItem::White); break;
         case 'u': case 'U': {
           char32_t v = decimalCode(s, i);
-          if (!v) invalid("查找内容中的 ^u 后应为字符编码", findText);
+          if (!v) invalid("find text: ^u without a character code", findText);
           add(PatternItem::Char, v);
           break;
         }
@@ -106,12 +106,12 @@ FindPattern::FindPattern(const std::string& findText, const FindOptions& options
           if (k >= '0' && k <= '9') {
             --i;
             char32_t v = decimalCode(s, i);
-            if (!v) invalid("查找内容中的字符编码无效", findText);
+            if (!v) invalid("find text: invalid character code", findText);
             add(PatternItem::Char, v);
           } else {
             std::string bad = "^";
             appendUtf8(bad, k);
-            invalid("查找内容中的 " + bad + " 不是有效的特殊字符", findText);
+            invalid("find text: unknown code " + bad, findText);
           }
       }
     } else {
@@ -203,7 +203,7 @@ std::vector<Piece> parseReplacement(const std::string& replacement) {
     } else if (c < 0x20) {
       addCode(out, c);
     } else if (c == '^') {
-      if (i >= s.size()) invalid("替换内容末尾的 ^ 不是有效的特殊字符", replacement);
+      if (i >= s.size()) invalid("replacement ends with ^", replacement);
       char32_t k = s[i++];
       switch (k) {
         case 'p': case 'P': addKind(out, Piece::Mark); break;
@@ -218,7 +218,7 @@ std::vector<Piece> parseReplacement(const std::string& replacement) {
         case '&': addKind(out, Piece::Found); break;
         case 'u': case 'U': {
           char32_t v = decimalCode(s, i);
-          if (!v) invalid("替换内容中的 ^u 后应为字符编码", replacement);
+          if (!v) invalid("replacement: ^u without a character code", replacement);
           addCode(out, v);
           break;
         }
@@ -226,12 +226,12 @@ std::vector<Piece> parseReplacement(const std::string& replacement) {
           if (k >= '0' && k <= '9') {
             --i;
             char32_t v = decimalCode(s, i);
-            if (!v) invalid("替换内容中的字符编码无效", replacement);
+            if (!v) invalid("replacement: invalid character code", replacement);
             addCode(out, v);
           } else {
             std::string bad = "^";
             appendUtf8(bad, k);
-            invalid("替换内容中的 " + bad + " 不是有效的特殊字符", replacement);
+            invalid("replacement: unknown code " + bad, replacement);
           }
       }
     } else {

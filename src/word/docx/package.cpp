@@ -120,7 +120,7 @@ struct StringWriter : pugi::xml_writer {
 };
 
 [[noreturn]] void damaged(const std::string& part, const std::string& what) {
-  throw EngineError(ErrorCode::DamagedPart, "文档内容已损坏，无法读取", part + ": " + what);
+  throw EngineError(ErrorCode::DamagedPart, part + ": " + what);
 }
 
 // An OLE compound file: an encrypted OOXML package or a Word 97-2003 document.
@@ -134,14 +134,10 @@ struct StringWriter : pugi::xml_writer {
     return bytes.find(wide) != std::string::npos;
   };
   if (has("EncryptedPackage") || has("EncryptionInfo"))
-    throw EngineError(ErrorCode::Encrypted, "文档已加密（设有打开密码），无法处理",
-                      path.string() + ": OLE compound file with an encrypted package");
+    throw EngineError(ErrorCode::PasswordRequired, path.string() + ": OLE compound file with an encrypted package");
   if (has("WordDocument"))
-    throw EngineError(ErrorCode::NotAZip,
-                      "文档实际是 Word 97-2003 格式（.doc），与扩展名不符，请改名为 .doc 后再处理",
-                      path.string() + ": OLE compound file with a WordDocument stream");
-  throw EngineError(ErrorCode::NotAZip, "文档不是有效的 Word 文档（格式与扩展名不符）",
-                    path.string() + ": OLE compound file");
+    throw EngineError(ErrorCode::WrongExtension, path.string() + ": a Word 97-2003 document (OLE compound file)");
+  throw EngineError(ErrorCode::WrongExtension, path.string() + ": OLE compound file");
 }
 
 // Not a zip: a clearer message for the formats that are often saved under a .docx name.
@@ -150,12 +146,11 @@ void otherFormat(const std::string& bytes, const std::filesystem::path& path) {
   const char* what = nullptr;
   if (head.rfind("{\\rtf", 0) == 0) what = "RTF";
   else if (head.find("<w:worddocument") != std::string::npos) what = "Word 2003 XML";
-  else if (head.find("<pkg:package") != std::string::npos) what = "Word XML（单文件）";
-  else if (head.find("mime-version:") != std::string::npos) what = "单个网页（.mht）";
-  else if (head.find("<html") != std::string::npos) what = "网页（HTML）";
+  else if (head.find("<pkg:package") != std::string::npos) what = "flat Word XML";
+  else if (head.find("mime-version:") != std::string::npos) what = "MHT web archive";
+  else if (head.find("<html") != std::string::npos) what = "HTML";
   if (what)
-    throw EngineError(ErrorCode::NotAZip, std::string("文档实际是") + what + "格式，与扩展名不符",
-                      path.string() + ": not a zip package");
+    throw EngineError(ErrorCode::WrongExtension, path.string() + ": " + what + ", not a zip package");
 }
 
 }  // namespace
@@ -202,14 +197,13 @@ Package::Package(const std::filesystem::path& path, bool syncOnSave) : path_(pat
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     int err = errno;
-    throw EngineError(ErrorCode::FileNotFound,
-                      err == ENOENT ? "找不到文档" : "无法读取文档（没有读取权限或文件被占用）",
+    throw EngineError(err == ENOENT || err == ENOTDIR ? ErrorCode::FileNotFound : ErrorCode::Unreadable,
                       path.string() + ": " + std::strerror(err));
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    throw EngineError(ErrorCode::FileNotFound, "无法读取文档（不是普通文件）", path.string());
+    throw EngineError(ErrorCode::Unreadable, path.string() + ": not a regular file");
   }
   bytes_.resize(static_cast<std::size_t>(st.st_size));
   std::size_t got = 0;
@@ -223,14 +217,13 @@ Package::Package(const std::filesystem::path& path, bool syncOnSave) : path_(pat
   bytes_.resize(got);
 
   if (bytes_.empty())
-    throw EngineError(ErrorCode::NotAZip, "文档是空文件，不是有效的 Word 文档", path.string());
+    throw EngineError(ErrorCode::NotAZip, path.string() + ": empty file");
   if (bytes_.compare(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") == 0) compoundFile(bytes_, path);
   if (bytes_.compare(0, 2, "PK") != 0) otherFormat(bytes_, path);
   openArchive();
 
   if (!hasPart("[Content_Types].xml"))
-    throw EngineError(ErrorCode::DamagedPart, "文档已损坏：缺少内容类型说明",
-                      path.string() + ": no [Content_Types].xml");
+    throw EngineError(ErrorCode::DamagedPart, path.string() + ": no [Content_Types].xml");
   xmlPart("[Content_Types].xml");
   std::string mainTarget;
   if (hasPart("_rels/.rels")) {
@@ -242,7 +235,7 @@ Package::Package(const std::filesystem::path& path, bool syncOnSave) : path_(pat
     }
   }
   if (mainTarget.empty() || !hasPart(mainTarget))
-    throw EngineError(ErrorCode::NoMainPart, "文档已损坏：找不到正文部分",
+    throw EngineError(ErrorCode::NoMainPart,
                       path.string() + (mainTarget.empty() ? ": no officeDocument relationship"
                                                           : ": missing part " + mainTarget));
   mainPart_ = mainTarget;
@@ -250,7 +243,7 @@ Package::Package(const std::filesystem::path& path, bool syncOnSave) : path_(pat
   if (const char* real = zip_get_name(zip_.get(), static_cast<zip_uint64_t>(idx), 0)) mainPart_ = real;
   std::string type = contentType(mainPart_);
   if (type.find("wordprocessingml") == std::string::npos && type.rfind("application/vnd.ms-word.", 0) != 0)
-    throw EngineError(ErrorCode::UnsupportedFormat, "文档不是 Word 文档，无法处理",
+    throw EngineError(ErrorCode::UnsupportedFormat,
                       path.string() + ": main part " + mainPart_ + " has content type '" + type + "'");
   xmlPart(mainPart_);
   verifyEntries();
@@ -279,7 +272,7 @@ void Package::openArchive() {
   if (!source_) {
     std::string msg = zip_error_strerror(&err);
     zip_error_fini(&err);
-    throw EngineError(ErrorCode::NotAZip, "无法打开文档", path_.string() + ": " + msg);
+    throw EngineError(ErrorCode::NotAZip, path_.string() + ": " + msg);
   }
   zip_.reset(zip_open_from_source(source_, ZIP_RDONLY, &err));
   if (!zip_) {
@@ -288,9 +281,7 @@ void Package::openArchive() {
     zip_error_fini(&err);
     zip_source_free(source_);
     source_ = nullptr;
-    throw EngineError(ErrorCode::NotAZip,
-                      code == ZIP_ER_NOZIP ? "文档不是有效的 Word 文档（不是 docx 文件包，或文件不完整）"
-                                           : "文档已损坏，无法打开",
+    throw EngineError(code == ZIP_ER_NOZIP ? ErrorCode::NotAZip : ErrorCode::DamagedPart,
                       path_.string() + ": " + msg);
   }
   zip_error_fini(&err);
@@ -592,7 +583,7 @@ bool Package::modified() const {
 
 std::string Package::buildArchive() {
   auto fail = [&](const std::string& what) {
-    throw EngineError(ErrorCode::WriteFailed, "保存文档失败，原文档未改动", path_.string() + ": " + what);
+    throw EngineError(ErrorCode::WriteFailed, path_.string() + ": " + what);
   };
   zip_error_t err;
   zip_error_init(&err);
