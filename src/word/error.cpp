@@ -26,6 +26,10 @@ const std::string& userText(ErrorCode code) {
   static const std::string pageOutOfRange = "页码超出文档范围";
   static const std::string officeUnavailable = "此操作需要 LibreOffice，但它没有安装或无法启动";
   static const std::string officeFailed = "办公软件无响应或意外退出，文档处理失败";
+  static const std::string lossyRoundTrip = "保存后会丢失文档中原有的内容，文档未修改";
+  static const std::string tooLarge =
+      "文件过大，超出处理上限（文档解压后单个部分不超过 512 MB、合计不超过 1 GB，图片不超过 64 MB），未处理";
+  static const std::string tooDeep = "文档结构嵌套过深（超过 1000 层），无法处理";
   switch (code) {
     case ErrorCode::FileNotFound: return fileNotFound;
     case ErrorCode::Unreadable: return unreadable;
@@ -45,6 +49,9 @@ const std::string& userText(ErrorCode code) {
     case ErrorCode::PageOutOfRange: return pageOutOfRange;
     case ErrorCode::OfficeUnavailable: return officeUnavailable;
     case ErrorCode::OfficeFailed: return officeFailed;
+    case ErrorCode::LossyRoundTrip: return lossyRoundTrip;
+    case ErrorCode::TooLarge: return tooLarge;
+    case ErrorCode::TooDeep: return tooDeep;
   }
   return invalidArgument;
 }

@@ -28,6 +28,9 @@ enum class ErrorCode {
   PageOutOfRange,     // a page range outside the document
   OfficeUnavailable,  // the office back end is not installed or cannot be started
   OfficeFailed,       // the office process crashed, hung or refused the call
+  LossyRoundTrip,     // the office would write the file without content the operation left alone
+  TooLarge,           // beyond the engine's size limits (docx/limits.h): a zip bomb, a huge picture
+  TooDeep,            // markup nested beyond the engine's depth limit (docx/limits.h)
 };
 
 // The user's text for a code: Simplified Chinese, one short sentence.
@@ -44,15 +47,24 @@ class EngineError : public std::runtime_error {
   EngineError(ErrorCode code, const std::string& oldUserText, const std::string& detail)
       : EngineError(code, detail.empty() ? oldUserText : oldUserText + ": " + detail) {}
 
+  // A refusal that names its particulars (LossyRoundTrip: what would be lost): the user reads
+  // the given Chinese sentence in place of the table's text.
+  static EngineError withParticulars(ErrorCode code, std::string sentence, std::string detail) {
+    EngineError e(code, std::move(detail));
+    e.user_ = std::move(sentence);
+    return e;
+  }
+
   ErrorCode code() const noexcept { return code_; }
-  // What the user reads: the table's text for the code.
-  const std::string& userMessage() const noexcept { return userText(code_); }
+  // What the user reads: the table's text for the code (or the particular sentence).
+  const std::string& userMessage() const noexcept { return user_.empty() ? userText(code_) : user_; }
   // Technical detail for the log only (path, part name, library message); may be empty.
   const std::string& detail() const noexcept { return detail_; }
 
  private:
   ErrorCode code_;
   std::string detail_;
+  std::string user_;
 };
 
 }  // namespace vm::word
