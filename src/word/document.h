@@ -47,6 +47,22 @@ enum class StoryKind {
   TextFrames,  // text boxes and shapes with text
 };
 
+// Which of a section's headers (or footers) a story is.
+enum class HeaderFooterKind {
+  Default,    // every page without its own (odd pages when even pages have their own)
+  FirstPage,  // the section's first page, when the section has a title page
+  EvenPages,  // even pages, when the document has different odd and even pages
+};
+
+// A story's identity: its kind and, for headers and footers, the section (0-based, the first
+// section that uses it) and which of the section's headers or footers it is.
+struct StoryId {
+  StoryKind kind = StoryKind::Main;
+  int section = 0;
+  HeaderFooterKind which = HeaderFooterKind::Default;
+  bool operator==(const StoryId&) const = default;
+};
+
 // One item of Word's Paragraphs collection. In a table, as in Word, each row's end-of-row mark
 // is an item of its own (rowEnd, empty text, one character long), and the last paragraph of a
 // cell ends with the end-of-cell mark (cellEnd; Range.Text ends with "\r\a" there).
@@ -64,6 +80,8 @@ class Story {
  public:
   virtual ~Story() = default;
   virtual StoryKind kind() const = 0;
+  // Unsupported where the back end has not built story identities (the main story always has one).
+  virtual StoryId id() const;
 
   // Word's ReplaceAll with Word's special codes (^p ^t ^l ^m ^^ in both texts, ^& in the
   // replacement). Returns the number of replacements. An empty find text is InvalidArgument.
@@ -90,6 +108,10 @@ class Story {
   // The story text between two positions (Word's Range(start, end).Text); paragraph marks
   // appear as "\r", as in Word.
   virtual std::string text(std::int64_t start, std::int64_t end) = 0;
+
+  // Empties the story. A header or footer keeps one empty paragraph, as Word leaves it.
+  // Unsupported where the back end has not built it.
+  virtual void clear();
 };
 
 // File formats a document can be saved as.
@@ -104,6 +126,12 @@ enum class SaveFormat {
   Pdf,
 };
 
+struct SaveOptions {
+  SaveFormat format = SaveFormat::Same;
+  // Word's write password (the document opens read-only without it); none when empty.
+  std::optional<std::string> writePassword;
+};
+
 class Document {
  public:
   virtual ~Document() = default;
@@ -114,8 +142,14 @@ class Document {
 
   virtual Story& mainStory() = 0;
   // Every story of a kind in document order (e.g. every header of every section); the main
-  // story for StoryKind::Main.
+  // story for StoryKind::Main. Empty when the document has none; Unsupported (never empty) for
+  // a kind the back end has not built.
   virtual std::vector<Story*> stories(StoryKind kind) = 0;
+
+  // The "current page" header or footer (kind Header or Footer): the one page 1 shows, that is
+  // the first section's first-page one when the section has a title page, else its default
+  // one; created (empty) when missing. Unsupported where the back end has not built it.
+  virtual Story& ensureStory(StoryKind kind);
 
   // Whether anything changed since open or the last save.
   virtual bool modified() const = 0;
@@ -124,15 +158,20 @@ class Document {
   // any failure the file on disk is left as it was. A document without changes is left
   // byte for byte as it was.
   virtual void save() = 0;
-  // Saves under another path (and format); the document then refers to the new path.
-  virtual void saveAs(const std::filesystem::path& target, SaveFormat format = SaveFormat::Same) = 0;
+  // Saves under another path (in another format, with a write password); the document then
+  // refers to the new path. An option the back end has not built is Unsupported.
+  // A back end overrides this one or (the older form, still used by the office back end) the
+  // one below; each by default calls the other.
+  virtual void saveAs(const std::filesystem::path& target, const SaveOptions& options);
+  virtual void saveAs(const std::filesystem::path& target, SaveFormat format = SaveFormat::Same);
 
   // Releases everything the document holds; further calls are errors. Idempotent; the
   // destructor closes too.
   virtual void close() = 0;
 };
 
-// What the caller needs from the document; the router picks a back end that offers it.
+// The old form of OpenOptions::features, until the model asks by features only:
+// Need::Layout means Feature::Layout.
 enum class Need {
   Content,  // stories, replace, counts: the native docx back end for .docx
   Layout,   // page counts, page ranges, conversion to other formats: the office back end
@@ -149,14 +188,22 @@ struct OpenOptions {
   // the login user's full name (the account's GECOS name up to its first comma), else the
   // login name.
   std::string revisionAuthor = {};
+  // What the caller will do with the document; the router picks a back end that offers it all.
+  FeatureSet features = {Feature::MainText};
 };
+
+// An English name of a story kind for error details ("header").
+std::string storyKindName(StoryKind kind);
 
 // The author revisions get when OpenOptions::revisionAuthor is empty.
 std::string defaultRevisionAuthor();
 
-// Opens a document with the back end that suits its format and the need:
-// .docx/.docm/.dotx (by content) with the docx back end; anything else, or Need::Layout,
-// with the office back end when one is installed; else UnsupportedFormat.
+// Opens a document with a back end that reads its format and offers every feature asked for:
+// a Word package (.docx/.docm/.dotx/.dotm) with the docx back end when it offers them, else
+// with the office back end; anything else with the office back end. Refused: FileNotFound,
+// UnsupportedFormat (no back end reads the file), OfficeUnavailable (the office back end is
+// needed but not installed), Unsupported (no installed back end offers the features; the
+// detail names them).
 std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOptions& options = {});
 
 // --- Back end registration: the office back end lives in its own library. -------------
@@ -168,8 +215,15 @@ class Backend {
   // Human-readable version, e.g. "LibreOffice 7.4.7.2"; empty when unusable.
   virtual std::string version() const = 0;
   virtual bool available() const = 0;
+  // What the back end has built. The default is what the office back end offered before back
+  // ends declared their features; every back end overrides it.
+  virtual FeatureSet features() const;
+  bool supports(Feature feature) const { return features().has(feature); }
   virtual std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOptions& options) = 0;
 };
+
+// The docx back end (always installed).
+std::shared_ptr<Backend> docxBackend();
 
 // Installs the office back end used by open(); nullptr removes it.
 void setOfficeBackend(std::shared_ptr<Backend> backend);

@@ -21,13 +21,12 @@ std::string featureName(Feature f) {
   return "未知功能";
 }
 
-FeatureSet docxFeatures() { return {Feature::MainText}; }
+FeatureSet docxFeatures() { return docxBackend()->features(); }
 
 FeatureSet installedFeatures() {
   FeatureSet r = docxFeatures();
   auto office = officeBackend();
-  if (office && office->available())
-    r = r | FeatureSet{Feature::MainText, Feature::Layout, Feature::InsertFile, Feature::Convert, Feature::Render};
+  if (office && office->available()) r = r | office->features();
   return r;
 }
 

@@ -15,6 +15,14 @@ bool isWordPackage(const std::filesystem::path& path) {
   std::string ext = docx::asciiLower(path.extension().string());
   return ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm";
 }
+
+std::string featureIds(FeatureSet features) {
+  static const char* const names[] = {"MainText", "HeaderFooter", "Comments", "Notes", "TextBoxes", "Layout",
+                                      "InsertFile", "Convert", "WritePassword", "Properties", "Render"};
+  std::string out;
+  for (Feature f : features.list()) out += (out.empty() ? "" : ", ") + std::string(names[static_cast<int>(f)]);
+  return out;
+}
 }  // namespace
 
 void setOfficeBackend(std::shared_ptr<Backend> backend) {
@@ -28,14 +36,25 @@ std::shared_ptr<Backend> officeBackend() {
 }
 
 std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOptions& options) {
-  if (options.need == Need::Content && isWordPackage(path)) return docx::open(path, options);
+  FeatureSet wanted = options.features;
+  if (options.need == Need::Layout) wanted = wanted | FeatureSet{Feature::Layout};
+  const bool package = isWordPackage(path);
+  auto docx = docxBackend();
+  if (package && docx->features().covers(wanted)) return docx->open(path, options);
   auto office = officeBackend();
-  if (office && office->available()) return office->open(path, options);
+  const bool officeUp = office && office->available();
+  if (officeUp && office->features().covers(wanted)) return office->open(path, options);
+
   std::error_code ec;
-  if (!std::filesystem::exists(path, ec))
-    throw EngineError(ErrorCode::FileNotFound, path.string());
-  if (isWordPackage(path))
-    throw EngineError(ErrorCode::OfficeUnavailable, path.string() + ": layout work needs the office back end");
+  if (!std::filesystem::exists(path, ec)) throw EngineError(ErrorCode::FileNotFound, path.string());
+  if (officeUp) {
+    std::string detail = path.string() + ": the office back end lacks " + featureIds(office->features().missing(wanted));
+    if (package) detail += "; the docx back end lacks " + featureIds(docx->features().missing(wanted));
+    throw EngineError(ErrorCode::Unsupported, detail);
+  }
+  if (package)
+    throw EngineError(ErrorCode::OfficeUnavailable,
+                      path.string() + ": " + featureIds(docx->features().missing(wanted)) + " needs the office back end");
   throw EngineError(ErrorCode::UnsupportedFormat, path.string() + ": only Word packages without the office back end");
 }
 

@@ -56,6 +56,63 @@ TEST(Router, OtherFormatsNeedTheOfficeBackEnd) {
   EXPECT_EQ(codeOf([&] { vm::word::open(docx, layout); }), ErrorCode::OfficeUnavailable);
 }
 
+// An office stand-in that records what it was asked to open.
+struct FakeOffice : Backend {
+  std::string name() const override { return "office"; }
+  std::string version() const override { return "fake"; }
+  bool available() const override { return true; }
+  FeatureSet features() const override { return {Feature::MainText, Feature::Layout}; }
+  std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOptions&) override {
+    opened.push_back(path.filename().string());
+    return docx::open(path);
+  }
+  std::vector<std::string> opened;
+};
+
+TEST(Router, PicksTheBackEndByTheFeaturesAskedFor) {
+  if (officeBackend()) GTEST_SKIP() << "an office back end is installed in this process";
+  TempDir dir;
+  auto path = DocxBuilder().body(p(r("x"))).write(dir.file("a.docx"));
+  auto with = [](FeatureSet f) {
+    OpenOptions o;
+    o.features = f;
+    return o;
+  };
+  EXPECT_EQ(installedFeatures(), (FeatureSet{Feature::MainText, Feature::HeaderFooter}));
+  EXPECT_EQ(vm::word::open(path, with({Feature::HeaderFooter}))->backend(), "docx");
+  EXPECT_EQ(codeOf([&] { vm::word::open(path, with({Feature::Layout})); }), ErrorCode::OfficeUnavailable);
+
+  auto office = std::make_shared<FakeOffice>();
+  setOfficeBackend(office);
+  EXPECT_EQ(installedFeatures(), (FeatureSet{Feature::MainText, Feature::HeaderFooter, Feature::Layout}));
+  vm::word::open(path, with({Feature::Layout}));
+  OpenOptions old;
+  old.need = Need::Layout;
+  vm::word::open(path, old);
+  EXPECT_EQ(office->opened, (std::vector<std::string>{"a.docx", "a.docx"}));
+  try {
+    vm::word::open(path, with({Feature::HeaderFooter, Feature::Layout}));
+    ADD_FAILURE() << "opened";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.code(), ErrorCode::Unsupported);
+    EXPECT_NE(e.detail().find("HeaderFooter"), std::string::npos) << e.detail();
+  }
+  setOfficeBackend(nullptr);
+}
+
+TEST(DocxOptions, WhatIsNotBuiltIsUnsupportedNotEmpty) {
+  TempDir dir;
+  auto path = DocxBuilder().body(p(r("x"))).comments("<w:comment w:id=\"0\" w:author=\"a\">" + p(r("c")) + "</w:comment>")
+                  .write(dir.file("a.docx"));
+  auto doc = docx::open(path);
+  for (StoryKind kind : {StoryKind::Comments, StoryKind::Footnotes, StoryKind::Endnotes, StoryKind::TextFrames})
+    EXPECT_EQ(codeOf([&] { doc->stories(kind); }), ErrorCode::Unsupported);
+  SaveOptions password;
+  password.writePassword = "secret";
+  EXPECT_EQ(codeOf([&] { doc->saveAs(dir.file("b.docx"), password); }), ErrorCode::Unsupported);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("b.docx")));
+}
+
 TEST(DocxOptions, ReadOnlyRefusesSavingInPlace) {
   TempDir dir;
   auto path = DocxBuilder().body(p(r("text"))).write(dir.file("a.docx"));

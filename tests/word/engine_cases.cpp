@@ -259,6 +259,22 @@ TEST_P(Engine, SaveKeepsPermissionsAndReplacesByRename) {
   EXPECT_TRUE(strayFiles({"t.docx", "link.docx"}).empty());
 }
 
+TEST_P(Engine, SavingThroughASymbolicLinkReplacesTheFileItNames) {
+  auto path = body(p(r("linked text")));
+  ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+  std::filesystem::create_directory(dir.file("links"));
+  auto link = dir.file("links/l.docx");
+  std::filesystem::create_symlink("../t.docx", link);
+  ASSERT_EQ(replace(link, "linked", "followed"), 1);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(partText(mainXml(path)), "followed text");
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
+  EXPECT_TRUE(strayFiles({"t.docx", "links"}).empty());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("links")), {}), 1);
+}
+
 TEST_P(Engine, SaveAsWritesTheOtherPathOnly) {
   auto path = body(p(r("source text")));
   std::string before = readFile(path);
@@ -1036,6 +1052,127 @@ TEST_P(Engine, DifferentDocumentsOnDifferentThreads) {
     EXPECT_EQ(counts[i], 3);
     EXPECT_EQ(paras(paths[i]), (std::vector<std::string>{"doc " + std::to_string(i) + " with TEXT and text", "text"}));
   }
+}
+
+// --- Headers and footers -------------------------------------------------------------------
+
+using vm::word::HeaderFooterKind;
+using vm::word::StoryId;
+using vm::word::StoryKind;
+
+const char* kHdrType = "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml";
+const char* kFtrType = "application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml";
+const char* kHdrRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/header";
+const char* kFtrRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/footer";
+
+std::string hfPart(const std::string& root, const std::string& inner) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><w:" + root + " " + standardNamespaces() + ">" +
+         inner + "</w:" + root + ">";
+}
+std::string hfRef(const std::string& what, const std::string& type, const std::string& id) {
+  return "<w:" + what + "Reference w:type=\"" + type + "\" r:id=\"" + id + "\"/>";
+}
+
+// Two sections: the first with a title page, its own default and first-page headers and a
+// default footer; the second with a default header of its own.
+DocxBuilder twoSections() {
+  return DocxBuilder()
+      .body(p(r("body text")) +
+            p("", "<w:sectPr>" + hfRef("header", "default", "rIdA") + hfRef("header", "first", "rIdB") +
+                      hfRef("footer", "default", "rIdF") + "<w:titlePg/></w:sectPr>") +
+            p(r("second section")) + "<w:sectPr>" + hfRef("header", "default", "rIdC") + "</w:sectPr>")
+      .part("word/header1.xml", hfPart("hdr", p(r("default head text"))), kHdrType, kHdrRel, "rIdA")
+      .part("word/header2.xml", hfPart("hdr", p(r("first head text"))), kHdrType, kHdrRel, "rIdB")
+      .part("word/header3.xml", hfPart("hdr", p(r("second head")) + p(r("text"))), kHdrType, kHdrRel, "rIdC")
+      .part("word/footer1.xml", hfPart("ftr", p(r("foot [L]"))), kFtrType, kFtrRel, "rIdF");
+}
+
+std::vector<std::string> storyParas(vm::word::Story& s) {
+  std::vector<std::string> out;
+  for (const auto& para : s.paragraphs()) out.push_back(para.text);
+  return out;
+}
+
+TEST_P(Engine, HeaderAndFooterStoriesWorkLikeTheMainText) {
+  auto picture = dir.file("logo.png");
+  writeFile(picture, png(8, 8));
+  auto path = build(twoSections());
+  auto doc = open(path);
+  auto heads = doc->stories(StoryKind::Header);
+  ASSERT_EQ(heads.size(), 3u);
+  EXPECT_EQ(heads[0]->id(), (StoryId{StoryKind::Header, 0, HeaderFooterKind::Default}));
+  EXPECT_EQ(heads[1]->id(), (StoryId{StoryKind::Header, 0, HeaderFooterKind::FirstPage}));
+  EXPECT_EQ(heads[2]->id(), (StoryId{StoryKind::Header, 1, HeaderFooterKind::Default}));
+  EXPECT_EQ(storyParas(*heads[2]), (std::vector<std::string>{"second head", "text"}));
+  EXPECT_EQ(heads[2]->characterCount(), 17);
+  auto feet = doc->stories(StoryKind::Footer);
+  ASSERT_EQ(feet.size(), 1u);
+  EXPECT_EQ(feet[0]->id(), (StoryId{StoryKind::Footer, 0, HeaderFooterKind::Default}));
+
+  // Each story replaces in its own text only.
+  EXPECT_EQ(doc->mainStory().replaceAll("text", "words"), 1);
+  EXPECT_EQ(heads[0]->replaceAll("TEXT", "words"), 1);
+  EXPECT_EQ(heads[2]->replaceAll("head^p", ""), 1);
+  EXPECT_EQ(feet[0]->replaceWithPicture("[l]", picture), 1);
+  heads[1]->clear();
+  EXPECT_EQ(storyParas(*heads[1]), std::vector<std::string>{""});
+  EXPECT_EQ(heads[1]->characterCount(), 1);
+  doc->save();
+  doc->close();
+
+  doc = open(path);
+  heads = doc->stories(StoryKind::Header);
+  ASSERT_EQ(heads.size(), 3u);
+  EXPECT_EQ(storyParas(*heads[0]), std::vector<std::string>{"default head words"});
+  EXPECT_EQ(storyParas(*heads[1]), std::vector<std::string>{""});
+  EXPECT_EQ(storyParas(*heads[2]), std::vector<std::string>{"second text"});
+  EXPECT_EQ(storyParas(doc->mainStory())[0], "body words");
+  EXPECT_EQ(doc->stories(StoryKind::Footer)[0]->characterCount(), 7);  // "foot ", the picture, the mark
+  doc->close();
+  if (writesPackage()) {  // the picture's relationship belongs to the footer part
+    std::string rels = readPart(path, "word/_rels/footer1.xml.rels");
+    EXPECT_NE(rels.find(kImageRel), std::string::npos) << rels;
+    EXPECT_EQ(readPart(path, "word/_rels/document.xml.rels").find(kImageRel), std::string::npos);
+  }
+}
+
+TEST_P(Engine, EnsureStoryGivesTheCurrentPageHeaderOrFooter) {
+  // A document without any: both are made, empty, for the first section.
+  auto bare = body(p(r("x")));
+  auto doc = open(bare);
+  vm::word::Story& head = doc->ensureStory(StoryKind::Header);
+  EXPECT_EQ(head.id(), (StoryId{StoryKind::Header, 0, HeaderFooterKind::Default}));
+  EXPECT_EQ(&doc->ensureStory(StoryKind::Header), &head);
+  EXPECT_EQ(doc->stories(StoryKind::Header), std::vector<vm::word::Story*>{&head});
+  EXPECT_EQ(doc->ensureStory(StoryKind::Footer).id(), (StoryId{StoryKind::Footer, 0, HeaderFooterKind::Default}));
+  doc->save();
+  doc->close();
+  doc = open(bare);
+  ASSERT_EQ(doc->stories(StoryKind::Header).size(), 1u);
+  ASSERT_EQ(doc->stories(StoryKind::Footer).size(), 1u);
+  EXPECT_EQ(storyParas(*doc->stories(StoryKind::Header)[0]), std::vector<std::string>{""});
+  EXPECT_EQ(storyParas(doc->mainStory()), std::vector<std::string>{"x"});
+  doc->close();
+  if (writesPackage()) {
+    std::string types = readPart(bare, "[Content_Types].xml");
+    EXPECT_NE(types.find(kHdrType), std::string::npos);
+    EXPECT_NE(types.find(kFtrType), std::string::npos);
+  }
+
+  // A title page: page 1 shows the first-page header (there) and footer (made).
+  auto path = build(twoSections(), "two.docx");
+  doc = open(path);
+  vm::word::Story* first = doc->stories(StoryKind::Header)[1];
+  EXPECT_EQ(&doc->ensureStory(StoryKind::Header), first);
+  EXPECT_FALSE(doc->modified());
+  EXPECT_EQ(doc->ensureStory(StoryKind::Footer).id(), (StoryId{StoryKind::Footer, 0, HeaderFooterKind::FirstPage}));
+  doc->save();
+  doc->close();
+  doc = open(path);
+  auto feet = doc->stories(StoryKind::Footer);
+  ASSERT_EQ(feet.size(), 2u);
+  EXPECT_EQ(storyParas(*feet[0]), std::vector<std::string>{"foot [L]"});
+  EXPECT_EQ(feet[1]->id().which, HeaderFooterKind::FirstPage);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Engine, ::testing::ValuesIn(engineOpeners()),

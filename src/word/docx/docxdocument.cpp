@@ -11,6 +11,7 @@
 #include "word/docx/databinding.h"
 #include "word/docx/editor.h"
 #include "word/docx/findpattern.h"
+#include "word/docx/headerfooter.h"
 #include "word/docx/image.h"
 #include "word/docx/package.h"
 #include "word/docx/revisions.h"
@@ -63,10 +64,12 @@ class DocxDocument;
 // comments are the same kind of content in their own parts and join as further PartStory objects.
 class PartStory final : public Story {
  public:
-  PartStory(DocxDocument& doc, XmlPart& part, pugi::xml_node container, StoryKind kind)
-      : doc_(doc), part_(part), w_(part.root()), body_(container), kind_(kind) {}
+  PartStory(DocxDocument& doc, XmlPart& part, pugi::xml_node container, StoryId id)
+      : doc_(doc), part_(part), w_(part.root()), body_(container), id_(id) {}
 
-  StoryKind kind() const override { return kind_; }
+  StoryKind kind() const override { return id_.kind; }
+  StoryId id() const override { return id_; }
+  void clear() override;
   int replaceAll(const std::string& findText, const std::string& replacement, const FindOptions& options) override;
   int replaceWithPicture(const std::string& findText, const std::filesystem::path& picture,
                          const FindOptions& options) override;
@@ -88,7 +91,7 @@ class PartStory final : public Story {
   XmlPart& part_;
   Wml w_;
   pugi::xml_node body_;
-  StoryKind kind_;
+  StoryId id_;
   std::optional<StoryText> text_;
 };
 
@@ -99,7 +102,7 @@ class DocxDocument final : public Document {
         author_(options.revisionAuthor) {
     XmlPart& part = package_->xmlPart(package_->mainPartName());
     Wml w(part.root());
-    main_ = std::make_unique<PartStory>(*this, part, w.child(part.root(), Tag::Body), StoryKind::Main);
+    main_ = std::make_unique<PartStory>(*this, part, w.child(part.root(), Tag::Body), StoryId{});
   }
 
   const std::filesystem::path& path() const override { return path_; }
@@ -111,7 +114,19 @@ class DocxDocument final : public Document {
   std::vector<Story*> stories(StoryKind kind) override {
     check();
     if (kind == StoryKind::Main) return {main_.get()};
-    return {};  // the other stories join later
+    if (kind != StoryKind::Header && kind != StoryKind::Footer)
+      throw EngineError(ErrorCode::Unsupported, path_.string() + ": " + storyKindName(kind) + " stories");
+    std::vector<Story*> out;
+    for (const HeaderFooterPart& h : headerFooterParts(*package_, kind)) out.push_back(&partStory(h));
+    return out;
+  }
+
+  Story& ensureStory(StoryKind kind) override {
+    check();
+    if (kind != StoryKind::Header && kind != StoryKind::Footer)
+      throw EngineError(ErrorCode::Unsupported, path_.string() + ": creating " + storyKindName(kind) + " stories");
+    if (readOnly_) throw EngineError(ErrorCode::ReadOnly, path_.string());
+    return partStory(ensureCurrentPage(*package_, kind));
   }
   bool modified() const override { return package_ && package_->modified(); }
 
@@ -122,10 +137,13 @@ class DocxDocument final : public Document {
     package_->save(path_);
   }
 
-  void saveAs(const std::filesystem::path& target, SaveFormat format) override {
+  using Document::saveAs;
+  void saveAs(const std::filesystem::path& target, const SaveOptions& options) override {
     check();
-    if (format != SaveFormat::Same && format != SaveFormat::Docx)
+    if (options.format != SaveFormat::Same && options.format != SaveFormat::Docx)
       throw EngineError(ErrorCode::Unsupported, target.string() + ": the docx back end saves Word packages only");
+    if (options.writePassword)
+      throw EngineError(ErrorCode::Unsupported, target.string() + ": saving with a write password");
     std::error_code ec;
     if (readOnly_ && std::filesystem::equivalent(target, path_, ec))
       throw EngineError(ErrorCode::ReadOnly, path_.string());
@@ -135,6 +153,7 @@ class DocxDocument final : public Document {
 
   void close() override {
     main_.reset();
+    others_.clear();
     package_.reset();
   }
 
@@ -157,8 +176,9 @@ class DocxDocument final : public Document {
   }
 
   // A wp:docPr id not used anywhere in the document.
-  long nextDrawingId(pugi::xml_node mainRoot) {
+  long nextDrawingId() {
     if (nextDrawingId_ == 0) {
+      pugi::xml_node mainRoot = package_->xmlPart(package_->mainPartName()).root();
       long best = 0;
       for (const auto& name : package_->partNames()) {
         if (name == package_->mainPartName() || name.size() < 4 || name.compare(name.size() - 4, 4, ".xml") != 0)
@@ -202,7 +222,18 @@ class DocxDocument final : public Document {
   std::filesystem::path path_;
   bool readOnly_;
   std::unique_ptr<Package> package_;
+  // The story of a header or footer part, made on first use and kept (callers hold pointers).
+  PartStory& partStory(const HeaderFooterPart& h) {
+    auto& slot = others_[h.part];
+    if (!slot) {
+      XmlPart& part = package_->xmlPart(h.part);
+      slot = std::make_unique<PartStory>(*this, part, part.root(), h.id);
+    }
+    return *slot;
+  }
+
   std::unique_ptr<PartStory> main_;
+  std::map<std::string, std::unique_ptr<PartStory>> others_;  // by part name
   long nextDrawingId_ = 0;
   std::string author_;
   std::optional<bool> tracking_;
@@ -312,7 +343,7 @@ int PartStory::replaceWithPicture(const std::string& findText, const std::filesy
   BoundControls bound(w_);
   for (auto [b, e] : matches) {
     bound.addMatch(st, b, e, body_);
-    std::string id = std::to_string(doc_.nextDrawingId(part_.root()));
+    std::string id = std::to_string(doc_.nextDrawingId());
     Piece piece{Piece::Object, {}, {}};
     piece.xml = "<" + w_.name("drawing") + "><" + wp + "inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><" +
                 wp + "extent cx=\"" + cx + "\" cy=\"" + cy + "\"/><" + wp +
@@ -359,6 +390,29 @@ std::vector<Paragraph> PartStory::paragraphs() {
   return out;
 }
 
+// Word's WholeStory.Delete: the last paragraph mark stays (with its paragraph formatting), and
+// in the main story the last section's properties.
+void PartStory::clear() {
+  if (!body_) return;
+  pugi::xml_node lastPara, keep;
+  for (auto n = body_.first_child(); n; n = n.next_sibling()) {
+    if (n.type() != pugi::node_element) continue;
+    Tag t = w_.tag(n);
+    if (t == Tag::P) lastPara = n;
+    if (t == Tag::SectPr) keep = n;
+  }
+  pugi::xml_node p = body_.prepend_child(w_.name("p").c_str());
+  if (pugi::xml_node pPr = lastPara ? w_.child(lastPara, Tag::PPr) : pugi::xml_node()) {
+    pugi::xml_node copy = p.append_copy(pPr);
+    if (pugi::xml_node sect = w_.child(copy, Tag::SectPr)) copy.remove_child(sect);
+  }
+  for (pugi::xml_node n = p.next_sibling(), next; n; n = next) {
+    next = n.next_sibling();
+    if (n != keep) body_.remove_child(n);
+  }
+  changed();
+}
+
 std::string PartStory::text(std::int64_t start, std::int64_t end) {
   const StoryText& st = storyText();
   if (end <= start) return {};
@@ -371,4 +425,26 @@ std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOpti
   return std::make_unique<DocxDocument>(path, options);
 }
 
+namespace {
+class DocxBackend final : public Backend {
+ public:
+  std::string name() const override { return "docx"; }
+  std::string version() const override { return "docx"; }
+  bool available() const override { return true; }
+  FeatureSet features() const override { return {Feature::MainText, Feature::HeaderFooter}; }
+  std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOptions& options) override {
+    return docx::open(path, options);
+  }
+};
+}  // namespace
+
 }  // namespace vm::word::docx
+
+namespace vm::word {
+
+std::shared_ptr<Backend> docxBackend() {
+  static const std::shared_ptr<Backend> backend = std::make_shared<docx::DocxBackend>();
+  return backend;
+}
+
+}  // namespace vm::word

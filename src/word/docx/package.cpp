@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "word/docx/atomicfile.h"
 #include "word/docx/deflate.h"
 #include "word/docx/unicase.h"
 #include "word/error.h"
+#include "word/safesave.h"
 
 namespace vm::word::docx {
 
@@ -447,6 +447,28 @@ void Package::ensureDefaultContentType(const std::string& ext, const std::string
   pugi::xml_node node = lastDefault ? root.insert_child_after(name.c_str(), lastDefault)
                                     : root.prepend_child(name.c_str());
   node.append_attribute("Extension") = ext.c_str();
+  node.append_attribute("ContentType") = type.c_str();
+  types.markDirty();
+}
+
+void Package::setOverrideContentType(const std::string& partName, const std::string& type) {
+  XmlPart& types = xmlPart("[Content_Types].xml");
+  pugi::xml_node root = types.root();
+  for (auto node : root.children()) {
+    if (node.type() != pugi::node_element || local(node.name()) != "Override") continue;
+    std::string_view pn = attr(node, "PartName").value();
+    if (!pn.empty() && pn.front() == '/') pn.remove_prefix(1);
+    if (iequals(pn, partName)) {
+      attr(node, "ContentType").set_value(type.c_str());
+      types.markDirty();
+      return;
+    }
+  }
+  std::string rootName = root.name();
+  auto colon = rootName.find(':');
+  std::string name = colon == std::string::npos ? "Override" : rootName.substr(0, colon + 1) + "Override";
+  pugi::xml_node node = root.append_child(name.c_str());
+  node.append_attribute("PartName") = ("/" + partName).c_str();
   node.append_attribute("ContentType") = type.c_str();
   types.markDirty();
 }

@@ -82,6 +82,8 @@ class Package {
   std::string contentType(std::string_view partName);
   // Adds <Default Extension=ext ContentType=type/> unless a Default for ext exists.
   void ensureDefaultContentType(const std::string& ext, const std::string& type);
+  // Sets <Override PartName="/name" ContentType=type/>.
+  void setOverrideContentType(const std::string& partName, const std::string& type);
 
   // The relationships part of a part ("word/_rels/document.xml.rels" for "word/document.xml").
   static std::string relsPartName(std::string_view partName);
