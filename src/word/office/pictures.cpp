@@ -1,0 +1,128 @@
+// Pictures in place of found text: read once, at the size Word gives them, inserted inline
+// with the formatting of the match's first character.
+
+#include <fstream>
+#include <iterator>
+
+#include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/beans/UnknownPropertyException.hpp>
+#include <com/sun/star/graphic/GraphicProvider.hpp>
+#include <com/sun/star/graphic/XGraphic.hpp>
+#include <com/sun/star/graphic/XGraphicProvider.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/text/TextContentAnchorType.hpp>
+#include <com/sun/star/text/XRedline.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+
+#include "word/docx/image.h"
+#include "word/office/officedocument.h"
+
+namespace vm::word::office {
+
+namespace {
+
+Reference<css::graphic::XGraphic> loadGraphic(DocState& st, const fs::path& picture) {
+  auto gp = css::graphic::GraphicProvider::create(st.office->ctx);
+  Reference<css::graphic::XGraphic> g;
+  try {
+    g = gp->queryGraphic(props({prop("URL", Any(fileUrl(picture)))}));
+  } catch (const css::lang::DisposedException&) {
+    throw;
+  } catch (const css::uno::RuntimeException&) {
+    throw;
+  } catch (const css::uno::Exception&) {
+  }
+  if (!g.is()) throw EngineError(ErrorCode::PictureUnreadable, "图片文件无法读取", picture.string());
+  return g;
+}
+
+// The picture's own size in 1/100 mm: from its pixels and resolution as Word takes them (the
+// header reader of the docx back end), else as the office reports it.
+css::awt::Size graphicSize(const Reference<css::graphic::XGraphic>& g);
+css::awt::Size pictureSize(const fs::path& file, const Reference<css::graphic::XGraphic>& g) {
+  std::ifstream in(file, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (auto info = vm::word::docx::readImageInfo(bytes)) {
+    // 914400 EMU per inch, 2540 hundredths of a millimetre per inch: 360 EMU each
+    return css::awt::Size(static_cast<sal_Int32>((info->widthEmu() + 180) / 360),
+                          static_cast<sal_Int32>((info->heightEmu() + 180) / 360));
+  }
+  return graphicSize(g);
+}
+
+css::awt::Size graphicSize(const Reference<css::graphic::XGraphic>& g) {
+  css::awt::Size mm{0, 0}, px{0, 0};
+  Reference<css::beans::XPropertySet> gp(g, UNO_QUERY);
+  if (gp.is()) {
+    try {
+      gp->getPropertyValue(ou("Size100thMM")) >>= mm;
+      gp->getPropertyValue(ou("SizePixel")) >>= px;
+    } catch (const css::beans::UnknownPropertyException&) {
+    }
+  }
+  if (mm.Width <= 0 || mm.Height <= 0) {
+    // No resolution in the file: 96 pixels per inch, as Word takes it.
+    mm.Width = static_cast<sal_Int32>(px.Width * 2540.0 / 96.0 + 0.5);
+    mm.Height = static_cast<sal_Int32>(px.Height * 2540.0 / 96.0 + 0.5);
+  }
+  return mm;
+}
+
+}  // namespace
+
+int OfficeStory::replaceWithPicture(const std::string& findText, const fs::path& picture, const FindOptions& options) {
+  checkFindText(findText, options);
+  fs::path pic = fs::absolute(picture);
+  FindPattern pat = parseFind(ou(findText));
+  StoryKind kind = kind_;
+  int index = index_;
+  return doc_.apply("picture", [pat, pic, options, kind, index, this](DocState& st) {
+    OfficeStory s(doc_, kind, index);
+    Reference<XText> t = s.resolve(st);
+    auto matches = findInStory(st, t, pat, options);
+    if (matches.empty()) return 0;  // the picture is not even read, as Word passes the rule over
+    signTrackedChanges(st, doc_.author());
+    bool tracked = recordsChanges(st);
+    // The picture is read before anything changes: an unreadable one leaves the document as it was.
+    std::error_code ec;
+    if (!fs::is_regular_file(pic, ec)) throw EngineError(ErrorCode::PictureUnreadable, "图片文件无法读取", pic.string());
+    auto graphic = loadGraphic(st, pic);
+    auto size = pictureSize(pic, graphic);
+    Reference<css::lang::XMultiServiceFactory> f(st.model, UNO_QUERY_THROW);
+    for (auto it = matches.rbegin(); it != matches.rend(); ++it) {
+      Reference<css::beans::XPropertySet> obj(f->createInstance(ou("com.sun.star.text.TextGraphicObject")), UNO_QUERY_THROW);
+      obj->setPropertyValue(ou("Graphic"), Any(graphic));
+      obj->setPropertyValue(ou("AnchorType"), Any(text::TextContentAnchorType_AS_CHARACTER));
+      if (size.Width > 0 && size.Height > 0) {
+        obj->setPropertyValue(ou("Width"), Any(size.Width));
+        obj->setPropertyValue(ou("Height"), Any(size.Height));
+      }
+      Reference<text::XTextContent> content(obj, UNO_QUERY_THROW);
+      // As with text: in after the first character (its formatting), then the match goes.
+      Reference<XTextRange> r = *it;
+      Reference<XText> rt = r->getText();
+      Reference<XTextCursor> startMark = rt->createTextCursorByRange(r->getStart());
+      Reference<XTextCursor> endMark = rt->createTextCursorByRange(r->getEnd());
+      Reference<XTextCursor> at = rt->createTextCursorByRange(r->getStart());
+      at->goRight(1, false);
+      rt->insertTextContent(asRange(at), content, false);
+      // Writer does not record an inserted object: its anchor character is marked inserted.
+      if (tracked) {
+        Reference<XTextCursor> anchor = rt->createTextCursorByRange(content->getAnchor()->getStart());
+        anchor->goRight(1, true);
+        Reference<text::XRedline>(anchor, UNO_QUERY_THROW)
+            ->makeRedline(ou("Insert"), props({prop("RedlineAuthor", Any(ou(doc_.author()))),
+                                               prop("RedlineDateTime", Any(localNow()))}));
+      }
+      Reference<XTextCursor> rest = rt->createTextCursorByRange(startMark->getStart());
+      rest->goRight(2, false);
+      rest->gotoRange(endMark->getStart(), true);
+      rest->setString(OUString());
+      startMark->goRight(1, true);
+      startMark->setString(OUString());
+    }
+    return static_cast<int>(matches.size());
+  });
+}
+
+}  // namespace vm::word::office

@@ -1,0 +1,195 @@
+// Saving: the format's filter, the store to a temporary file beside the target, and the
+// rename over it.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <random>
+
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/io/IOException.hpp>
+#include <com/sun/star/lang/IllegalArgumentException.hpp>
+#include <com/sun/star/lang/XMultiComponentFactory.hpp>
+
+#include "word/office/officedocument.h"
+
+namespace vm::word::office {
+
+namespace {
+
+fs::path uniqueBeside(const fs::path& target, const std::string& tag) {
+  std::random_device rd;
+  for (int i = 0; i < 100; ++i) {
+    fs::path p = target.parent_path() / (".~vm-" + tag + "-" + std::to_string(rd() % 1000000000u));
+    if (!fs::exists(p)) return p;
+  }
+  throw EngineError(ErrorCode::WriteFailed, "无法写入文档", "no temporary name beside " + target.string());
+}
+
+void fsyncPath(const fs::path& p, bool dir) {
+  int fd = ::open(p.c_str(), (dir ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+struct FormatInfo {
+  const char* filter;
+  const char* options;
+};
+
+FormatInfo formatFilter(SaveFormat f) {
+  switch (f) {
+    case SaveFormat::Docx: return {"MS Word 2007 XML", ""};
+    case SaveFormat::Doc: return {"MS Word 97", ""};
+    case SaveFormat::Rtf: return {"Rich Text Format", ""};
+    case SaveFormat::Text: return {"Text (encoded)", "UTF8,CRLF,,,"};
+    case SaveFormat::UnicodeText: return {"Text (encoded)", "UNICODE,CRLF,,,"};
+    case SaveFormat::Html: return {"HTML (StarWriter)", ""};
+    case SaveFormat::Pdf: return {"writer_pdf_Export", ""};
+    case SaveFormat::Same: break;
+  }
+  return {"", ""};
+}
+
+}  // namespace
+
+void OfficeDocument::save() {
+  checkOpen();
+  if (readOnly_) throw EngineError(ErrorCode::InvalidArgument, "文档以只读方式打开，不能保存", path_.string());
+  if (path_.empty())
+    throw EngineError(ErrorCode::InvalidArgument, "新文档还没有文件名，请用另存为保存", "save() on an untitled document");
+  if (!modified_) return;  // left byte for byte as it was
+  storeTo(path_, filter_, "");
+  modified_ = false;
+  resetJournal(path_);
+}
+
+void OfficeDocument::saveAs(const fs::path& target, SaveFormat format) {
+  checkOpen();
+  std::string filter = filter_;
+  std::string options;
+  if (format != SaveFormat::Same) {
+    auto fi = formatFilter(format);
+    filter = fi.filter;
+    options = fi.options;
+  } else if (filter.empty()) {
+    filter = filterForExtension(target);
+  }
+  fs::path abs = fs::absolute(target);
+  std::error_code eq;
+  if (readOnly_ && !path_.empty() && fs::equivalent(abs, path_, eq))
+    throw EngineError(ErrorCode::InvalidArgument, "文档以只读方式打开，不能保存", path_.string());
+  storeTo(abs, filter, options);
+  path_ = abs;
+  filter_ = filter;
+  filterOptions_ = options;
+  modified_ = false;
+  if (format == SaveFormat::Same || format == SaveFormat::Doc || format == SaveFormat::Docx || format == SaveFormat::Rtf)
+    resetJournal(abs);
+}
+
+std::string OfficeDocument::ownFilter() {
+  return static_cast<std::string>(runString("filter", [this](DocState& st) {
+    Reference<css::frame::XModel> m(st.model, UNO_QUERY_THROW);
+    std::string name;
+    for (const auto& a : m->getArgs())
+      if (a.Name == "FilterName") {
+        OUString s;
+        a.Value >>= s;
+        name = utf8(s);
+      }
+    if (name.empty()) return filterForExtension(path_);
+    // Import-only filters (Word 6/95, WordPerfect, ...) cannot write: save as their
+    // writable counterpart (Word 97 for the old Word formats), as Word saves an old file
+    // in its current format.
+    Reference<css::container::XNameAccess> filters(
+        st.office->ctx->getServiceManager()->createInstanceWithContext(ou("com.sun.star.document.FilterFactory"),
+                                                                       st.office->ctx),
+        UNO_QUERY);
+    if (filters.is() && filters->hasByName(ou(name))) {
+      Sequence<css::beans::PropertyValue> fp;
+      filters->getByName(ou(name)) >>= fp;
+      sal_Int32 flags = 0;
+      for (const auto& p : fp)
+        if (p.Name == "Flags") p.Value >>= flags;
+      if (!(flags & 0x2)) return filterForExtension(path_);
+    }
+    return name;
+  }));
+}
+
+std::string OfficeDocument::filterForExtension(const fs::path& p) {
+  std::string ext = p.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (ext == ".doc" || ext == ".dot" || ext == ".wps") return "MS Word 97";
+  if (ext == ".docx" || ext == ".docm" || ext == ".dotx") return "MS Word 2007 XML";
+  if (ext == ".rtf") return "Rich Text Format";
+  if (ext == ".txt") return "Text (encoded)";
+  if (ext == ".html" || ext == ".htm") return "HTML (StarWriter)";
+  if (ext == ".pdf") return "writer_pdf_Export";
+  return "writer8";
+}
+
+// Written into a fresh folder beside the target (with any side files, e.g. the pictures
+// of an HTML page), flushed, then renamed over the target: a failure leaves the target as
+// it was.
+void OfficeDocument::storeTo(const fs::path& target, const std::string& filter, const std::string& options) {
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) throw EngineError(ErrorCode::WriteFailed, "无法写入文档", target.string() + " is a folder");
+  fs::path dir = uniqueBeside(target, target.filename().string());
+  if (!fs::create_directory(dir, ec))
+    throw EngineError(ErrorCode::WriteFailed, "无法写入文档", "cannot create " + dir.string() + ": " + ec.message());
+  struct Cleanup {
+    fs::path d;
+    ~Cleanup() {
+      std::error_code e;
+      fs::remove_all(d, e);
+    }
+  } cleanup{dir};
+  fs::path tmp = dir / target.filename();
+  try {
+    run("store", [&](DocState& st) {
+      for (auto& e : fs::directory_iterator(dir, ec)) fs::remove_all(e.path(), ec);
+      Reference<css::frame::XStorable> s(st.model, UNO_QUERY_THROW);
+      std::vector<css::beans::PropertyValue> args = {prop("FilterName", Any(ou(filter))), prop("Overwrite", Any(true))};
+      if (!options.empty()) args.push_back(prop("FilterOptions", Any(ou(options))));
+      Sequence<css::beans::PropertyValue> seq(static_cast<sal_Int32>(args.size()));
+      for (size_t i = 0; i < args.size(); ++i) seq.getArray()[i] = args[i];
+      try {
+        s->storeToURL(fileUrl(tmp), seq);
+      } catch (const css::io::IOException&) {
+        throw EngineError(ErrorCode::WriteFailed, "保存文档失败", target.string() + ": " + caughtUnoException());
+      } catch (const css::lang::IllegalArgumentException&) {
+        throw EngineError(ErrorCode::WriteFailed, "保存文档失败", target.string() + ": " + caughtUnoException());
+      }
+      return 0;
+    });
+  } catch (const EngineError& e) {
+    // The office refused the store (not died): a write failure.
+    if (e.code() == ErrorCode::OfficeFailed && e.userMessage() == kOfficeError)
+      throw EngineError(ErrorCode::WriteFailed, "保存文档失败", e.detail());
+    throw;
+  }
+  if (!fs::is_regular_file(tmp, ec))
+    throw EngineError(ErrorCode::WriteFailed, "保存文档失败", target.string() + ": the office wrote nothing");
+  // side files first, the document last
+  for (auto& e : fs::directory_iterator(dir, ec)) {
+    if (e.path() == tmp) continue;
+    fs::path to = target.parent_path() / e.path().filename();
+    fs::remove_all(to, ec);
+    fs::rename(e.path(), to, ec);
+  }
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0) ::chmod(tmp.c_str(), old.st_mode & 07777);  // keep its permissions
+  fsyncPath(tmp, false);
+  fs::rename(tmp, target, ec);
+  if (ec) throw EngineError(ErrorCode::WriteFailed, "保存文档失败", target.string() + ": " + ec.message());
+  fsyncPath(target.parent_path().empty() ? fs::path(".") : target.parent_path(), true);
+}
+
+}  // namespace vm::word::office
