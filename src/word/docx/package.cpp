@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "word/docx/deflate.h"
+#include "word/docx/limits.h"
 #include "word/docx/unicase.h"
 #include "word/error.h"
 #include "word/safesave.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr unsigned kParseFlags = pugi::parse_cdata | pugi::parse_ws_pcdata | pugi::parse_declaration |
                                  pugi::parse_pi | pugi::parse_comments | pugi::parse_doctype;
-constexpr std::size_t kMaxPartSize = std::size_t{2} << 30;  // 2 GiB: beyond is a zip bomb
 
 const char* kNewXmlProlog = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
 
@@ -123,6 +123,98 @@ struct StringWriter : pugi::xml_writer {
   throw EngineError(ErrorCode::DamagedPart, part + ": " + what);
 }
 
+// Whether s is well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF):
+// the parser takes any bytes, Word refuses the part.
+bool validUtf8(std::string_view s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const auto* e = p + s.size();
+  while (p < e) {
+    if (e - p >= 8) {  // most of a part is ASCII markup: eight bytes at a time
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      if (!(word & 0x8080808080808080ull)) {
+        p += 8;
+        continue;
+      }
+    }
+    unsigned b = *p;
+    if (b < 0x80) {
+      ++p;
+      continue;
+    }
+    std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (!n || static_cast<std::size_t>(e - p) < n) return false;
+    unsigned lo = 0x80, hi = 0xBF;  // the allowed range of the second byte
+    if (b == 0xE0) lo = 0xA0;
+    else if (b == 0xED) hi = 0x9F;
+    else if (b == 0xF0) lo = 0x90;
+    else if (b == 0xF4) hi = 0x8F;
+    if (p[1] < lo || p[1] > hi) return false;
+    for (std::size_t k = 2; k < n; ++k)
+      if ((p[k] & 0xC0) != 0x80) return false;
+    p += n;
+  }
+  return true;
+}
+
+// Whether every '&' in raw text or an attribute value starts a predefined entity or a character
+// reference to an XML character. The parser leaves other references as they are, so a part
+// that no reader accepts would be written back unchanged.
+bool validReferences(std::string_view s) {
+  for (std::size_t i = s.find('&'); i != std::string_view::npos; i = s.find('&', i + 1)) {
+    std::size_t semi = s.find(';', i);
+    if (semi == std::string_view::npos || semi - i > 12) return false;
+    std::string_view ref = s.substr(i + 1, semi - i - 1);
+    if (ref == "amp" || ref == "lt" || ref == "gt" || ref == "quot" || ref == "apos") continue;
+    if (ref.size() < 2 || ref[0] != '#') return false;
+    bool hex = ref[1] == 'x';
+    std::size_t k = hex ? 2 : 1;
+    if (k == ref.size()) return false;
+    std::uint32_t v = 0;
+    for (; k < ref.size(); ++k) {
+      char d = ref[k];
+      int digit = d >= '0' && d <= '9' ? d - '0' : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
+                : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10 : -1;
+      if (digit < 0) return false;
+      v = v * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
+      if (v > 0x10FFFF) return false;
+    }
+    bool xmlChar = v == 0x9 || v == 0xA || v == 0xD || (v >= 0x20 && v <= 0xD7FF) || (v >= 0xE000 && v <= 0xFFFD) ||
+                   v >= 0x10000;
+    if (!xmlChar) return false;
+  }
+  return true;
+}
+
+// What the parser lets through and no reader of the part would: text or a second element beside
+// the root, references to undeclared entities, and nesting past the depth limit (every walk
+// up a node's ancestors is bounded by it).
+void checkMarkup(pugi::xml_document& doc, const std::string& part) {
+  int roots = 0;
+  for (auto n = doc.first_child(); n; n = n.next_sibling()) {
+    if (n.type() == pugi::node_element) ++roots;
+    else if ((n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) &&
+             std::string_view(n.value()).find_first_not_of(" \t\r\n") != std::string_view::npos)
+      damaged(part, "text outside the root element");
+  }
+  if (roots != 1) damaged(part, roots ? "more than one root element" : "no root element");
+  struct Walker : pugi::xml_tree_walker {
+    bool tooDeep = false, badReference = false;
+    bool for_each(pugi::xml_node& n) override {
+      if (static_cast<std::size_t>(depth()) >= limits::kDepth) tooDeep = true;
+      else if (n.type() == pugi::node_pcdata) badReference = !validReferences(n.value());
+      else if (n.type() == pugi::node_element)
+        for (auto a = n.first_attribute(); a && !badReference; a = a.next_attribute())
+          badReference = !validReferences(a.value());
+      return !tooDeep && !badReference;
+    }
+  } walker;
+  doc.traverse(walker);
+  if (walker.tooDeep)
+    throw EngineError(ErrorCode::TooDeep, part + ": elements nested more than " + std::to_string(limits::kDepth) + " deep");
+  if (walker.badReference) damaged(part, "a reference to an undefined entity or to no character");
+}
+
 // An OLE compound file: an encrypted OOXML package or a Word 97-2003 document.
 [[noreturn]] void compoundFile(const std::string& bytes, const std::filesystem::path& path) {
   auto has = [&](const char* ascii) {
@@ -165,12 +257,20 @@ XmlPart::XmlPart(std::string name, std::string bytes) : name_(std::move(name)), 
     prolog_ = buffer_.substr(0, start);
     verbatimProlog_ = true;
   }
+  auto last = buffer_.find_last_not_of(" \t\r\n");
+  bool textAfterRoot = last == std::string::npos || buffer_[last] != '>';  // read before parsing writes into it
   pugi::xml_parse_result result =
       doc_.load_buffer_inplace(buffer_.data(), buffer_.size(), kParseFlags, pugi::encoding_auto);
   if (!result)
     damaged(name_, std::string(result.description()) + " at byte " + std::to_string(result.offset));
-  if (!doc_.document_element()) damaged(name_, "no root element");
   encoding_ = result.encoding;
+  if (encoding_ == pugi::encoding_utf8) {
+    if (!validUtf8(buffer_)) damaged(name_, "not valid UTF-8");
+    // The parser passes over text beside the root element.
+    if (start == std::string::npos) damaged(name_, "text before the root element");
+    if (textAfterRoot) damaged(name_, "text after the root element");
+  }
+  checkMarkup(doc_, name_);
   if (encoding_ != pugi::encoding_utf8) verbatimProlog_ = false;
 }
 
@@ -204,6 +304,10 @@ Package::Package(const std::filesystem::path& path, bool syncOnSave) : path_(pat
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     throw EngineError(ErrorCode::Unreadable, path.string() + ": not a regular file");
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > limits::kFileSize) {
+    ::close(fd);
+    throw EngineError(ErrorCode::TooLarge, path.string() + ": file of " + std::to_string(st.st_size) + " bytes");
   }
   bytes_.resize(static_cast<std::size_t>(st.st_size));
   std::size_t got = 0;
@@ -287,9 +391,30 @@ void Package::openArchive() {
   zip_error_fini(&err);
   index_.clear();
   zip_int64_t n = zip_get_num_entries(zip_.get(), 0);
+  std::unordered_map<std::string, zip_int64_t> same;  // by the name a reader would resolve
+  std::uint64_t total = 0;
   for (zip_int64_t i = 0; i < n; ++i) {
     const char* name = zip_get_name(zip_.get(), static_cast<zip_uint64_t>(i), 0);
-    if (name) index_.emplace(asciiLower(name), i);
+    if (!name) continue;
+    index_.emplace(asciiLower(name), i);
+    // Two entries for one part: this engine would edit one while a reader takes the other.
+    std::string key = asciiLower(name);
+    std::replace(key.begin(), key.end(), '\\', '/');
+    key.erase(0, key.find_first_not_of('/'));
+    if (!same.emplace(key, i).second)
+      throw EngineError(ErrorCode::DamagedPart, path_.string() + ": two entries named " + key);
+    // The inflated sizes as stated: reading checks that each part is no larger than stated.
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(zip_.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) continue;
+    // A deflated size no stream can reach is damage, not a reason to refuse for size.
+    if ((st.valid & ZIP_STAT_COMP_SIZE) && (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_DEFLATE &&
+        st.size > st.comp_size * 1032 + 1024)
+      damaged(name, "stated size impossible for its compressed size");
+    total += st.size;
+    if (st.size > limits::kPartSize || total > limits::kPackageSize)
+      throw EngineError(ErrorCode::TooLarge, path_.string() + ": " + name + " inflates to " + std::to_string(st.size) +
+                                                 " bytes, the package to " + std::to_string(total) + " at least");
   }
 }
 
@@ -333,7 +458,6 @@ void Package::readEntry(zip_int64_t idx, const std::string& name, std::string& o
   zip_stat_index(zip_.get(), static_cast<zip_uint64_t>(idx), 0, &st);
   constexpr zip_uint64_t kKnown =
       ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
-  if ((st.valid & kKnown) == kKnown && (st.size > kMaxPartSize)) damaged(name, "part larger than 2 GiB");
   if ((st.valid & kKnown) == kKnown && st.comp_method == ZIP_CM_DEFLATE && st.encryption_method == ZIP_EM_NONE) {
     // Deflate can expand no more than 1032 times: a larger stated size is a lie, not a reason
     // to allocate it.
@@ -363,9 +487,10 @@ void Package::readEntry(zip_int64_t idx, const std::string& name, std::string& o
       damaged(name, msg);
     }
     if (n == 0) break;
-    if (out.size() + static_cast<std::size_t>(n) > kMaxPartSize) {
+    // Other methods inflate in libzip: no more than stated (checked against the limits).
+    if (out.size() + static_cast<std::size_t>(n) > std::min<zip_uint64_t>(st.valid & ZIP_STAT_SIZE ? st.size : limits::kPartSize, limits::kPartSize)) {
       zip_fclose(f);
-      damaged(name, "part larger than 2 GiB");
+      damaged(name, "more data than the entry states");
     }
     out.append(chunk, static_cast<std::size_t>(n));
   }
