@@ -358,22 +358,6 @@ TEST(FindCodes, WildCharactersDigitsLettersAndWhiteSpace) {
   EXPECT_EQ(s.paragraphs().at(0).text, "aNL XY 5EUR!");
 }
 
-TEST(FindCodes, ReplacementCodesOfTheFindSideAreRefusedThere) {
-  EXPECT_THROW(docx::parseReplacement("^?"), EngineError);
-  EXPECT_THROW(docx::parseReplacement("^#"), EngineError);
-  EXPECT_THROW(docx::parseReplacement("^$"), EngineError);
-  EXPECT_NO_THROW(docx::parseReplacement("^& ^p ^t ^l ^m ^n ^s ^~ ^- ^^ ^u65"));
-}
-
-TEST(FindCodes, CaseForms) {
-  EXPECT_EQ(docx::caseFormOf(U"WORD"), docx::CaseForm::AllCapitals);
-  EXPECT_EQ(docx::caseFormOf(U"Word"), docx::CaseForm::InitialCapital);
-  EXPECT_EQ(docx::caseFormOf(U"W"), docx::CaseForm::InitialCapital);
-  EXPECT_EQ(docx::caseFormOf(U"word"), docx::CaseForm::AsTyped);
-  EXPECT_EQ(docx::caseFormOf(U"中文"), docx::CaseForm::AsTyped);
-  EXPECT_EQ(docx::caseFormOf(U"WORD文档"), docx::CaseForm::AllCapitals);
-}
-
 // Random documents (text split at random over plain, bold, hyperlink and smart tag runs, tabs
 // as w:tab) and random replacements (with ^p and ^t on both sides) against the same replacement
 // on the plain text, paragraphs joined by "\n".

@@ -5,16 +5,13 @@
 #include "word/docx/storytext.h"
 #include "word/docx/unicase.h"
 #include "word/error.h"
+#include "word/wordcodes.h"
 
 namespace vm::word::docx {
 
 namespace {
 
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
-
-[[noreturn]] void invalid(const std::string& what, const std::string& text) {
-  throw EngineError(ErrorCode::BadFindText, what + ": \"" + text + "\"");
-}
 
 bool isWhite(char32_t c) { return c == ' ' || c == '\t' || c == 0xA0 || c == 0x3000; }
 
@@ -26,14 +23,6 @@ bool isLetter(char32_t c) {
 
 bool isWordChar(char32_t c) {
   return (c >= '0' && c <= '9') || c == '_' || (c < code::kNoMatch && (isUpper(c) || isLower(c)));
-}
-
-// Reads the decimal digits after ^u or ^ at s[i...]; advances i.
-char32_t decimalCode(const std::u32string& s, std::size_t& i) {
-  char32_t v = 0;
-  std::size_t start = i;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < 7) v = v * 10 + (s[i++] - '0');
-  return i == start ? 0 : v;
 }
 
 bool xmlChar(char32_t c) {
@@ -66,56 +55,14 @@ void addCode(std::vector<Piece>& out, char32_t c) {
 
 FindPattern::FindPattern(const std::string& findText, const FindOptions& options)
     : matchCase_(options.matchCase), wholeWord_(options.matchWholeWord), matchByte_(options.matchByte) {
-  if (findText.empty()) invalid("empty find text", findText);
-  if (options.matchWildcards) throw EngineError(ErrorCode::Unsupported, "find with wildcards");
-  if (options.matchSoundsLike) throw EngineError(ErrorCode::Unsupported, "find by sound");
-  if (options.matchAllWordForms) throw EngineError(ErrorCode::Unsupported, "find all word forms");
-  std::u32string s = toU32(findText);
-  auto add = [&](PatternItem::Kind k, char32_t c = 0) { items_.push_back({k, k == PatternItem::Char ? normalize(c) : c}); };
-  for (std::size_t i = 0; i < s.size();) {
-    char32_t c = s[i++];
-    if (c == '\r') {
-      if (i < s.size() && s[i] == '\n') ++i;
-      add(PatternItem::Char, code::kMark);
-    } else if (c == '\n') {
-      add(PatternItem::Char, code::kMark);
-    } else if (c == '^') {
-      if (i >= s.size()) invalid("find text ends with ^", findText);
-      char32_t k = s[i++];
-      switch (k) {
-        case 'p': case 'P': add(PatternItem::Char, code::kMark); break;
-        case 't': case 'T': add(PatternItem::Char, '\t'); break;
-        case 'l': case 'L': add(PatternItem::Char, 0x0B); break;
-        case 'm': case 'M': add(PatternItem::Char, 0x0C); break;
-        case 'n': case 'N': add(PatternItem::Char, 0x0E); break;
-        case 's': case 'S': add(PatternItem::Char, 0xA0); break;
-        case '~': add(PatternItem::Char, 0x1E); break;
-        case '-': add(PatternItem::Char, 0x1F); break;
-        case '^': add(PatternItem::Char, '^'); break;
-        case '?': add(PatternItem::AnyChar); break;
-        case '#': add(PatternItem::AnyDigit); break;
-        case '$': add(PatternItem::AnyLetter); break;
-        case 'w': case 'W': add(PatternItem::White); break;
-        case 'u': case 'U': {
-          char32_t v = decimalCode(s, i);
-          if (!v) invalid("find text: ^u without a character code", findText);
-          add(PatternItem::Char, v);
-          break;
-        }
-        default:
-          if (k >= '0' && k <= '9') {
-            --i;
-            char32_t v = decimalCode(s, i);
-            if (!v) invalid("find text: invalid character code", findText);
-            add(PatternItem::Char, v);
-          } else {
-            std::string bad = "^";
-            appendUtf8(bad, k);
-            invalid("find text: unknown code " + bad, findText);
-          }
-      }
-    } else {
-      add(PatternItem::Char, c);
+  for (const WordToken& t : readFindText(findText, options)) {
+    switch (t.kind) {
+      case WordToken::Char: items_.push_back({PatternItem::Char, normalize(t.c)}); break;
+      case WordToken::AnyChar: items_.push_back({PatternItem::AnyChar, 0}); break;
+      case WordToken::AnyDigit: items_.push_back({PatternItem::AnyDigit, 0}); break;
+      case WordToken::AnyLetter: items_.push_back({PatternItem::AnyLetter, 0}); break;
+      case WordToken::White: items_.push_back({PatternItem::White, 0}); break;
+      case WordToken::Found: break;
     }
   }
   if (!items_.empty() && items_.front().kind == PatternItem::Char)
@@ -192,65 +139,13 @@ std::vector<std::pair<std::size_t, std::size_t>> FindPattern::findAll(const std:
 
 std::vector<Piece> parseReplacement(const std::string& replacement) {
   std::vector<Piece> out;
-  std::u32string s = toU32(replacement);
-  for (std::size_t i = 0; i < s.size();) {
-    char32_t c = s[i++];
-    if (c == '\r') {
-      if (i < s.size() && s[i] == '\n') ++i;
-      addKind(out, Piece::Mark);
-    } else if (c == '\n') {
-      addKind(out, Piece::Mark);
-    } else if (c < 0x20) {
-      addCode(out, c);
-    } else if (c == '^') {
-      if (i >= s.size()) invalid("replacement ends with ^", replacement);
-      char32_t k = s[i++];
-      switch (k) {
-        case 'p': case 'P': addKind(out, Piece::Mark); break;
-        case 't': case 'T': addKind(out, Piece::Tab); break;
-        case 'l': case 'L': addKind(out, Piece::LineBreak); break;
-        case 'm': case 'M': addKind(out, Piece::PageBreak); break;
-        case 'n': case 'N': addKind(out, Piece::ColumnBreak); break;
-        case 's': case 'S': addText(out, 0xA0); break;
-        case '~': addKind(out, Piece::NoBreakHyphen); break;
-        case '-': addKind(out, Piece::SoftHyphen); break;
-        case '^': addText(out, '^'); break;
-        case '&': addKind(out, Piece::Found); break;
-        case 'u': case 'U': {
-          char32_t v = decimalCode(s, i);
-          if (!v) invalid("replacement: ^u without a character code", replacement);
-          addCode(out, v);
-          break;
-        }
-        default:
-          if (k >= '0' && k <= '9') {
-            --i;
-            char32_t v = decimalCode(s, i);
-            if (!v) invalid("replacement: invalid character code", replacement);
-            addCode(out, v);
-          } else {
-            std::string bad = "^";
-            appendUtf8(bad, k);
-            invalid("replacement: unknown code " + bad, replacement);
-          }
-      }
-    } else {
-      addText(out, c);
-    }
+  for (const WordToken& t : readReplacement(replacement)) {
+    if (t.kind == WordToken::Found)
+      addKind(out, Piece::Found);
+    else
+      addCode(out, t.c);
   }
   return out;
-}
-
-CaseForm caseFormOf(std::u32string_view found) {
-  if (found.empty()) return CaseForm::AsTyped;
-  int upper = 0, lowerCount = 0;
-  for (char32_t c : found) {
-    if (isUpper(c)) ++upper;
-    else if (isLower(c)) ++lowerCount;
-  }
-  if (upper >= 2 && lowerCount == 0) return CaseForm::AllCapitals;
-  if (isUpper(found.front())) return CaseForm::InitialCapital;
-  return CaseForm::AsTyped;
 }
 
 std::vector<Piece> expandReplacement(const std::vector<Piece>& pieces, std::u32string_view found, CaseForm form) {
@@ -265,12 +160,8 @@ std::vector<Piece> expandReplacement(const std::vector<Piece>& pieces, std::u32s
       out.push_back(p);
     }
   }
-  if (form == CaseForm::AllCapitals) {
-    for (Piece& p : out)
-      for (char32_t& c : p.text) c = toUpper(c);
-  } else if (form == CaseForm::InitialCapital && !out.empty() && out.front().kind == Piece::Text) {
-    out.front().text.front() = toUpper(out.front().text.front());
-  }
+  for (Piece& p : out)
+    if (p.kind == Piece::Text) applyCaseForm(p.text, form, &p == &out.front());
   return out;
 }
 

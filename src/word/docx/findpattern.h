@@ -2,12 +2,7 @@
 // Word's find and replacement texts: the special codes, the matching rules of the find
 // settings, and the case adaptation of the replacement.
 //
-// Codes in the find text: ^p paragraph mark, ^t tab, ^l line break, ^m page break, ^n column
-// break, ^s non-breaking space, ^~ non-breaking hyphen, ^- optional hyphen, ^^ caret,
-// ^unnnn / ^nnn (decimal character code), ^? any character, ^# any digit, ^$ any letter,
-// ^w white space. In the replacement: the same literal codes and ^& (the found text).
-// A raw CR, LF or CR LF is a paragraph mark, a raw tab a tab, VT a line break, FF a page break.
-// Any other ^x is refused (InvalidArgument), as Word refuses it.
+// The codes are read by word/wordcodes.h; a raw tab is a tab, VT a line break, FF a page break.
 
 #include <cstddef>
 #include <string>
@@ -15,6 +10,7 @@
 #include <vector>
 
 #include "word/document.h"
+#include "word/wordcodes.h"
 
 namespace vm::word::docx {
 
@@ -48,12 +44,6 @@ struct Piece {
 };
 
 std::vector<Piece> parseReplacement(const std::string& replacement);
-
-// Word's case adaptation of the replacement when the find ignores case: an all-capitals match
-// (two or more cased letters, none small) gets the replacement in capitals; a match whose first
-// character is a capital gets the replacement's first character as a capital.
-enum class CaseForm : unsigned char { AsTyped, InitialCapital, AllCapitals };
-CaseForm caseFormOf(std::u32string_view found);
 
 // The pieces for one match: ^& expanded to the found codes, adjacent text joined, the case form
 // applied to the text.

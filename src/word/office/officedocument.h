@@ -118,8 +118,6 @@ std::int64_t positionOf(const std::vector<ParaInfo>& paras, const Reference<XTex
 
 // --- find and replace (replace.cpp) -----------------------------------------------------
 
-void checkFindText(const std::string& findText, const FindOptions& options);
-
 // Matches of the pattern in the story, in document order.
 std::vector<Reference<XTextRange>> findInStory(DocState& st, const Reference<XText>& storyText, const FindPattern& pat,
                                                const FindOptions& options);

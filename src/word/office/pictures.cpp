@@ -71,9 +71,8 @@ css::awt::Size graphicSize(const Reference<css::graphic::XGraphic>& g) {
 }  // namespace
 
 int OfficeStory::replaceWithPicture(const std::string& findText, const fs::path& picture, const FindOptions& options) {
-  checkFindText(findText, options);
+  FindPattern pat = parseFind(findText, options);
   fs::path pic = fs::absolute(picture);
-  FindPattern pat = parseFind(ou(findText));
   StoryKind kind = kind_;
   int index = index_;
   return doc_.apply("picture", [pat, pic, options, kind, index, this](DocState& st) {

@@ -45,7 +45,7 @@ bool inStoryText(const Reference<XTextRange>& range, const Reference<XText>& sto
 void replaceRange(const Reference<XTextRange>& range, const std::vector<ReplacePiece>& pieces, bool matchCase) {
   Reference<XText> t = range->getText();
   OUString found = range->getString();
-  CaseShape shape = matchCase ? CaseShape::AsTyped : caseShapeOf(found);
+  CaseForm form = matchCase ? CaseForm::AsTyped : caseFormOf(found);
   bool nothing = std::all_of(pieces.begin(), pieces.end(), [](const ReplacePiece& p) {
     return p.kind == ReplacePiece::Text && p.text.isEmpty();
   });
@@ -64,11 +64,12 @@ void replaceRange(const Reference<XTextRange>& range, const std::vector<ReplaceP
     at->goRight(1, false);
     for (sal_Int32 left = inserted; left > 0; left -= 32767) at->goRight(static_cast<sal_Int16>(std::min<sal_Int32>(left, 32767)), false);
   };
-  for (auto& piece : pieces) {
+  for (size_t n = 0; n < pieces.size(); ++n) {
+    const ReplacePiece& piece = pieces[n];
     switch (piece.kind) {
       case ReplacePiece::Text:
       case ReplacePiece::Found: {
-        OUString s = piece.kind == ReplacePiece::Text ? applyCase(piece.text, shape) : found;
+        OUString s = piece.kind == ReplacePiece::Text ? applyCaseForm(piece.text, form, n == 0) : found;
         if (s.isEmpty()) continue;
         t->insertString(asRange(at), s, false);
         inserted += s.getLength();
@@ -315,18 +316,9 @@ std::vector<Reference<XTextRange>> findInStory(DocState& st, const Reference<XTe
   return out;
 }
 
-void checkFindText(const std::string& findText, const FindOptions& options) {
-  if (findText.empty()) throw EngineError(ErrorCode::InvalidArgument, "查找内容不能为空", "empty find text");
-  if (options.matchWildcards) throw EngineError(ErrorCode::InvalidArgument, "不支持使用通配符查找", "matchWildcards");
-  if (options.matchSoundsLike) throw EngineError(ErrorCode::InvalidArgument, "不支持同音查找", "matchSoundsLike");
-  if (options.matchAllWordForms)
-    throw EngineError(ErrorCode::InvalidArgument, "不支持查找单词的所有形式", "matchAllWordForms");
-}
-
 int OfficeStory::replaceAll(const std::string& findText, const std::string& replacement, const FindOptions& options) {
-  checkFindText(findText, options);
-  FindPattern pat = parseFind(ou(findText));
-  auto pieces = parseReplacement(ou(replacement));
+  FindPattern pat = parseFind(findText, options);
+  auto pieces = parseReplacement(replacement);
   StoryKind kind = kind_;
   int index = index_;
   return doc_.apply("replace", [pat, pieces, options, kind, index, this](DocState& st) {

@@ -1,6 +1,6 @@
 #pragma once
-// Word's Find and Replace texts over UNO: the special codes, the search pattern handed to
-// Writer's regular-expression search, and Word's case adaptation of the replacement.
+// Word's Find and Replace texts over UNO: the search pattern handed to Writer's
+// regular-expression search, the replacement's pieces, and case folding for the matcher.
 // No UNO calls here (only OUString), so it is unit-tested without an office.
 
 #include <string>
@@ -8,6 +8,9 @@
 
 #include <rtl/ustrbuf.hxx>
 #include <rtl/ustring.hxx>
+
+#include "word/document.h"
+#include "word/wordcodes.h"
 
 namespace vm::word::office {
 
@@ -32,26 +35,18 @@ struct FindPattern {
   bool crossesParagraphs() const { return segments.size() > 1; }
 };
 
-// Word's codes as the docx back end takes them; an invalid code (^q, a trailing ^, a bad
-// character number) is EngineError InvalidArgument, as are the options no back end offers
-// (wildcards, sounds like, all word forms).
-FindPattern parseFind(const OUString& find);
-std::vector<ReplacePiece> parseReplacement(const OUString& replacement);
-
-// An invalid code: EngineError InvalidArgument (in wordfind.cpp, so that this header needs no
-// engine header).
-[[noreturn]] void invalidCode(const char* userMessage, const OUString& text);
+// The texts read by Word's codes (word/wordcodes.h) and put as Writer takes them.
+FindPattern parseFind(const std::string& find, const FindOptions& options);
+std::vector<ReplacePiece> parseReplacement(const std::string& replacement);
 
 // A literal made into an ICU regular expression as Writer's search takes it (metacharacters
 // escaped, tab as \t, a manual line break as \n, which Writer's search matches with U+000A).
 OUString regexFor(const OUString& literal);
 
-// Word with MatchCase off: an all-capitals match (two or more cased letters, all upper) gives
-// an all-capitals replacement; a match that starts with a capital gives the replacement an
-// initial capital; else the replacement is used as typed.
-enum class CaseShape { AsTyped, Upper, Initial };
-CaseShape caseShapeOf(const OUString& found);
-OUString applyCase(const OUString& text, CaseShape shape);
+// Word's case adaptation (word/wordcodes.h) over UTF-16 text.
+using vm::word::CaseForm;
+CaseForm caseFormOf(const OUString& found);
+OUString applyCaseForm(const OUString& text, CaseForm form, bool first);
 
 // Unicode simple case folding for the cross-paragraph matcher (BMP; no full-width folding).
 OUString foldCase(const OUString& s);
