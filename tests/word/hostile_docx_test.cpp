@@ -3,6 +3,7 @@
 // byte for byte as it was.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <libdeflate.h>
 #include <zip.h>
 
@@ -222,6 +223,31 @@ TEST(HostileDocx, ZipBombsAreRefusedBeforeTheyInflate) {
   EXPECT_EQ(refusal(path), ErrorCode::TooLarge);
   make(false, 3);
   EXPECT_EQ(refusal(path), ErrorCode::TooLarge);
+}
+
+// A picture rule that names something other than a picture file fails at once, without
+// waiting on it or reading without end.
+TEST(HostileDocx, PicturesAreReadOnlyFromRegularFilesOfBoundedSize) {
+  TempDir dir;
+  auto fifo = dir.file("pipe.png");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  auto huge = dir.file("huge.png");
+  writeFile(huge, "");
+  std::filesystem::resize_file(huge, vm::word::docx::limits::kPictureSize + 1);  // sparse
+  const std::pair<std::filesystem::path, ErrorCode> cases[] = {
+      {fifo, ErrorCode::PictureUnreadable},
+      {"/dev/zero", ErrorCode::PictureUnreadable},
+      {"/dev/urandom", ErrorCode::PictureUnreadable},
+      {dir.path(), ErrorCode::PictureUnreadable},
+      {huge, ErrorCode::TooLarge},
+  };
+  auto path = DocxBuilder().body(p(r("甲方"))).write(dir.file("a.docx"));
+  auto doc = vm::word::open(path);
+  for (const auto& [picture, code] : cases) {
+    SCOPED_TRACE(picture.string());
+    EXPECT_EQ(codeOf([&] { doc->mainStory().replaceWithPicture("甲方", picture); }), code);
+  }
+  EXPECT_FALSE(doc->modified());
 }
 
 }  // namespace

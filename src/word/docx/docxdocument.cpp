@@ -302,13 +302,8 @@ int PartStory::replaceWithPicture(const std::string& findText, const std::filesy
   auto matches = find(findText, options);
   if (matches.empty()) return 0;  // as Word: the picture is only needed where the text occurs
 
-  std::ifstream in(picture, std::ios::binary);
-  if (!in)
-    throw EngineError(ErrorCode::PictureUnreadable, picture.string() + ": cannot open");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes = readPictureFile(picture);
   std::optional<ImageInfo> info = readImageInfo(bytes);
-  if (!in.good() && !in.eof())
-    throw EngineError(ErrorCode::PictureUnreadable, picture.string() + ": read error");
   if (!info)
     throw EngineError(ErrorCode::PictureUnreadable, picture.string() + ": not a PNG, JPEG, GIF or BMP image");
 

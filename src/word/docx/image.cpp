@@ -1,6 +1,15 @@
 #include "word/docx/image.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+
+#include "word/docx/limits.h"
+#include "word/error.h"
 
 namespace vm::word::docx {
 
@@ -164,6 +173,44 @@ std::optional<ImageInfo> readImageInfo(std::string_view s) {
   if (!info || info->width == 0 || info->height == 0 || info->width > 1000000 || info->height > 1000000)
     return std::nullopt;
   return info;
+}
+
+std::string readPictureFile(const std::filesystem::path& path) {
+  // O_NONBLOCK: opening a FIFO must not wait for a writer; fstat then tells what it is.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw EngineError(ErrorCode::PictureUnreadable, path.string() + ": " + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw EngineError(ErrorCode::PictureUnreadable, path.string() + ": not a regular file");
+  }
+  auto tooLarge = [&] {
+    ::close(fd);
+    throw EngineError(ErrorCode::TooLarge, path.string() + ": picture larger than " +
+                                               std::to_string(limits::kPictureSize) + " bytes");
+  };
+  if (static_cast<std::uint64_t>(st.st_size) > limits::kPictureSize) tooLarge();
+  std::string bytes(static_cast<std::size_t>(st.st_size) + 1, '\0');  // one more: a file that grew
+  std::size_t got = 0;
+  for (;;) {
+    if (got == bytes.size()) {
+      if (bytes.size() > limits::kPictureSize) tooLarge();
+      bytes.resize(std::min<std::size_t>(bytes.size() * 2, limits::kPictureSize + 1));
+    }
+    ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int err = errno;
+      ::close(fd);
+      throw EngineError(ErrorCode::PictureUnreadable, path.string() + ": " + std::strerror(err));
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (got > limits::kPictureSize) tooLarge();
+  bytes.resize(got);
+  return bytes;
 }
 
 }  // namespace vm::word::docx

@@ -2,6 +2,7 @@
 // Pixel size and resolution of PNG, JPEG, GIF and BMP pictures, read from their headers.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,5 +21,10 @@ struct ImageInfo {
 
 // Nothing when the bytes are not one of these formats or the header is damaged.
 std::optional<ImageInfo> readImageInfo(std::string_view bytes);
+
+// The bytes of a picture file. Only a regular file is read (a FIFO, a device or a folder is
+// refused at once, without waiting on it), and no more than limits::kPictureSize bytes.
+// Throws EngineError: PictureUnreadable, TooLarge.
+std::string readPictureFile(const std::filesystem::path& path);
 
 }  // namespace vm::word::docx
