@@ -245,12 +245,13 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
       result.path = e.path;
       const bool exists = QFileInfo::exists(e.path);
       if (exists) {
+        QString logDetail;  // the engine's technical detail: the log only, never the summary
         try {
           result.message = op.perDocument(e.path);
         } catch (const vm::word::EngineError& err) {
           result.ok = false;
           result.message = QString::fromStdString(err.userMessage());
-          if (!err.detail().empty()) result.message += QStringLiteral("（%1）").arg(QString::fromStdString(err.detail()));
+          if (!err.detail().empty()) logDetail = QStringLiteral("（%1）").arg(QString::fromStdString(err.detail()));
         } catch (const std::exception& err) {
           result.ok = false;
           result.message = describe(err);
@@ -259,7 +260,7 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
           result.ok = false;
           result.message = QStringLiteral("未知错误");
         }
-        if (!result.ok) log_.writeEntry(result.message + QStringLiteral("："), e.path);
+        if (!result.ok) log_.writeEntry(result.message + logDetail + QStringLiteral("："), e.path);
         currentIndex_ = i;
       }
       // Missing files count in the progress too; the progress never exceeds the run size.

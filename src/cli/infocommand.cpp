@@ -1,6 +1,7 @@
 // vellumark-cli info [--json] PATH...: what the engine sees in each document: the back end
 // that opens it, the page count (with the office back end), Word's character count, the
-// paragraph count, and the headers, footers, comments and pictures found. Documents are opened
+// paragraph count, and the headers, footers, comments and pictures found. A count the engine
+// cannot give for the document prints "不支持" (null in JSON), never 0. Documents are opened
 // read-only; nothing is saved. Exit 3 when a document could not be read.
 
 #include <QJsonArray>
@@ -25,18 +26,28 @@ namespace {
 
 struct Info {
   QString path, backend, error;
-  std::optional<int> pages, headers, footers, comments, pictures;
+  std::optional<int> pages, headers, footers, comments, pictures;  // nullopt: not supported
   std::int64_t characters = 0;
   int paragraphs = 0;
 };
 
+// The layout's inventory fills what the document's own back end could not count.
 void fillFromLayout(Info& info, vm::word::LayoutDocument& l) {
   info.pages = l.pageCount();
   auto inv = l.inventory();
-  info.headers = inv.headers;
-  info.footers = inv.footers;
-  info.comments = inv.comments;
+  if (!info.headers) info.headers = inv.headers;
+  if (!info.footers) info.footers = inv.footers;
+  if (!info.comments) info.comments = inv.comments;
   info.pictures = inv.pictures;
+}
+
+std::optional<int> storyCount(vm::word::Document& doc, vm::word::StoryKind kind) {
+  try {
+    return static_cast<int>(doc.stories(kind).size());
+  } catch (const vm::word::EngineError& e) {
+    if (e.code() == vm::word::ErrorCode::Unsupported) return std::nullopt;
+    throw;
+  }
 }
 
 Info inspect(const QString& path) {
@@ -51,30 +62,28 @@ Info inspect(const QString& path) {
     info.characters = main.characterCount();
     for (const auto& para : main.paragraphs())
       if (!para.rowEnd) ++info.paragraphs;
+    info.headers = storyCount(*doc, StoryKind::Header);
+    info.footers = storyCount(*doc, StoryKind::Footer);
+    info.comments = storyCount(*doc, StoryKind::Comments);
     if (auto* l = layout(*doc)) {
       fillFromLayout(info, *l);
     } else if (auto office = officeBackend(); office && office->available()) {
       auto laid = office->open(p, {Need::Layout, true});
       if (auto* ll = layout(*laid)) fillFromLayout(info, *ll);
-    } else {
-      info.headers = static_cast<int>(doc->stories(StoryKind::Header).size());
-      info.footers = static_cast<int>(doc->stories(StoryKind::Footer).size());
-      info.comments = static_cast<int>(doc->stories(StoryKind::Comments).size());
     }
   } catch (const EngineError& e) {
-    info.error = QString::fromStdString(e.userMessage());
-    if (!e.detail().empty()) info.error += QStringLiteral("（") + QString::fromStdString(e.detail()) + QStringLiteral("）");
+    info.error = QString::fromStdString(e.userMessage());  // the English detail is not for the user
   }
   return info;
 }
 
 QJsonValue opt(const std::optional<int>& v) { return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null); }
-QString optText(const std::optional<int>& v) { return v ? QString::number(*v) : QStringLiteral("-"); }
+QString optText(const std::optional<int>& v) { return v ? QString::number(*v) : QStringLiteral("不支持"); }
 
 int runInfo(CliContext& ctx) {
   if (int code = fillList(ctx)) return code;
 #ifdef VM_HAVE_OFFICE
-  if (!vm::word::officeBackend())
+  if (!vm::word::officeBackend() && qEnvironmentVariableIntValue("VELLUMARK_NO_OFFICE") == 0)
     vm::word::office::installForProgram(ctx.app.dataFolder().root().toStdString());
 #endif
   const bool json = ctx.args.has(QStringLiteral("json"));

@@ -16,6 +16,7 @@
 #include "cli/runner.h"
 #include "cli/streamprompter.h"
 #include "shelltestutil.h"
+#include "support/docxbuilder.h"
 #include "word/error.h"
 
 using vm::shelltest::Folder;
@@ -70,6 +71,17 @@ class CliProcess : public ::testing::Test {
 };
 
 }  // namespace
+
+TEST_F(CliProcess, InfoTellsNoneFromNotSupported) {
+  // Without the office the docx back end counts headers and footers; pages, comments and
+  // pictures it cannot count, and says so instead of printing 0.
+  using namespace vm::test;
+  DocxBuilder().body(p(r("x"))).header(p(r("h"))).write(docs.file("h.docx").toStdString());
+  Result r = runCli(base() + QStringList{"info", docs.file("h.docx")});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("页数：不支持")) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains("页眉：1  页脚：0  批注：不支持  图片：不支持")) << r.out.toStdString();
+}
 
 TEST_F(CliProcess, ListFolder) {
   Result r = runCli(base() + QStringList{"--suffix", "doc,docx", "list", docs.path()});

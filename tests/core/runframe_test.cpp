@@ -16,7 +16,9 @@
 #include "app/prompter.h"
 #include "app/runframe.h"
 #include "shelltestutil.h"
+#include "word/document.h"
 #include "word/error.h"
+#include "support/compoundfile.h"
 
 using vm::RunFrame;
 using vm::shelltest::Folder;
@@ -300,14 +302,18 @@ TEST_F(RunFrameTest, Stop) {
 }
 
 TEST_F(RunFrameTest, ThrowingDocumentsAreLoggedAndTheRunGoesOn) {
-  const QStringList docs = makeDocs(5);
+  QStringList docs = makeDocs(5);
+  // Real engine failures: the user reads the table's text, the detail goes to the log only.
+  dir.touch("docs/d2.docx", QByteArray::fromStdString(vm::test::compoundFile(
+                                {{"EncryptionInfo", std::string(200, '\x04')}, {"EncryptedPackage", "x"}})));
+  dir.touch("docs/d3.docx", "just some text, not a package");
   vm::Operation op;
   op.id = "docT";
   op.title = "测试操作";
   op.perDocument = [&](const QString& p) -> QString {
-    if (p == docs[1]) throw vm::word::EngineError(vm::word::ErrorCode::DamagedPart, "文档已损坏", "word/document.xml");
-    if (p == docs[2]) throw std::runtime_error("disk full");
-    if (p == docs[3]) throw 42;
+    if (p == docs[0]) throw std::runtime_error("disk full");
+    if (p == docs[1]) throw 42;
+    if (p == docs[2] || p == docs[3]) vm::word::open(p.toStdString());
     return QStringLiteral("替换 2 处");
   };
   ASSERT_TRUE(frame.start(op));
@@ -315,24 +321,27 @@ TEST_F(RunFrameTest, ThrowingDocumentsAreLoggedAndTheRunGoesOn) {
   EXPECT_EQ(frame.state(), State::Idle);
   EXPECT_FALSE(frame.isLocked());
   EXPECT_EQ(summary.handled, 5);
-  ASSERT_EQ(summary.failures(), 3);
+  ASSERT_EQ(summary.failures(), 4);
   const auto failed = summary.failed();
-  EXPECT_EQ(failed[0].path, docs[1]);
-  EXPECT_EQ(failed[0].message, "文档已损坏（word/document.xml）");
-  EXPECT_EQ(failed[1].message, "disk full");
-  EXPECT_EQ(failed[2].message, "未知错误");
+  EXPECT_EQ(failed[0].path, docs[0]);
+  EXPECT_EQ(failed[0].message, "disk full");
+  EXPECT_EQ(failed[1].message, "未知错误");
+  using vm::word::ErrorCode;
+  EXPECT_EQ(failed[2].message.toStdString(), vm::word::userText(ErrorCode::PasswordRequired));
+  EXPECT_EQ(failed[3].message.toStdString(), vm::word::userText(ErrorCode::NotAZip));
   EXPECT_EQ(frame.currentIndex(), 4);
   EXPECT_EQ(stepsAfterStart(), (QList<int>{1, 2, 3, 4, 5}));
   const QString text = summary.text();
-  EXPECT_TRUE(text.contains("失败 3 个")) << text.toStdString();
-  EXPECT_TRUE(text.contains(docs[1] + "：文档已损坏（word/document.xml）")) << text.toStdString();
+  EXPECT_TRUE(text.contains("失败 4 个")) << text.toStdString();
   EXPECT_TRUE(text.contains(docs[4] + "：替换 2 处")) << text.toStdString();
+  EXPECT_FALSE(text.contains("OLE") || text.contains("zip", Qt::CaseInsensitive)) << text.toStdString();
   EXPECT_TRUE(summary.hasNews());
-  // The log holds the last failure only, with the document's path as context.
+  // The log holds the last failure only, with its detail and the document's path as context.
   const QList<QByteArray> lines = vm::shelltest::readAll(dir.file("log/log.txt")).split('\n');
   ASSERT_EQ(lines.size(), 5);
-  EXPECT_EQ(lines[2], ("未知错误：" + docs[3] + "\r").toUtf8());
-  EXPECT_FALSE(vm::shelltest::readAll(dir.file("log/log.txt")).contains("disk full"));
+  EXPECT_TRUE(lines[2].startsWith(failed[3].message.toUtf8() + "（")) << lines[2].toStdString();
+  EXPECT_TRUE(lines[2].contains("Not a zip archive")) << lines[2].toStdString();
+  EXPECT_TRUE(lines[2].endsWith(("：" + docs[3] + "\r").toUtf8())) << lines[2].toStdString();
 }
 
 TEST_F(RunFrameTest, StartDuringARunIsRefused) {
