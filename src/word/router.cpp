@@ -2,6 +2,7 @@
 
 #include "word/document.h"
 #include "word/docx/docxdocument.h"
+#include "word/docx/package.h"
 #include "word/docx/unicase.h"
 
 namespace vm::word {
@@ -38,7 +39,7 @@ std::shared_ptr<Backend> officeBackend() {
 std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOptions& options) {
   FeatureSet wanted = options.features;
   if (options.need == Need::Layout) wanted = wanted | FeatureSet{Feature::Layout};
-  const bool package = isWordPackage(path);
+  const bool package = isWordPackage(path) || docx::isPackageFile(path);  // also a .docx named .doc
   auto docx = docxBackend();
   if (package && docx->features().covers(wanted)) return docx->open(path, options);
   auto office = officeBackend();

@@ -250,4 +250,17 @@ TEST(HostileDocx, PicturesAreReadOnlyFromRegularFilesOfBoundedSize) {
   EXPECT_FALSE(doc->modified());
 }
 
+// A Word package is handled by what it holds, not by its name: under a .doc name it is edited
+// by the docx back end and stays a package; a FIFO under a package's name fails at once.
+TEST(HostileDocx, PackagesAreRoutedByContent) {
+  TempDir dir;
+  auto path = DocxBuilder().body(p(r("甲方"))).write(dir.file("renamed.doc"));
+  EXPECT_EQ(vm::word::open(path)->backend(), "docx");
+  workOn(path, "甲方", 1);
+  EXPECT_EQ(readFile(path).compare(0, 4, "PK\x03\x04"), 0);
+  auto fifo = dir.file("pipe.docx");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(codeOf([&] { vm::word::open(fifo); }), ErrorCode::Unreadable);
+}
+
 }  // namespace

@@ -293,8 +293,10 @@ std::string XmlPart::serialize() const {
 
 // --- Package -------------------------------------------------------------------------------
 
-Package::Package(const std::filesystem::path& path, bool syncOnSave) : path_(path), sync_(syncOnSave) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// A document too large for the memory left is that document's failure, not the run's.
+Package::Package(const std::filesystem::path& path, bool syncOnSave) try : path_(path), sync_(syncOnSave) {
+  // O_NONBLOCK: a FIFO under a document's name must not wait for a writer (fstat refuses it).
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     int err = errno;
     throw EngineError(err == ENOENT || err == ENOTDIR ? ErrorCode::FileNotFound : ErrorCode::Unreadable,
@@ -351,6 +353,8 @@ Package::Package(const std::filesystem::path& path, bool syncOnSave) : path_(pat
                       path.string() + ": main part " + mainPart_ + " has content type '" + type + "'");
   xmlPart(mainPart_);
   verifyEntries();
+} catch (const std::bad_alloc&) {
+  throw EngineError(ErrorCode::TooLarge, path.string() + ": out of memory while reading the package");
 }
 
 // Every entry is read once through its checksum, so that a damaged part is reported when the
@@ -842,6 +846,22 @@ void Package::save(const std::filesystem::path& target) {
   for (auto& [name, part] : parts_) part->markClean();
   newXml_.clear();
   newBinary_.clear();
+}
+
+bool isPackageFile(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  char head[4] = {};
+  bool zip = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::read(fd, head, 4) == 4 &&
+             std::memcmp(head, "PK\x03\x04", 4) == 0;
+  ::close(fd);
+  if (!zip) return false;
+  zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, nullptr);
+  if (!z) return false;
+  bool opc = zip_name_locate(z, "[Content_Types].xml", ZIP_FL_NOCASE) >= 0;
+  zip_discard(z);
+  return opc;
 }
 
 }  // namespace vm::word::docx

@@ -127,6 +127,11 @@ class Package {
   std::string mainPart_;
 };
 
+// Whether path is a regular file holding an OPC package (a zip with [Content_Types].xml),
+// whatever its name says: a Word package saved under a .doc name is one. Checked without
+// blocking on a FIFO or reading more than the zip's directory.
+bool isPackageFile(const std::filesystem::path& path);
+
 // Relationship and content types of the parts the engine reads or writes.
 namespace rel {
 inline constexpr const char* kOfficeDocument =
