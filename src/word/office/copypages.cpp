@@ -123,7 +123,7 @@ void copyPagesInto(DocState& src, DocState& dst, int first, int last) {
   pc->jumpToLastPage();
   int n = pc->getPage();
   if (first < 1 || last < first || first > n)
-    throw EngineError(ErrorCode::InvalidArgument, "页码超出文档范围", std::to_string(first) + "-" + std::to_string(last));
+    throw EngineError(ErrorCode::PageOutOfRange, "pages " + std::to_string(first) + "-" + std::to_string(last) + " of " + std::to_string(n));
   last = std::min(last, n);
   pc->jumpToPage(static_cast<sal_Int16>(first));
   pc->jumpToStartOfPage();
@@ -138,7 +138,9 @@ void copyPagesInto(DocState& src, DocState& dst, int first, int last) {
   }
   // (Measured: Writer puts no paragraph before a table that starts the document, nor after
   // one that ends it, and a cursor at the end of such a text throws.)
-  const char* kTableEdge = "页的边界在文档开头或结尾的表格中，无法复制这些页";
+  auto tableEdge = [&] {
+    return EngineError(ErrorCode::Unsupported, "pages " + std::to_string(first) + "-" + std::to_string(last) + ": a page edge in a table that starts or ends the text");
+  };
   auto body = src.body();
   auto srcElements = bodyElements(body);
   int from = -1, to = -1;
@@ -149,12 +151,11 @@ void copyPagesInto(DocState& src, DocState& dst, int first, int last) {
     throw;
   } catch (const css::uno::RuntimeException&) {
     if (!srcElements.empty() && isTable(srcElements.back()))
-      throw EngineError(ErrorCode::InvalidArgument, kTableEdge, std::to_string(first) + "-" + std::to_string(last));
+      throw tableEdge();
     throw;
   }
   if (from < 0 || to < 0)
-    throw EngineError(ErrorCode::InvalidArgument, "页的边界在嵌套表格中，无法复制这些页",
-                      std::to_string(first) + "-" + std::to_string(last));
+    throw EngineError(ErrorCode::Unsupported, "pages " + std::to_string(first) + "-" + std::to_string(last) + ": a page edge in a nested table");
   // A page edge inside a table: the view cursor selects from the body into a cell only
   // within one table, so the copy takes the whole table, from the end of the paragraph
   // before it to the start of the paragraph after it.
@@ -164,13 +165,13 @@ void copyPagesInto(DocState& src, DocState& dst, int first, int last) {
   };
   if (isTable(srcElements[static_cast<size_t>(from)])) {
     int before = paragraphNear(from, -1);
-    if (before < 0) throw EngineError(ErrorCode::InvalidArgument, kTableEdge, std::to_string(first) + "-" + std::to_string(last));
+    if (before < 0) throw tableEdge();
     start = Reference<XTextRange>(srcElements[static_cast<size_t>(before)], UNO_QUERY_THROW)->getEnd();
     from = before;
   }
   if (isTable(srcElements[static_cast<size_t>(to)])) {
     int after = paragraphNear(to, 1);
-    if (after < 0) throw EngineError(ErrorCode::InvalidArgument, kTableEdge, std::to_string(first) + "-" + std::to_string(last));
+    if (after < 0) throw tableEdge();
     end = Reference<XTextRange>(srcElements[static_cast<size_t>(after)], UNO_QUERY_THROW)->getStart();
     to = after - 1;
   }

@@ -84,7 +84,7 @@ std::vector<PageSpan> OfficeDocument::pages() {
 
 void OfficeDocument::insertDocument(const fs::path& other, bool atStart) {
   checkOpen();
-  if (!fs::is_regular_file(other)) throw EngineError(ErrorCode::FileNotFound, "文档不存在或无法读取", other.string());
+  if (!fs::is_regular_file(other)) throw EngineError(ErrorCode::FileNotFound, other.string());
   fs::path abs = fs::absolute(other);
   apply("insertDocument", [abs, atStart](DocState& st) {
     auto body = st.body();
@@ -97,9 +97,9 @@ void OfficeDocument::insertDocument(const fs::path& other, bool atStart) {
     try {
       ins->insertDocumentFromURL(fileUrl(abs), props({}));
     } catch (const css::lang::IllegalArgumentException&) {
-      throw EngineError(ErrorCode::UnsupportedFormat, "不支持的文档格式", abs.string() + ": " + caughtUnoException());
+      throw EngineError(ErrorCode::UnsupportedFormat, abs.string() + ": " + caughtUnoException());
     } catch (const css::io::IOException&) {
-      throw EngineError(ErrorCode::DamagedPart, kDamaged, abs.string() + ": " + caughtUnoException());
+      throw EngineError(ErrorCode::DamagedPart, abs.string() + ": " + caughtUnoException());
     }
     return 1;
   });
@@ -135,14 +135,14 @@ void checkPackage(const fs::path& path) {
   in.read(head, 8);
   if (in.gcount() >= 8 && std::memcmp(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0) {
     if (isEncryptedOleDocument(path))
-      throw EngineError(ErrorCode::Encrypted, "文档已加密（有打开密码），无法打开", path.string());
+      throw EngineError(ErrorCode::PasswordRequired, path.string());
     return;  // a Word 97 file under a .docx name: the office reads it by its content
   }
   if (in.gcount() < 4 || std::memcmp(head, "PK\x03\x04", 4) != 0)
-    throw EngineError(ErrorCode::NotAZip, "文档不是有效的Word文档（docx）", path.string() + ": not a zip package");
+    throw EngineError(ErrorCode::NotAZip, path.string() + ": not a zip package");
   int err = 0;
   zip_t* z = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
-  if (!z) throw EngineError(ErrorCode::NotAZip, "文档不是有效的Word文档（docx）", path.string() + ": damaged zip package");
+  if (!z) throw EngineError(ErrorCode::NotAZip, path.string() + ": damaged zip package");
   std::string bad;
   zip_int64_t n = zip_get_num_entries(z, 0);
   std::vector<char> buf(65536);
@@ -159,17 +159,18 @@ void checkPackage(const fs::path& path) {
     zip_fclose(f);
   }
   zip_discard(z);
-  if (!bad.empty()) throw EngineError(ErrorCode::DamagedPart, kDamaged, path.string() + ": damaged part " + bad);
+  if (!bad.empty()) throw EngineError(ErrorCode::DamagedPart, path.string() + ": damaged part " + bad);
 }
 
 }  // namespace
 
 std::unique_ptr<Document> OfficeBackend::open(const fs::path& path, const OpenOptions& options) {
   std::error_code ec;
+  if (!fs::exists(path, ec)) throw EngineError(ErrorCode::FileNotFound, path.string());
   if (!fs::is_regular_file(path, ec) || ::access(path.c_str(), R_OK) != 0)
-    throw EngineError(ErrorCode::FileNotFound, "文档不存在或无法读取", path.string());
+    throw EngineError(ErrorCode::Unreadable, path.string());
   checkPackage(path);
-  if (!available()) throw EngineError(ErrorCode::OfficeUnavailable, "没有安装办公软件（LibreOffice）", impl_->options.programFolder.string());
+  if (!available()) throw EngineError(ErrorCode::OfficeUnavailable, "no office at " + impl_->options.programFolder.string());
   fs::path abs = fs::absolute(path);
   Office& office = impl_->acquire();
   auto doc = std::make_unique<OfficeDocument>(impl_, office, abs, loadStep(abs, options.readOnly), "");
@@ -180,7 +181,7 @@ std::unique_ptr<Document> OfficeBackend::open(const fs::path& path, const OpenOp
 }
 
 std::unique_ptr<Document> OfficeBackend::create() {
-  if (!available()) throw EngineError(ErrorCode::OfficeUnavailable, "没有安装办公软件（LibreOffice）", impl_->options.programFolder.string());
+  if (!available()) throw EngineError(ErrorCode::OfficeUnavailable, "no office at " + impl_->options.programFolder.string());
   Office& office = impl_->acquire();
   auto doc = std::make_unique<OfficeDocument>(impl_, office, fs::path(), createStep(), "writer8");
   doc->start();

@@ -9,13 +9,15 @@
 namespace vm::word::office {
 
 // Debian's libreoffice-writer-nogui has no Writer UI definitions, and its office aborts as soon
-// as a hidden view builds the window of a comment: the likely cause then, so it is named.
-std::string officeFailedMessage(const fs::path& programFolder) {
-  std::string m = "办公软件无响应或意外退出，文档处理失败";
+// as a hidden view builds the window of a comment: the likely cause then, so the user is told.
+EngineError officeFailed(const fs::path& programFolder, const std::string& detail) {
   std::error_code ec;
   if (!fs::exists(programFolder / "../share/config/soffice.cfg/modules/swriter/ui/annotation.ui", ec))
-    m += "（所装的 LibreOffice 缺少 Writer 界面文件，打开带批注的文档时会退出，请安装 libreoffice-writer）";
-  return m;
+    return EngineError::withParticulars(
+        ErrorCode::OfficeFailed,
+        userText(ErrorCode::OfficeFailed) + "（所装的 LibreOffice 缺少 Writer 界面文件，打开带批注的文档时会退出，请安装 libreoffice-writer）",
+        detail + " (no Writer UI definitions installed)");
+  return EngineError(ErrorCode::OfficeFailed, detail);
 }
 
 Reference<css::lang::XComponent> loadModel(DocState& st, const OUString& url, bool readOnly, bool hidden,
@@ -32,16 +34,16 @@ Reference<css::lang::XComponent> loadModel(DocState& st, const OUString& url, bo
   try {
     comp = loader->loadComponentFromURL(url, ou("_blank"), 0, args);
   } catch (const css::lang::IllegalArgumentException&) {
-    throw EngineError(ErrorCode::UnsupportedFormat, "不支持的文档格式", what + ": " + caughtUnoException());
+    throw EngineError(ErrorCode::UnsupportedFormat, what + ": " + caughtUnoException());
   } catch (const css::io::IOException&) {
-    throw EngineError(ErrorCode::DamagedPart, kDamaged, what + ": " + caughtUnoException());
+    throw EngineError(ErrorCode::DamagedPart, what + ": " + caughtUnoException());
   }
-  if (!comp.is()) throw EngineError(ErrorCode::DamagedPart, kDamaged, what + ": the office returned no document");
+  if (!comp.is()) throw EngineError(ErrorCode::DamagedPart, what + ": the office returned no document");
   Reference<text::XTextDocument> td(comp, UNO_QUERY);
   if (!td.is()) {
     DocState tmp{st.office, comp};
     tmp.close();
-    throw EngineError(ErrorCode::UnsupportedFormat, "不是文字处理文档", what);
+    throw EngineError(ErrorCode::UnsupportedFormat, what + ": not a text document");
   }
   return comp;
 }
@@ -53,7 +55,7 @@ Step loadStep(fs::path path, bool readOnly) {
     } catch (const EngineError& e) {
       // The office says only that it could not load: tell a password-protected file apart.
       if (e.code() == ErrorCode::DamagedPart && isEncryptedOleDocument(path))
-        throw EngineError(ErrorCode::Encrypted, "文档已加密（有打开密码），无法打开", path.string());
+        throw EngineError(ErrorCode::PasswordRequired, path.string());
       throw;
     }
     return 0;
@@ -121,8 +123,8 @@ int OfficeDocument::apply(const std::string& name, Step step) {
 }
 
 void OfficeDocument::checkOpen() const {
-  if (failed_) throw EngineError(ErrorCode::OfficeFailed, "办公软件无响应或意外退出，文档处理失败", path_.string());
-  if (closed_) throw EngineError(ErrorCode::InvalidArgument, "文档已关闭", path_.string());
+  if (failed_) throw EngineError(ErrorCode::OfficeFailed, path_.string() + ": the office failed on this document before");
+  if (closed_) throw EngineError(ErrorCode::InvalidArgument, path_.string() + ": the document is closed");
 }
 
 void OfficeDocument::rebuild() {

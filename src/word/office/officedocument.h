@@ -76,11 +76,14 @@ struct DocState {
 
 using Step = std::function<int(DocState&)>;
 
-inline constexpr const char* kDamaged = "文档已损坏或格式无法识别，无法打开";
-inline constexpr const char* kOfficeError = "办公软件处理文档时出错";
+// An office that died twice under one document.
+EngineError officeFailed(const fs::path& programFolder, const std::string& detail);
 
-// The message of an office that died twice under one document.
-std::string officeFailedMessage(const fs::path& programFolder);
+// The office refused a call (an exception, not its death): OfficeFailed, which a store turns
+// into a write failure.
+struct OfficeRefused : EngineError {
+  using EngineError::EngineError;
+};
 
 // --- loading (journal.cpp) ---------------------------------------------------------------
 
@@ -197,14 +200,13 @@ class OfficeDocument : public Document, public LayoutDocument {
           failed_ = true;
           closed_ = true;
           releaseOffice();
-          throw EngineError(ErrorCode::OfficeFailed, officeFailedMessage(pool_->options.programFolder),
-                            path_.string() + ": " + e.what());
+          throw officeFailed(pool_->options.programFolder, path_.string() + ": " + e.what());
         }
         retried_ = true;
       } catch (const EngineError&) {
         throw;
       } catch (const css::uno::Exception&) {
-        throw EngineError(ErrorCode::OfficeFailed, kOfficeError, path_.string() + ": " + name + ": " + caughtUnoException());
+        throw OfficeRefused(ErrorCode::OfficeFailed, path_.string() + ": " + name + ": " + caughtUnoException());
       }
     }
   }

@@ -32,7 +32,7 @@ Reference<css::graphic::XGraphic> loadGraphic(DocState& st, const fs::path& pict
     throw;
   } catch (const css::uno::Exception&) {
   }
-  if (!g.is()) throw EngineError(ErrorCode::PictureUnreadable, "图片文件无法读取", picture.string());
+  if (!g.is()) throw EngineError(ErrorCode::PictureUnreadable, picture.string());
   return g;
 }
 
@@ -84,7 +84,7 @@ int OfficeStory::replaceWithPicture(const std::string& findText, const fs::path&
     bool tracked = recordsChanges(st);
     // The picture is read before anything changes: an unreadable one leaves the document as it was.
     std::error_code ec;
-    if (!fs::is_regular_file(pic, ec)) throw EngineError(ErrorCode::PictureUnreadable, "图片文件无法读取", pic.string());
+    if (!fs::is_regular_file(pic, ec)) throw EngineError(ErrorCode::PictureUnreadable, pic.string());
     auto graphic = loadGraphic(st, pic);
     auto size = pictureSize(pic, graphic);
     Reference<css::lang::XMultiServiceFactory> f(st.model, UNO_QUERY_THROW);

@@ -108,7 +108,7 @@ Reference<css::uno::XComponentContext> localContext(const fs::path& programFolde
   static std::string failure;
   std::lock_guard lock(m);
   if (ctx) return *ctx;
-  if (!failure.empty()) throw EngineError(ErrorCode::OfficeUnavailable, "无法启动办公软件组件", failure);
+  if (!failure.empty()) throw EngineError(ErrorCode::OfficeUnavailable, failure);
   try {
     ::signal(SIGPIPE, SIG_IGN);
     rtl::Bootstrap::set(ou("URE_BOOTSTRAP"), ou("vnd.sun.star.pathname:" + (programFolder / "fundamentalrc").string()));
@@ -121,7 +121,7 @@ Reference<css::uno::XComponentContext> localContext(const fs::path& programFolde
   } catch (const std::exception& e) {
     failure = e.what();
   }
-  throw EngineError(ErrorCode::OfficeUnavailable, "无法启动办公软件组件", failure);
+  throw EngineError(ErrorCode::OfficeUnavailable, failure);
 }
 
 DeadlineGuard::DeadlineGuard(Office& o, std::chrono::milliseconds timeout) : o_(o) {
@@ -227,7 +227,7 @@ void OfficeBackend::Impl::ensureStarted(Office& o) {
   if (pid > 0 || o.desktop.is()) markDead(o);
   {
     std::lock_guard l(mutex);
-    if (closing) throw EngineError(ErrorCode::OfficeUnavailable, "办公软件已关闭", "the office back end is shutting down");
+    if (closing) throw EngineError(ErrorCode::OfficeUnavailable, "the office back end is shutting down");
   }
   auto local = localContext(options.programFolder);
   o.killedByWatchdog = false;
@@ -235,7 +235,7 @@ void OfficeBackend::Impl::ensureStarted(Office& o) {
     try {
       o.slot = Slot::acquire(officeFolder, o.number);
     } catch (const std::exception& e) {
-      throw EngineError(ErrorCode::OfficeUnavailable, "无法启动办公软件", e.what());
+      throw EngineError(ErrorCode::OfficeUnavailable, e.what());
     }
   }
   o.pipeName = "vellumark-" + std::to_string(::getpid()) + "-" + std::to_string(o.slot.index()) + "-" + randomToken();
@@ -249,7 +249,7 @@ void OfficeBackend::Impl::ensureStarted(Office& o) {
     try {
       pid = spawnOnSupervisor(o);
     } catch (const std::exception& e) {
-      throw EngineError(ErrorCode::OfficeUnavailable, "无法启动办公软件", e.what());
+      throw EngineError(ErrorCode::OfficeUnavailable, e.what());
     }
     o.pid = pid;
     o.slot.recordOffice(pid);
@@ -324,7 +324,7 @@ void OfficeBackend::Impl::stopOffice(Office& o, bool graceful) {
 
 Office& OfficeBackend::Impl::acquire() {
   std::lock_guard l(mutex);
-  if (closing) throw EngineError(ErrorCode::OfficeUnavailable, "办公软件已关闭", "the office back end is shutting down");
+  if (closing) throw EngineError(ErrorCode::OfficeUnavailable, "the office back end is shutting down");
   Office* best = nullptr;
   for (auto& o : offices)  // an idle running office first
     if (o->documents == 0 && o->pid.load() > 0) {

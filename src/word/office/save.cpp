@@ -1,10 +1,6 @@
 // Saving: the format's filter, the store to a temporary file beside the target, and the
 // rename over it.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <random>
 
@@ -15,6 +11,7 @@
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
 
 #include "word/office/officedocument.h"
+#include "word/safesave.h"
 
 namespace vm::word::office {
 
@@ -26,15 +23,7 @@ fs::path uniqueBeside(const fs::path& target, const std::string& tag) {
     fs::path p = target.parent_path() / (".~vm-" + tag + "-" + std::to_string(rd() % 1000000000u));
     if (!fs::exists(p)) return p;
   }
-  throw EngineError(ErrorCode::WriteFailed, "无法写入文档", "no temporary name beside " + target.string());
-}
-
-void fsyncPath(const fs::path& p, bool dir) {
-  int fd = ::open(p.c_str(), (dir ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
-  }
+  throw EngineError(ErrorCode::WriteFailed, "no temporary name beside " + target.string());
 }
 
 struct FormatInfo {
@@ -60,9 +49,9 @@ FormatInfo formatFilter(SaveFormat f) {
 
 void OfficeDocument::save() {
   checkOpen();
-  if (readOnly_) throw EngineError(ErrorCode::InvalidArgument, "文档以只读方式打开，不能保存", path_.string());
+  if (readOnly_) throw EngineError(ErrorCode::ReadOnly, path_.string());
   if (path_.empty())
-    throw EngineError(ErrorCode::InvalidArgument, "新文档还没有文件名，请用另存为保存", "save() on an untitled document");
+    throw EngineError(ErrorCode::InvalidArgument, "save() on an untitled document");
   if (!modified_) return;  // left byte for byte as it was
   storeTo(path_, filter_, "");
   modified_ = false;
@@ -83,7 +72,7 @@ void OfficeDocument::saveAs(const fs::path& target, SaveFormat format) {
   fs::path abs = fs::absolute(target);
   std::error_code eq;
   if (readOnly_ && !path_.empty() && fs::equivalent(abs, path_, eq))
-    throw EngineError(ErrorCode::InvalidArgument, "文档以只读方式打开，不能保存", path_.string());
+    throw EngineError(ErrorCode::ReadOnly, path_.string());
   storeTo(abs, filter, options);
   path_ = abs;
   filter_ = filter;
@@ -136,14 +125,14 @@ std::string OfficeDocument::filterForExtension(const fs::path& p) {
 }
 
 // Written into a fresh folder beside the target (with any side files, e.g. the pictures
-// of an HTML page), flushed, then renamed over the target: a failure leaves the target as
-// it was.
+// of an HTML page), then put in place by the engine's one safe save (word/safesave.h): a
+// failure leaves the target as it was.
 void OfficeDocument::storeTo(const fs::path& target, const std::string& filter, const std::string& options) {
   std::error_code ec;
-  if (fs::is_directory(target, ec)) throw EngineError(ErrorCode::WriteFailed, "无法写入文档", target.string() + " is a folder");
-  fs::path dir = uniqueBeside(target, target.filename().string());
+  if (fs::is_directory(target, ec)) throw EngineError(ErrorCode::WriteFailed, target.string() + " is a folder");
+  fs::path dir = uniqueBeside(target, "save");  // short: the document's name may take 255 bytes
   if (!fs::create_directory(dir, ec))
-    throw EngineError(ErrorCode::WriteFailed, "无法写入文档", "cannot create " + dir.string() + ": " + ec.message());
+    throw EngineError(ErrorCode::WriteFailed, "cannot create " + dir.string() + ": " + ec.message());
   struct Cleanup {
     fs::path d;
     ~Cleanup() {
@@ -163,20 +152,17 @@ void OfficeDocument::storeTo(const fs::path& target, const std::string& filter, 
       try {
         s->storeToURL(fileUrl(tmp), seq);
       } catch (const css::io::IOException&) {
-        throw EngineError(ErrorCode::WriteFailed, "保存文档失败", target.string() + ": " + caughtUnoException());
+        throw EngineError(ErrorCode::WriteFailed, target.string() + ": " + caughtUnoException());
       } catch (const css::lang::IllegalArgumentException&) {
-        throw EngineError(ErrorCode::WriteFailed, "保存文档失败", target.string() + ": " + caughtUnoException());
+        throw EngineError(ErrorCode::WriteFailed, target.string() + ": " + caughtUnoException());
       }
       return 0;
     });
-  } catch (const EngineError& e) {
-    // The office refused the store (not died): a write failure.
-    if (e.code() == ErrorCode::OfficeFailed && e.userMessage() == kOfficeError)
-      throw EngineError(ErrorCode::WriteFailed, "保存文档失败", e.detail());
-    throw;
+  } catch (const OfficeRefused& e) {
+    throw EngineError(ErrorCode::WriteFailed, e.detail());  // refused, not died
   }
   if (!fs::is_regular_file(tmp, ec))
-    throw EngineError(ErrorCode::WriteFailed, "保存文档失败", target.string() + ": the office wrote nothing");
+    throw EngineError(ErrorCode::WriteFailed, target.string() + ": the office wrote nothing");
   // side files first, the document last
   for (auto& e : fs::directory_iterator(dir, ec)) {
     if (e.path() == tmp) continue;
@@ -184,12 +170,7 @@ void OfficeDocument::storeTo(const fs::path& target, const std::string& filter, 
     fs::remove_all(to, ec);
     fs::rename(e.path(), to, ec);
   }
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) ::chmod(tmp.c_str(), old.st_mode & 07777);  // keep its permissions
-  fsyncPath(tmp, false);
-  fs::rename(tmp, target, ec);
-  if (ec) throw EngineError(ErrorCode::WriteFailed, "保存文档失败", target.string() + ": " + ec.message());
-  fsyncPath(target.parent_path().empty() ? fs::path(".") : target.parent_path(), true);
+  replaceFile(target, tmp);
 }
 
 }  // namespace vm::word::office

@@ -192,7 +192,7 @@ std::int64_t positionOf(const std::vector<ParaInfo>& paras, const Reference<XTex
 Reference<XText> OfficeStory::resolve(DocState& st) const {
   auto texts = storyTexts(st, kind_);
   if (index_ < 0 || static_cast<size_t>(index_) >= texts.size())
-    throw EngineError(ErrorCode::InvalidArgument, "文档中没有这一部分", "story index out of range");
+    throw EngineError(ErrorCode::InvalidArgument, "story index out of range");
   return texts[static_cast<size_t>(index_)];
 }
 

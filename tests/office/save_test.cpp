@@ -1,0 +1,32 @@
+// Saving through the office: what the shared engine cases cannot reach.
+
+#include <gtest/gtest.h>
+
+#include "officeenv.h"
+#include "support/docxbuilder.h"
+
+using namespace vm::test;
+using namespace vm::word;
+
+// The scratch folder beside the document is named shortly: a name that takes nearly all of a
+// file name's 255 bytes still saves.
+TEST(OfficeSave, DocumentWithALongNameSaves) {
+  TempDir dir;
+  auto made = makeDoc(dir, DocxBuilder().body(p(r("old text"))));
+  std::string name;
+  while (name.size() + 3 + 4 <= 250) name += "合";
+  name += std::string(250 - 4 - name.size(), 'x') + ".doc";
+  ASSERT_EQ(name.size(), 250u);
+  auto path = dir.file(name);
+  std::filesystem::rename(made, path);
+  {
+    auto d = sharedOffice()->open(path, {});
+    ASSERT_EQ(d->mainStory().replaceAll("old", "new"), 1);
+    d->save();
+  }
+  auto d = sharedOffice()->open(path, {});
+  EXPECT_EQ(d->mainStory().paragraphs().at(0).text, "new text");
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) entries += e.path().filename().string()[0] == '.';
+  EXPECT_EQ(entries, 0) << "scratch left beside the document";
+}
