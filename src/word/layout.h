@@ -4,8 +4,9 @@
 // document whose back end lays out pages also implements LayoutDocument, found with layout().
 //
 // Today the office back end (word/office/) implements it. The router opens a document with
-// that back end for OpenOptions{Need::Layout}; layout() of a docx back end document is
-// nullptr. Positions are main-story positions as in document.h (Word's Range.Start/End).
+// that back end when OpenOptions::features asks for Feature::Layout (or InsertFile); layout()
+// of a docx back end document is nullptr. Positions are main-story positions as in
+// document.h (Word's Range.Start/End).
 //
 // SaveFormat conversions (Doc, Docx, Rtf, Text, UnicodeText, Html, Pdf) go through
 // Document::saveAs, which an office document supports for every format.
