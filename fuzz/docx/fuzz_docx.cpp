@@ -8,7 +8,9 @@
 // failure; any other exception, a crash, a sanitizer report or a leak is a finding.
 //
 // A custom mutator keeps inputs that are zip packages structurally valid half of the time: it
-// unzips, mutates one entry's bytes (mostly the main part) and zips again with stored entries.
+// unzips, mutates one entry's bytes (mostly the main part) and zips again with stored entries;
+// now and then it nests a paragraph or run of the main part deep (around the depth limit) or
+// adds an entry that readers take for an existing one.
 //
 //   vm_fuzz_docx -dict=fuzz/docx/docx.dict CORPUS_DIR SEED_DIR   (see fuzz/docx/run.sh)
 
@@ -203,12 +205,94 @@ std::string zipStored(const std::vector<Entry>& entries) {
   return out;
 }
 
+// Wraps one paragraph (or one run) of the main part in the same element nested up to 1,500
+// deep: the walks over a story and the depth limit (1,000) are tried on both sides.
+bool nest(std::string& xml, std::minstd_rand& rng) {
+  struct Wrapper {
+    const char *open, *close;
+    bool block;
+  };
+  static const Wrapper kWrappers[] = {
+      {"<w:sdt><w:sdtContent>", "</w:sdtContent></w:sdt>", true},
+      {"<w:customXml w:element=\"x\">", "</w:customXml>", true},
+      {"<w:tbl><w:tr><w:tc>", "<w:p/></w:tc></w:tr></w:tbl>", true},
+      {"<w:sdt><w:sdtPr><w:dataBinding w:xpath=\"/a[1]\" w:storeItemID=\"{1}\"/></w:sdtPr><w:sdtContent>",
+       "</w:sdtContent></w:sdt>", false},
+      {"<w:hyperlink w:anchor=\"a\">", "</w:hyperlink>", false},
+      {"<w:smartTag w:element=\"x\">", "</w:smartTag>", false},
+      {"<w:ins w:id=\"9\" w:author=\"a\">", "</w:ins>", false},
+      {"<w:fldSimple w:instr=\"X\">", "</w:fldSimple>", false},
+      {"<mc:AlternateContent><mc:Choice Requires=\"w14\">", "</mc:Choice></mc:AlternateContent>", false},
+  };
+  const Wrapper& w = kWrappers[rng() % (sizeof kWrappers / sizeof kWrappers[0])];
+  const char* openTag = w.block ? "<w:p" : "<w:r";
+  const char* closeTag = w.block ? "</w:p>" : "</w:r>";
+  std::vector<size_t> starts;
+  for (size_t at = xml.find(openTag); at != std::string::npos; at = xml.find(openTag, at + 1))
+    if (at + 4 < xml.size() && (xml[at + 4] == '>' || xml[at + 4] == ' ')) starts.push_back(at);
+  if (starts.empty()) return false;
+  size_t from = starts[rng() % starts.size()];
+  size_t to = xml.find(closeTag, from);
+  if (to == std::string::npos) return false;
+  to += std::strlen(closeTag);
+  static const size_t kDepths[] = {2, 50, 400, 999, 1000, 1500};
+  size_t depth = kDepths[rng() % (sizeof kDepths / sizeof kDepths[0])];
+  std::string opens, closes;
+  for (size_t i = 0; i < depth; ++i) {
+    opens += w.open;
+    closes += w.close;
+  }
+  xml.insert(to, closes);
+  xml.insert(from, opens);
+  return true;
+}
+
+// Entry names a reader takes for another entry's: the same name, its case changed, backslashes,
+// a leading slash. zipStored cannot write two entries of one name, so the duplicate is added
+// under a placeholder of the same length and renamed in the archive's bytes.
+std::string duplicateEntry(std::vector<Entry>& entries, std::minstd_rand& rng) {
+  const Entry& original = entries[rng() % entries.size()];
+  std::string name = original.name;
+  switch (rng() % 4) {
+    case 0: break;
+    case 1:
+      for (char& c : name) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+      break;
+    case 2:
+      for (char& c : name) c = c == '/' ? '\\' : c;
+      break;
+    default: name = "/" + name; break;
+  }
+  std::string placeholder(name.size(), 'Q');
+  entries.push_back({placeholder, rng() % 2 ? original.data : std::string("<x/>")});
+  std::string out = zipStored(entries);
+  for (size_t at; (at = out.find(placeholder)) != std::string::npos;) out.replace(at, name.size(), name);
+  return out;
+}
+
 }  // namespace
 
 extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed) {
   std::minstd_rand rng(seed);
   std::vector<Entry> entries;
   if (rng() % 2 == 0 || !unzipAll(data, size, entries)) return LLVMFuzzerMutate(data, size, maxSize);
+  // Now and then a change of structure: deep nesting in the main part, or a duplicate entry.
+  if (unsigned what = rng() % 8; what < 2) {
+    std::string out;
+    if (what == 0) {
+      for (auto& e : entries)
+        if (e.name.find("document") != std::string::npos && e.name.find(".rels") == std::string::npos &&
+            nest(e.data, rng))
+          out = zipStored(entries);
+    } else {
+      out = duplicateEntry(entries, rng);
+    }
+    if (!out.empty() && out.size() <= maxSize) {
+      std::memcpy(data, out.data(), out.size());
+      return out.size();
+    }
+    return LLVMFuzzerMutate(data, size, maxSize);
+  }
   // Mostly the main part (the entry named *document*.xml), else any entry.
   size_t pick = rng() % entries.size();
   if (rng() % 4 != 0)
