@@ -1087,6 +1087,16 @@ DocxBuilder twoSections() {
       .part("word/footer1.xml", hfPart("ftr", p(r("foot [L]"))), kFtrType, kFtrRel, "rIdF");
 }
 
+// A back end that has not built header and footer stories says so (Unsupported); its cases
+// wait for it.
+#define SKIP_IF_UNSUPPORTED(statement)                                         \
+  try {                                                                        \
+    statement;                                                                 \
+  } catch (const EngineError& e) {                                             \
+    if (e.code() != ErrorCode::Unsupported) throw;                             \
+    GTEST_SKIP() << "not built: " << e.detail();                               \
+  }
+
 std::vector<std::string> storyParas(vm::word::Story& s) {
   std::vector<std::string> out;
   for (const auto& para : s.paragraphs()) out.push_back(para.text);
@@ -1098,6 +1108,7 @@ TEST_P(Engine, HeaderAndFooterStoriesWorkLikeTheMainText) {
   writeFile(picture, png(8, 8));
   auto path = build(twoSections());
   auto doc = open(path);
+  SKIP_IF_UNSUPPORTED(doc->ensureStory(StoryKind::Header).id());
   auto heads = doc->stories(StoryKind::Header);
   ASSERT_EQ(heads.size(), 3u);
   EXPECT_EQ(heads[0]->id(), (StoryId{StoryKind::Header, 0, HeaderFooterKind::Default}));
@@ -1140,6 +1151,7 @@ TEST_P(Engine, EnsureStoryGivesTheCurrentPageHeaderOrFooter) {
   // A document without any: both are made, empty, for the first section.
   auto bare = body(p(r("x")));
   auto doc = open(bare);
+  SKIP_IF_UNSUPPORTED(doc->ensureStory(StoryKind::Header).id());
   vm::word::Story& head = doc->ensureStory(StoryKind::Header);
   EXPECT_EQ(head.id(), (StoryId{StoryKind::Header, 0, HeaderFooterKind::Default}));
   EXPECT_EQ(&doc->ensureStory(StoryKind::Header), &head);
