@@ -1,6 +1,7 @@
 #include "app/appcontext.h"
 
 #include "app/messages.h"
+#include "app/operation.h"
 #include "app/prompter.h"
 
 namespace vm {
@@ -12,6 +13,7 @@ AppContext::AppContext(DataFolder folder, QObject* parent)
       log_(folder_.logFile()),
       frame_(list_, log_) {
   settings_ = Settings::load(ini_);
+  registerContinuations(frame_);
 }
 
 AppContext::~AppContext() = default;

@@ -20,6 +20,7 @@
 #include "app/inifile.h"
 #include "app/runframe.h"
 #include "app/settings.h"
+#include "app/settingsstore.h"
 #include "rules/replacerules.h"
 
 namespace vm {
@@ -46,6 +47,11 @@ class AppContext : public QObject {
   RunFrame& runFrame() { return frame_; }
   // The content replace rules, kept for the program's run (rule window, replace, generation, tasks).
   rules::ReplaceRules& replaceRules() { return replaceRules_; }
+  // The operations' settings structs (see app/operation.h), one of each type.
+  template <class T>
+  T& store() {
+    return store_.get<T>();
+  }
 
   // The engine check (start-up step 9). Until it ran, engines() says the office is unusable.
   const EngineStatus& checkEngines(int timeoutMs = 15000);
@@ -66,10 +72,13 @@ class AppContext : public QObject {
   Settings settings_;
   DocumentList list_;
   ErrorLog log_;
-  RunFrame frame_;
   rules::ReplaceRules replaceRules_;
+  SettingsStore store_;
   EngineStatus engines_;
   bool enginesChecked_ = false;
+  // Last, so that it goes first: its destructor stops and joins the worker while everything
+  // the worker reads still stands.
+  RunFrame frame_;
 };
 
 }  // namespace vm

@@ -81,77 +81,8 @@ EngineStatus checkEngines(int timeoutMs) {
   return e;
 }
 
-// The one table. Need::Layout: page layout, page counts, inserting files, format conversion,
-// rendering for print (the office back end, design.md); everything else is Need::Content.
-// Settings items share the need of the run they set up, so that both hide together.
-// Each operation's issue corrects its rows here.
-const QList<EngineNeedRow>& engineNeeds() {
-  static const QList<EngineNeedRow> rows = {
-      // 替换
-      {"m_replaceSetup", "", Need::Content},
-      {"m_startDocRep", "docR", Need::Content},
-      {"m_rep_print", "docP", Need::Layout},
-      // 生成
-      {"m_startCreate", "", Need::Content},
-      {"m_create_print", "docP", Need::Layout},
-      // 打印
-      {"m_print_setup", "", Need::Layout},
-      {"m_print_task", "", Need::Layout},
-      {"m_startPrint", "docP", Need::Layout},
-      // 合并拆分
-      {"m_hbsz", "", Need::Layout},
-      {"m_hbsz_start", "docHbwd", Need::Layout},
-      {"m_fgSetup", "", Need::Layout},
-      {"m_fg_start", "docFgwd", Need::Layout},
-      // 转换
-      {"m_htmlFileSetup", "", Need::Layout},
-      {"m_convDoc", "docFormat", Need::Layout},
-      {"m_convRtf", "docFormat", Need::Layout},
-      {"m_convTxt", "docFormat", Need::Layout},
-      {"m_convUni", "docFormat", Need::Layout},
-      {"m_convHtml", "docFormat", Need::Layout},
-      {"m_jtzft", "", Need::Content},
-      {"m_ftzjt", "", Need::Content},
-      // 更名
-      {"m_StartRName", "docRName", Need::Content},
-      // 页眉页脚
-      {"m_ymAdd", "docYmAdd", Need::Content},
-      {"m_yjAdd", "docYjAdd", Need::Content},
-      {"m_ymDel", "docYmDel", Need::Content},
-      {"m_yjDel", "docYjDel", Need::Content},
-      {"m_ymRepStart", "docYmRep", Need::Content},
-      {"m_yjRepStart", "docYjRep", Need::Content},
-      // 其他
-      {"m_start_sy_add", "docSyAdd", Need::Content},
-      {"m_start_sy_del", "docYmDel", Need::Content},
-      {"m_pwd_setup", "", Need::Content},
-      {"m_pwd_start", "docmpwd", Need::Content},
-      {"m_start_modify_info", "", Need::Content},
-      {"m_start_del_pz", "docPzDel", Need::Content},
-      {"m_wdql", "docQlDel", Need::Content},
-      {"m_wdtj", "", Need::Content},
-  };
-  return rows;
-}
-
-Need needForMenuItem(const QString& menuItem) {
-  for (const EngineNeedRow& r : engineNeeds())
-    if (menuItem == QLatin1String(r.menuItem)) return r.need;
-  return Need::Content;
-}
-
-Need needForOperation(const QString& operationId) {
-  for (const EngineNeedRow& r : engineNeeds())
-    if (!operationId.isEmpty() && operationId == QLatin1String(r.operationId) && r.need == Need::Layout)
-      return Need::Layout;
-  return Need::Content;
-}
-
-QStringList officeOnlyMenuItems() {
-  QStringList r;
-  for (const EngineNeedRow& row : engineNeeds())
-    if (row.need == Need::Layout) r << QString::fromLatin1(row.menuItem);
-  return r;
+word::FeatureSet EngineStatus::features() const {
+  return office.usable ? word::installedFeatures() : word::docxFeatures();
 }
 
 }  // namespace vm

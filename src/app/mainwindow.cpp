@@ -40,7 +40,8 @@
 #include "app/messages.h"
 #include "app/prompter.h"
 #include "app/version.h"
-#include "rules/replacesetupwindow.h"
+#include "app/operation.h"
+#include "app/windowpart.h"
 
 namespace vm {
 
@@ -215,7 +216,9 @@ MainWindow::MainWindow(AppContext& app, Prompter& prompter, QWidget* parent)
   buildStatusBar();  // step 4
   connectFrame();
   bindListCommands();
-  rules::installReplace(*this, app.replaceRules());  // 替换规则设置 and 开始替换
+  features_ = app_.engines().features();
+  installWindowParts(*this);  // settings windows and rule lists
+  bindOperations();           // every declared operation's menu items
 
   // Step 3: the counters (from the list as it is: empty at start-up).
   updateCounts(list_.tickedCount(), list_.entryCount());
@@ -314,54 +317,43 @@ void MainWindow::runCommand(const QString& objectName) {
   log_.write(QString());
 }
 
-void MainWindow::tidySeparators(QMenu* menu) {
-  // A separator shows only between two visible groups (m_blank2 follows m_convDoc).
-  const QList<QAction*> actions = menu->actions();
-  bool visibleBefore = false;
-  QAction* pending = nullptr;
-  for (QAction* a : actions) {
-    if (a->isSeparator()) {
-      if (a == m_blank2 && !m_convDoc->isVisible()) {
-        a->setVisible(false);
-        continue;
-      }
-      if (pending) pending->setVisible(false);
-      pending = visibleBefore ? a : nullptr;
-      if (!visibleBefore) a->setVisible(false);
-    } else if (a->isVisible()) {
-      if (pending) pending->setVisible(true);
-      pending = nullptr;
-      visibleBefore = true;
+void MainWindow::bindOperations() {
+  for (const auto& decl : operations().all()) {
+    for (const QString& item : decl->menuItems) {
+      bindCommand(item, [this, d = decl.get()] {
+        OperationEnv env{app_, prompter_, [this](const QString& settingsItem) { runCommand(settingsItem); }};
+        startOperation(*d, env, features_, [this] { return isScanning() || scanLocked_; });
+      });
     }
   }
-  if (pending) pending->setVisible(false);
+  applyFeatures();
+}
+
+void MainWindow::applyFeatures() {
+  // An operation the installed engines cannot do is disabled; its tip says what is missing.
+  for (const auto& decl : operations().all()) {
+    const std::optional<Refusal> missing = missingFeatures(*decl, features_);
+    for (const QString& item : decl->menuItems + decl->settingsItems) {
+      QAction* a = menuItem(item);
+      if (!a || !isBound(item)) continue;
+      a->setEnabled(!missing);
+      a->setStatusTip(missing ? missing->text : QString());
+      a->setToolTip(missing ? missing->text : a->text());
+    }
+  }
 }
 
 void MainWindow::applyEngines() {
-  applyEngineCheck(app_.engines().officeUsable(), officeOnlyMenuItems());
+  features_ = app_.engines().features();
+  applyEngineCheck(app_.engines().officeUsable());
 }
 
-void MainWindow::applyEngineCheck(bool officeUsable, const QStringList& officeOnlyItems) {
-  if (officeUsable) {
-    chkHzm[0]->setVisible(true);
-    chkHzm[0]->setChecked(true);
-    chkHzm[1]->setChecked(true);
-    for (QAction* a : items_) a->setVisible(true);
-  } else {
-    chkHzm[0]->setChecked(false);
-    chkHzm[0]->setVisible(false);
-    chkHzm[1]->setChecked(true);
-    for (const QString& name : officeOnlyItems)
-      if (QAction* a = menuItem(name)) a->setVisible(false);
-  }
-  for (QMenu* m : {m_file_do, m_replace, m_create, m_print, m_task, m_hbfg, m_conv, m_name, m_ymyj, m_other, m_help})
-    tidySeparators(m);
-  // A menu whose items are all hidden is hidden itself.
-  for (QMenu* m : {m_file_do, m_replace, m_create, m_print, m_task, m_hbfg, m_conv, m_name, m_ymyj, m_other, m_help}) {
-    bool any = false;
-    for (QAction* a : m->actions()) any = any || (!a->isSeparator() && a->isVisible());
-    m->menuAction()->setVisible(any);
-  }
+void MainWindow::applyEngineCheck(bool officeUsable) {
+  // Without the office, .doc files cannot be opened: the "doc" box is unticked and hidden.
+  chkHzm[0]->setChecked(officeUsable);
+  chkHzm[0]->setVisible(officeUsable);
+  chkHzm[1]->setChecked(true);
+  applyFeatures();
 }
 
 // --- keep in front -------------------------------------------------------------------------
@@ -764,6 +756,9 @@ void MainWindow::closeEvent(QCloseEvent* e) {
   // m_exit and closing the window end the program at once; nothing is saved.
   closing_ = true;
   if (scan_) scan_->cancel();
+  // The run ends with the window, without a summary box from inside the close (a paused run
+  // ends at once; a running worker leaves before its next document and is joined at exit).
+  disconnect(&frame_, &RunFrame::runFinished, this, &MainWindow::onRunFinished);
   if (frame_.isBusy()) frame_.stop();
   e->accept();
   QMainWindow::closeEvent(e);

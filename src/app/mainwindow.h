@@ -7,10 +7,11 @@
 // it; control arrays (chkHzm, lbl_select, the status panels) are member arrays whose items are
 // named NAME_0, NAME_1, ...
 //
-// Command registry: every menu item exists from the start; an item is enabled only once an
-// operation binds its command with bindCommand(objectName, handler). The window binds the
-// commands itself. Every handler runs through runCommand, which catches what the
-// handler throws and ends with the error log writer.
+// Commands: every menu item exists from the start; an item is enabled only once its command
+// is bound with bindCommand(objectName, handler). The window binds the list commands, every
+// declared operation's menu items (app/operation.h) and the window parts (app/windowpart.h).
+// Every handler runs through runCommand, which catches what the handler throws and ends with
+// the error log writer.
 
 #include <QLabel>
 #include <QMainWindow>
@@ -21,6 +22,7 @@
 #include <map>
 
 #include "app/runframe.h"
+#include "word/document.h"
 
 class QAction;
 class QAbstractButton;
@@ -82,12 +84,17 @@ class MainWindow : public QMainWindow {
   QAction* menuItem(const QString& objectName) const;
 
   // --- start-up -------------------------------------------------------------------------
-  // The engine check at start-up: with the office usable, both suffix boxes are ticked and every menu
-  // stays; without, the "doc" box is unticked and hidden and the items named in
-  // officeOnlyItems (menu objectNames) are hidden, m_blank2 with m_convDoc.
-  void applyEngineCheck(bool officeUsable, const QStringList& officeOnlyItems);
-  // The same from the context's engine status and the engine table (officeOnlyMenuItems()).
+  // The engine check at start-up: with the office usable, both suffix boxes are ticked;
+  // without, the "doc" box is unticked and hidden. Every operation whose engine features are
+  // not installed is disabled (menu items and settings items), its tip naming what is missing.
+  void applyEngineCheck(bool officeUsable);
+  // The same from the context's engine status (its features too).
   void applyEngines();
+  // The engine features the operations are checked against (tests).
+  void setFeatures(const word::FeatureSet& features) {
+    features_ = features;
+    applyFeatures();
+  }
 
   // --- keep in front ----------------------------------------------------------------------
   // Unticks m_windowFront and takes the window out of the topmost band. Every command that
@@ -137,7 +144,8 @@ class MainWindow : public QMainWindow {
   void buildStatusBar();
   void connectFrame();
   void bindListCommands();
-  void tidySeparators(QMenu* menu);
+  void bindOperations();
+  void applyFeatures();
   void setFront(bool front);
   void updateLockedSet();
   void updateCounts(int ticked, int entries);
@@ -169,6 +177,7 @@ class MainWindow : public QMainWindow {
   bool runLocked_ = false;
   bool scanLocked_ = false;
   bool closing_ = false;
+  word::FeatureSet features_;
 
   std::function<QString()> chooseFolder_;
   std::function<QString()> chooseFile_;
@@ -220,7 +229,7 @@ class MainWindow : public QMainWindow {
 
   QMenu* m_conv = nullptr;
   QAction* m_htmlFileSetup = nullptr;
-  QAction* m_blank2 = nullptr;  // the separator before m_convDoc, hidden with it
+  QAction* m_blank2 = nullptr;  // the separator before m_convDoc
   QAction* m_convDoc = nullptr;
   QAction* m_convRtf = nullptr;
   QAction* m_convTxt = nullptr;

@@ -29,6 +29,7 @@ inline QString browseTitle() { return QStringLiteral("请选择路径："); }
 inline QString runBusy() {
   return QStringLiteral("当前有批量操作正在进行，请等待其完成或停止后再开始新的操作！");
 }
+inline QString listBusy() { return QStringLiteral("正在添加文档，请等待文档列表添加完成后再开始操作！"); }
 inline QString runWorking() { return QStringLiteral("正在操作中，请稍后..."); }
 inline QString pauseCaption() { return QStringLiteral("暂停操作"); }
 inline QString continueCaption() { return QStringLiteral("继续操作"); }

@@ -3,9 +3,12 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 #include <exception>
 #include <mutex>
@@ -35,7 +38,7 @@ QList<DocumentResult> RunSummary::failed() const {
 }
 
 bool RunSummary::hasNews() const {
-  if (failures() > 0 || !missing.isEmpty()) return true;
+  if (failures() > 0 || !missing.isEmpty() || !skipped.isEmpty()) return true;
   for (const DocumentResult& r : results)
     if (!r.message.isEmpty()) return true;
   return false;
@@ -51,6 +54,7 @@ QString RunSummary::text() const {
            .arg(handled - failedCount)
            .arg(failedCount);
   if (!missing.isEmpty()) t += QStringLiteral("\n%1 个文档不存在，已跳过。").arg(missing.size());
+  if (!skipped.isEmpty()) t += QStringLiteral("\n%1 个文档与列表中前面的文档是同一个文件，已跳过。").arg(skipped.size());
   if (failedCount > 0) {
     t += QStringLiteral("\n\n处理失败的文档：");
     for (const DocumentResult& r : results)
@@ -59,6 +63,10 @@ QString RunSummary::text() const {
   if (!missing.isEmpty()) {
     t += QStringLiteral("\n\n不存在的文档：");
     for (const QString& p : missing) t += QLatin1Char('\n') + p;
+  }
+  if (!skipped.isEmpty()) {
+    t += QStringLiteral("\n\n跳过的文档：");
+    for (const DocumentResult& r : skipped) t += QStringLiteral("\n%1：%2").arg(r.path, r.message);
   }
   bool header = false;
   for (const DocumentResult& r : results) {
@@ -85,6 +93,24 @@ struct RunFrame::Worker {
 namespace {
 
 QString describe(const std::exception& e) { return QString::fromUtf8(e.what()); }
+
+// Runs a step of the operation; a failure becomes its message. The engine's technical detail
+// goes to *logDetail only, never to what the user reads.
+bool guarded(const std::function<QString()>& step, QString* message, QString* logDetail) {
+  try {
+    *message = step();
+    return true;
+  } catch (const vm::word::EngineError& err) {
+    *message = QString::fromStdString(err.userMessage());
+    if (!err.detail().empty()) *logDetail = QStringLiteral("（%1）").arg(QString::fromStdString(err.detail()));
+  } catch (const std::exception& err) {
+    *message = describe(err);
+    if (message->isEmpty()) *message = QStringLiteral("未知错误");
+  } catch (...) {
+    *message = QStringLiteral("未知错误");
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -159,6 +185,9 @@ bool RunFrame::start(const Operation& op, QString* refusal) {
   pauseRequested_ = false;
   paused_ = 0;
   currentIndex_ = -1;
+  beginDone_ = false;
+  finishDone_ = false;
+  filesSeen_.clear();
   // Close a running office that Vellumark left behind.
   if (closeStaleOffices_) {
     try {
@@ -225,7 +254,20 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
   worker_->thread = std::thread([this, op, entries, runSize, startIndex, generation, hook = entryHook_] {
     auto post = [this](auto fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); };
     const int from = startIndex < 1 ? 0 : startIndex;
-    for (int i = from; i < entries.size(); ++i) {
+    bool broken = false;  // begin failed: no document is worked on
+    if (op.begin && !beginDone_.exchange(true)) {
+      DocumentResult result;
+      result.path = op.title;
+      QString logDetail;
+      result.ok = guarded([&] { op.begin(); return QString(); }, &result.message, &logDetail);
+      if (!result.ok) {
+        broken = true;
+        finishDone_ = true;  // nothing to finish
+        log_.writeEntry(result.message + logDetail + QStringLiteral("："), op.title);
+        post([this, result] { onStepFailed(result); });
+      }
+    }
+    for (int i = from; !broken && i < entries.size(); ++i) {
       if (hook) hook(i);
       if (stopRequested_.load()) break;
       {
@@ -244,22 +286,16 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
       result.index = i;
       result.path = e.path;
       const bool exists = QFileInfo::exists(e.path);
+      if (exists && !firstPathToFile(e.path, i, &result.message)) {
+        // Another path to a file this run already worked on (a link, a hard link): once only.
+        if (progressValue_ <= runSize - 1) ++progressValue_;
+        const int now = progressValue_;
+        post([this, result, now] { onSkipped(result, now); });
+        continue;
+      }
       if (exists) {
-        QString logDetail;  // the engine's technical detail: the log only, never the summary
-        try {
-          result.message = op.perDocument(e.path);
-        } catch (const vm::word::EngineError& err) {
-          result.ok = false;
-          result.message = QString::fromStdString(err.userMessage());
-          if (!err.detail().empty()) logDetail = QStringLiteral("（%1）").arg(QString::fromStdString(err.detail()));
-        } catch (const std::exception& err) {
-          result.ok = false;
-          result.message = describe(err);
-          if (result.message.isEmpty()) result.message = QStringLiteral("未知错误");
-        } catch (...) {
-          result.ok = false;
-          result.message = QStringLiteral("未知错误");
-        }
+        QString logDetail;
+        result.ok = guarded([&] { return op.perDocument(e.path); }, &result.message, &logDetail);
         if (!result.ok) log_.writeEntry(result.message + logDetail + QStringLiteral("："), e.path);
         currentIndex_ = i;
       }
@@ -269,11 +305,18 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
       post([this, result, exists, now] { onDocument(0, result, exists, now); });
     }
     bool pausePending = false;
+    bool stopped = false;
     {
       std::lock_guard lock(worker_->mutex);
-      pausePending = pauseRequested_.load();
+      pausePending = pauseRequested_.load() && !broken;
+      stopped = stopRequested_.load();
       pauseRequested_ = false;
       stopRequested_ = false;
+    }
+    // The run ends here (not at a pause): the finish step runs on this worker.
+    if (!pausePending && op.finish) runFinishStep(op, stopped, true);
+    {
+      std::lock_guard lock(worker_->mutex);
       worker_->active = false;
     }
     post([this, generation, pausePending] { onWorkerDone(generation, false, pausePending); });
@@ -296,6 +339,14 @@ void RunFrame::onDocument(int, const DocumentResult& result, bool exists, int no
   publish();
 }
 
+void RunFrame::onSkipped(const DocumentResult& result, int now) {
+  summary_.skipped << result;
+  view_.now = now;
+  view_.percent = formatPercent(now, view_.all);
+  emit progress(view_.now, view_.all, view_.percent);
+  publish();
+}
+
 void RunFrame::onWorkerDone(int generation, bool pausedReturn, bool pausePending) {
   if (generation != generation_) return;  // a later worker of the same run took over
   joinWorker();
@@ -310,8 +361,35 @@ void RunFrame::onWorkerDone(int generation, bool pausedReturn, bool pausePending
   finishRun();
 }
 
+bool RunFrame::firstPathToFile(const QString& path, int index, QString* reason) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return true;  // the routine reports it
+  const auto [it, inserted] = filesSeen_.try_emplace({st.st_dev, st.st_ino}, index);
+  if (inserted) return true;
+  *reason = QStringLiteral("与列表中第 %1 个文档是同一个文件，已跳过").arg(it->second + 1);
+  return false;
+}
+
+void RunFrame::runFinishStep(const Operation& op, bool stopped, bool onWorker) {
+  if (finishDone_.exchange(true)) return;
+  DocumentResult result;
+  result.path = op.title;
+  QString logDetail;
+  result.ok = guarded([&] { return op.finish(stopped); }, &result.message, &logDetail);
+  if (!result.ok) log_.writeEntry(result.message + logDetail + QStringLiteral("："), op.title);
+  if (result.ok && result.message.isEmpty()) return;
+  if (onWorker)
+    QMetaObject::invokeMethod(this, [this, result] { onStepFailed(result); }, Qt::QueuedConnection);
+  else
+    onStepFailed(result);
+}
+
+void RunFrame::onStepFailed(const DocumentResult& result) { summary_.results << result; }
+
 void RunFrame::finishRun() {
   joinWorker();
+  // A paused run that is stopped ends without a worker: its finish step runs here.
+  if (operation_.finish && !finishDone_.load()) runFinishStep(operation_, summary_.stopped, false);
   ++generation_;  // a pause report still on its way no longer applies
   // Reports of documents the worker handled that are still queued belong to this run.
   QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);

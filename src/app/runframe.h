@@ -47,7 +47,13 @@ struct Operation {
   QString id;            // operation identifier, e.g. "docR"
   QString title;         // shown as the summary's title, e.g. "文档替换"
   int initialCount = 0;  // the count the progress starts at (0 or 1)
+  // Optional steps of an operation that keeps a target open across documents (merge, print):
+  // begin runs on the worker before the first document of the run (not again on continuing);
+  // finish runs once when the run ends (done or stopped) and may return a line for the summary.
+  // A step that throws is reported in the summary as a failure of the run.
   DocumentRoutine perDocument;
+  std::function<void()> begin;
+  std::function<QString(bool stopped)> finish;
 };
 
 struct DocumentResult {
@@ -65,6 +71,7 @@ struct RunSummary {
   bool stopped = false;  // ended by the stop button
   QList<DocumentResult> results;  // in the order handled
   QStringList missing;            // ticked entries whose file was missing (each once)
+  QList<DocumentResult> skipped;  // second paths to a file already worked on in this run
   int failures() const;
   QList<DocumentResult> failed() const;
   // Worth showing: a failure, a missing file or a document line.
@@ -181,8 +188,13 @@ class RunFrame : public QObject {
   void launch(const Operation& op, int runSize, int startIndex);
   void joinWorker();
   void onDocument(int generation, const DocumentResult& result, bool exists, int now);
+  void onSkipped(const DocumentResult& result, int now);
   void onWorkerDone(int generation, bool pausedReturn, bool pausePending);
   void finishRun();
+  void runFinishStep(const Operation& op, bool stopped, bool onWorker);
+  // Worker: false (with the reason) when the run already worked on this file by another path.
+  bool firstPathToFile(const QString& path, int index, QString* reason);
+  void onStepFailed(const DocumentResult& result);
   void setState(State s);
   void setLocked(bool locked);
   void resetButtons();
@@ -200,6 +212,9 @@ class RunFrame : public QObject {
   std::atomic<int> paused_{0};
   std::atomic<int> currentIndex_{-1};
   std::atomic<int> runSize_{0};
+  std::atomic<bool> beginDone_{false};   // the run's begin step has run
+  std::atomic<bool> finishDone_{false};  // the run's finish step has run
+  std::map<std::pair<unsigned long, unsigned long>, int> filesSeen_;  // (device, inode) -> list index; worker only
 
   State state_ = State::Idle;
   Operation operation_;

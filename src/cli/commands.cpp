@@ -7,7 +7,7 @@ namespace vm::cli {
 void registerBuiltinCommands(CliRegistry& registry) {
   // One line per subcommand, in the order of the usage text.
   registerListCommand(registry);
-  registerReplaceCommand(registry);
+  registerOperationCommands(registry);
   registerInfoCommand(registry);
 }
 

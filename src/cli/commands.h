@@ -1,13 +1,14 @@
 #pragma once
-// The registration functions of the subcommands, one per file (src/cli/<name>command.cpp).
-// A new subcommand declares its function here and adds one line to commands.cpp.
+// The registration functions of the subcommands that are not operations, one per file
+// (src/cli/<name>command.cpp). An operation's command comes from its declaration.
 
 namespace vm::cli {
 
 class CliRegistry;
 
 void registerListCommand(CliRegistry& registry);
-void registerReplaceCommand(CliRegistry& registry);
+// Every declared operation's command (operationcommands.cpp), in the registry's order.
+void registerOperationCommands(CliRegistry& registry);
 void registerInfoCommand(CliRegistry& registry);
 
 }  // namespace vm::cli

@@ -1,8 +1,8 @@
 #include "ops/replace.h"
 
-#include "app/documentlist.h"
+#include "app/appcontext.h"
 #include "app/messages.h"
-#include "app/prompter.h"
+#include "app/operation.h"
 #include "rules/replacerules.h"
 #include "word/document.h"
 
@@ -47,38 +47,62 @@ Operation replaceOperation(const rules::ReplaceRules& rules, bool save) {
   return op;
 }
 
-void registerReplaceContinuation(RunFrame& frame) {
-  frame.registerContinuation(kReplaceOperationId, [](RunFrame& f) {
-    f.resume(f.operation(), f.runSize(), f.currentIndex() + 1);
-  });
-}
-
-StartOutcome startDocRep(const ReplaceCommand& c) {
-  if (c.frame.refuseIfBusy(c.prompter)) return StartOutcome::Refused;
-  if (c.rules.count() < 1) {
-    c.prompter.inform(msg::titleRefused(), QStringLiteral("请先配置替换规则！"));
-    if (c.openRuleWindow) c.openRuleWindow();
-    return StartOutcome::NoRules;
-  }
-  if (c.rules.tickedCount() < 1) {
-    c.prompter.inform(msg::titleRefused(), QStringLiteral("请勾选你要替换的规则！"));
-    if (c.openRuleWindow) c.openRuleWindow();
-    return StartOutcome::NoTickedRules;
-  }
-  if (c.documents.entryCount() < 1 || c.documents.tickedCount() < 1) {
-    c.prompter.inform(msg::titleRefused(), msg::noDocuments());
-    return StartOutcome::NoDocuments;
-  }
-  if (!c.prompter.ask(QStringLiteral("文档替换"),
-                      QStringLiteral("你确认开始按照规则替换文档了吗？\n\n"
-                                     "你可以点确认按钮开始替换所有文档,也可以点取消按钮取消替换！")))
-    return StartOutcome::Cancelled;
-  QString refusal;
-  if (!c.frame.start(replaceOperation(c.rules, c.save), &refusal)) {
-    c.prompter.inform(msg::titleRefused(), refusal);
-    return StartOutcome::Refused;
-  }
-  return StartOutcome::Started;
-}
-
 }  // namespace vm::ops
+
+VM_OPERATION(replace) {
+  using namespace vm;
+  OperationDecl d;
+  d.id = ops::kReplaceOperationId;
+  d.title = QStringLiteral("文档替换");
+  d.menuItems = {QStringLiteral("m_startDocRep")};
+  d.settingsItems = {QStringLiteral("m_replaceSetup")};
+  d.features = {word::Feature::MainText};
+  d.initialCount = 0;
+  d.resume = Resume::FromNextSameRunSize;
+  const QString ruleWindow = QStringLiteral("m_replaceSetup");
+  d.checks = {
+      [ruleWindow](OperationEnv& env) -> std::optional<Refusal> {
+        if (env.app.replaceRules().count() < 1)
+          return Refusal{msg::titleRefused(), QStringLiteral("请先配置替换规则！"), ruleWindow};
+        return std::nullopt;
+      },
+      [ruleWindow](OperationEnv& env) -> std::optional<Refusal> {
+        if (env.app.replaceRules().tickedCount() < 1)
+          return Refusal{msg::titleRefused(), QStringLiteral("请勾选你要替换的规则！"), ruleWindow};
+        return std::nullopt;
+      },
+      requireTickedDocuments(),
+  };
+  d.question = [](OperationEnv&) {
+    return Question{QStringLiteral("文档替换"),
+                    QStringLiteral("你确认开始按照规则替换文档了吗？\n\n"
+                                   "你可以点确认按钮开始替换所有文档,也可以点取消按钮取消替换！")};
+  };
+  d.prepare = [](OperationEnv& env) {
+    const Operation op = ops::replaceOperation(env.app.replaceRules(), env.app.store<ops::ReplaceSettings>().save);
+    RunSteps s;
+    s.title = op.title;
+    s.perDocument = op.perDocument;
+    return s;
+  };
+  d.cli.name = QStringLiteral("replace");
+  d.cli.synopsis = QStringLiteral("--rules FILE [--dry-run] PATH...");
+  d.cli.summary = QStringLiteral("replace by rules in the documents (开始替换)");
+  d.cli.options = {
+      {QStringLiteral("rules"), true, QStringLiteral("FILE"),
+       QStringLiteral("UTF-8 rule file: FIND<TAB>REPLACEMENT[<TAB>0 to untick] a line, # comments, "
+                      "[img]path[/img] for pictures"),
+       true},
+      {QStringLiteral("dry-run"), false, {}, QStringLiteral("count the replacements without saving any document")},
+  };
+  d.cli.apply = [](OperationEnv& env, const CliValues& values) -> std::optional<Refusal> {
+    rules::ReplaceRules& rules = env.app.replaceRules();
+    rules.clear();
+    if (auto error = rules::importRuleFile(values.value(QStringLiteral("rules")), rules))
+      return Refusal{error->refusal.title, error->text(), {}};
+    env.app.store<ops::ReplaceSettings>().save = !values.has(QStringLiteral("dry-run"));
+    return std::nullopt;
+  };
+  d.taskKind = QStringLiteral("replace");
+  return d;
+}

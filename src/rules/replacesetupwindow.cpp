@@ -11,10 +11,11 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/appcontext.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
+#include "app/windowpart.h"
 #include "dialogs/messageboxprompter.h"
-#include "ops/replace.h"
 #include "rules/addruledialog.h"
 #include "rules/modifyruledialog.h"
 #include "rules/replacerules.h"
@@ -214,20 +215,12 @@ void ReplaceSetupWindow::saveSettings() { accept(); }
 
 // --- The main window's commands ------------------------------------------------------------
 
-ReplaceSetupWindow* installReplace(MainWindow& window, ReplaceRules& rules, Prompter* dialogPrompter) {
-  auto* setup = new ReplaceSetupWindow(rules, &window);
-  setup->setPrompter(dialogPrompter);
+}  // namespace vm::rules
+
+// 替换规则设置 (and 生成's 替换规则设置, the same list): the rule window, created once.
+VM_WINDOW_PART(replaceRules) {
+  auto* setup = new vm::rules::ReplaceSetupWindow(window.app().replaceRules(), &window);
   auto showRuleWindow = [setup] { setup->exec(); };
   window.bindWindowCommand(QStringLiteral("m_replaceSetup"), showRuleWindow);
   window.bindWindowCommand(QStringLiteral("m_createRep"), showRuleWindow);
-  window.bindCommand(QStringLiteral("m_startDocRep"), [&window, &rules, showRuleWindow] {
-    ops::startDocRep({rules, window.documents(), window.frame(), window.prompter(), [&window, showRuleWindow] {
-                        window.leaveFront();
-                        showRuleWindow();
-                      }});
-  });
-  ops::registerReplaceContinuation(window.frame());
-  return setup;
 }
-
-}  // namespace vm::rules

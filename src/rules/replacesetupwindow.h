@@ -8,9 +8,8 @@
 // The window only shows the shared rule list: hiding it, saving, or closing it through its
 // close box all keep every rule.
 //
-// installReplace() binds the main window's commands of this feature: m_replaceSetup and
-// m_createRep open this window (after keep-in-front is switched off), m_startDocRep starts
-// the replace run.
+// The window part in the .cpp binds m_replaceSetup and m_createRep of the main window to this
+// window (after keep-in-front is switched off); 开始替换 is the replace operation's own.
 
 #include <QDialog>
 
@@ -92,11 +91,5 @@ class ReplaceSetupWindow : public QDialog {
   RuleFileChooser ruleFileChooser_;
   bool refreshing_ = false;
 };
-
-// Binds m_replaceSetup, m_createRep and m_startDocRep of the main window and enters the
-// replace continuation in its run frame. The rule window is created once, as a child of the
-// main window, and returned. dialogPrompter goes to the rule window and its editors
-// (nullptr: their own message boxes).
-ReplaceSetupWindow* installReplace(MainWindow& window, ReplaceRules& rules, Prompter* dialogPrompter = nullptr);
 
 }  // namespace vm::rules

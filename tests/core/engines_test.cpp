@@ -1,4 +1,4 @@
-// The engine check and the table of which operation needs which engine.
+// The engine check and what the usable engines offer.
 #include <QElapsedTimer>
 #include <QSet>
 
@@ -9,7 +9,6 @@
 #include "app/engines.h"
 #include "shelltestutil.h"
 
-using vm::word::Need;
 using vm::shelltest::Folder;
 
 namespace {
@@ -107,25 +106,10 @@ TEST(Engines, AsksTheInstalledBackEnd) {
   EXPECT_EQ(s.program, "fake office");
 }
 
-TEST(Engines, NeedTable) {
-  // The items Word 2003 hid that need layout here, and the layout operations of design.md.
-  const QStringList hidden = vm::officeOnlyMenuItems();
-  for (const char* item : {"m_convDoc", "m_convRtf", "m_convHtml", "m_hbsz_start", "m_fg_start", "m_startPrint"})
-    EXPECT_TRUE(hidden.contains(item)) << item;
-  EXPECT_FALSE(hidden.contains("m_startDocRep"));
-  EXPECT_EQ(vm::needForMenuItem("m_startDocRep"), Need::Content);
-  EXPECT_EQ(vm::needForMenuItem("m_convDoc"), Need::Layout);
-  EXPECT_EQ(vm::needForMenuItem("m_not_in_table"), Need::Content);
-  EXPECT_EQ(vm::needForOperation("docFormat"), Need::Layout);
-  EXPECT_EQ(vm::needForOperation("docR"), Need::Content);
-  EXPECT_EQ(vm::needForOperation(""), Need::Content);
-  QSet<QString> seen;
-  for (const vm::EngineNeedRow& r : vm::engineNeeds()) {
-    EXPECT_FALSE(seen.contains(r.menuItem)) << r.menuItem;  // one row per item
-    seen.insert(r.menuItem);
-    EXPECT_TRUE(QString(r.menuItem).startsWith("m_")) << r.menuItem;
-  }
-  // The file menu is never hidden.
-  for (const char* item : {"m_choosefile", "m_choosefolder", "m_choosefolder2", "m_exit"})
-    EXPECT_EQ(vm::needForMenuItem(item), Need::Content);
+TEST(Engines, FeaturesOfTheUsableEngines) {
+  vm::EngineStatus s;
+  s.office.usable = false;
+  // Without an office only what the docx engine offers; the office adds layout work.
+  EXPECT_TRUE(s.features().has(vm::word::Feature::MainText));
+  EXPECT_FALSE(s.features().has(vm::word::Feature::Layout));
 }

@@ -11,8 +11,10 @@
 #include <atomic>
 #include <filesystem>
 
+#include "app/appcontext.h"
 #include "app/documentlist.h"
 #include "app/errorlog.h"
+#include "app/operation.h"
 #include "app/prompter.h"
 #include "app/runframe.h"
 #include "ops/replace.h"
@@ -40,7 +42,7 @@ class ReplaceRun : public ::testing::Test {
  protected:
   ReplaceRun() : log_(q(dir_.file("log") / "log.txt")), frame_(list_, log_) {
     std::filesystem::create_directories(dir_.file("log"));
-    ops::registerReplaceContinuation(frame_);
+    registerContinuations(frame_);
   }
 
   // A document whose body holds one paragraph per text.
@@ -316,86 +318,85 @@ TEST_F(ReplaceRun, PausedRunContinuesWithItsRunSizeFromTheNextEntry) {
   EXPECT_EQ(calls.load(), 2);
 }
 
-// --- the start command ---------------------------------------------------------------------------
+// --- the start command, through the operation registry -------------------------------------------
 
 namespace {
 
-class StartCommand : public ReplaceRun {
+class StartCommand : public ::testing::Test {
  protected:
-  ops::StartOutcome start() {
-    return ops::startDocRep({rules_, list_, frame_, prompter_, [this] { ++ruleWindowOpened_; }});
+  StartCommand() : app_(AppContext::create(q(dir_.file("home")), prompter_)) {}
+  StartOutcome start(const word::FeatureSet& installed = word::installedFeatures(), bool busy = false) {
+    OperationEnv env{*app_, prompter_, [this](const QString& item) { opened_ << item; }};
+    return startOperation(*operations().find(QStringLiteral("docR")), env, installed, [busy] { return busy; });
   }
-  RecordingPrompter prompter_;
-  int ruleWindowOpened_ = 0;
-};
+  std::filesystem::path doc(const char* name) { return DocxBuilder().body(p(r("a"))).write(dir_.file(name)); }
+  void refusedWith(const char* text) {
+    ASSERT_FALSE(prompter_.empty());
+    EXPECT_FALSE(prompter_.last().question);
+    EXPECT_EQ(prompter_.last().title, QStringLiteral("出错了！"));
+    EXPECT_EQ(prompter_.last().text, QString::fromUtf8(text));
+  }
 
-const QString kQuestion = QStringLiteral(
-    "你确认开始按照规则替换文档了吗？\n\n你可以点确认按钮开始替换所有文档,也可以点取消按钮取消替换！");
+  TempDir dir_;
+  RecordingPrompter prompter_;
+  std::unique_ptr<AppContext> app_;
+  QStringList opened_;
+};
 
 }  // namespace
 
-TEST_F(StartCommand, NoRuleOpensTheRuleWindow) {
-  add(doc("d.docx", {"a"}));
-  EXPECT_EQ(start(), ops::StartOutcome::NoRules);
-  ASSERT_EQ(prompter_.entries.size(), 1);
-  EXPECT_FALSE(prompter_.last().question);
-  EXPECT_EQ(prompter_.last().title, QStringLiteral("出错了！"));
-  EXPECT_EQ(prompter_.last().text, QStringLiteral("请先配置替换规则！"));
-  EXPECT_EQ(ruleWindowOpened_, 1);
+TEST_F(StartCommand, ChecksRefuseInTheirOrder) {
+  EXPECT_EQ(start(), StartOutcome::Refused);
+  refusedWith("请先配置替换规则！");
+  ASSERT_FALSE(app_->replaceRules().add(QStringLiteral("a"), QStringLiteral("b")));
+  app_->replaceRules().setAllTicked(false);
+  EXPECT_EQ(start(), StartOutcome::Refused);  // the list is empty too
+  refusedWith("请勾选你要替换的规则！");
+  EXPECT_EQ(opened_, (QStringList{"m_replaceSetup", "m_replaceSetup"}));  // the rule window opens after each
+  app_->replaceRules().setAllTicked(true);
+  EXPECT_EQ(start(), StartOutcome::Refused);
+  refusedWith("请先添加文档，并勾选你要操作的文档！");
+  app_->documents().append(QStringList{q(doc("d.docx"))});
+  app_->documents().setAllTicked(false);
+  EXPECT_EQ(start(), StartOutcome::Refused);
+  refusedWith("请先添加文档，并勾选你要操作的文档！");
+  EXPECT_EQ(opened_.size(), 2);
+  // Before every check: a scan filling the list, and engines that lack what replace needs.
+  app_->documents().setAllTicked(true);
+  EXPECT_EQ(start(word::installedFeatures(), true), StartOutcome::Busy);
+  refusedWith("正在添加文档，请等待文档列表添加完成后再开始操作！");
+  EXPECT_EQ(start({}), StartOutcome::Unsupported);
+  EXPECT_TRUE(prompter_.last().text.contains(QStringLiteral("文档替换"))) << prompter_.last().text.toStdString();
+  EXPECT_EQ(app_->runFrame().state(), RunFrame::State::Idle);
 }
 
-TEST_F(StartCommand, NoTickedRuleComesBeforeTheDocumentCheck) {
-  rule("a", "b");
-  rules_.setAllTicked(false);
-  EXPECT_EQ(start(), ops::StartOutcome::NoTickedRules);  // the list is empty too
-  ASSERT_EQ(prompter_.entries.size(), 1);
-  EXPECT_EQ(prompter_.last().title, QStringLiteral("出错了！"));
-  EXPECT_EQ(prompter_.last().text, QStringLiteral("请勾选你要替换的规则！"));
-  EXPECT_EQ(ruleWindowOpened_, 1);
-}
-
-TEST_F(StartCommand, NoTickedDocument) {
-  rule("a", "b");
-  EXPECT_EQ(start(), ops::StartOutcome::NoDocuments);
-  add(doc("d.docx", {"a"}));
-  list_.setAllTicked(false);
-  EXPECT_EQ(start(), ops::StartOutcome::NoDocuments);
-  ASSERT_EQ(prompter_.entries.size(), 2);
-  EXPECT_EQ(prompter_.last().title, QStringLiteral("出错了！"));
-  EXPECT_EQ(prompter_.last().text, QStringLiteral("请先添加文档，并勾选你要操作的文档！"));
-  EXPECT_EQ(ruleWindowOpened_, 0);
-}
-
-TEST_F(StartCommand, CancelChangesNothing) {
-  auto d = doc("d.docx", {"a"});
+TEST_F(StartCommand, CancelChangesNothingAndOkReplacesFromZero) {
+  auto d = doc("d.docx");
   const std::string before = readFile(d);
-  rule("a", "b");
-  add(d);
+  ASSERT_FALSE(app_->replaceRules().add(QStringLiteral("a"), QStringLiteral("b")));
+  app_->documents().append(QStringList{q(d)});
   prompter_.answer = false;
-  EXPECT_EQ(start(), ops::StartOutcome::Cancelled);
+  EXPECT_EQ(start(), StartOutcome::Cancelled);
   ASSERT_EQ(prompter_.entries.size(), 1);
   EXPECT_TRUE(prompter_.last().question);
   EXPECT_EQ(prompter_.last().title, QStringLiteral("文档替换"));
-  EXPECT_EQ(prompter_.last().text, kQuestion);
-  EXPECT_EQ(frame_.state(), RunFrame::State::Idle);
+  EXPECT_EQ(prompter_.last().text,
+            QStringLiteral("你确认开始按照规则替换文档了吗？\n\n你可以点确认按钮开始替换所有文档,也可以点取消按钮取消替换！"));
   EXPECT_EQ(readFile(d), before);
-}
 
-TEST_F(StartCommand, ConfirmedRunStartsAtZeroAndReplaces) {
-  auto d = doc("d.docx", {"a"});
-  rule("a", "b");
-  add(d);
+  prompter_.answer = true;
+  RunFrame& frame = app_->runFrame();
   int initial = -1;
-  QObject::connect(&frame_, &RunFrame::runStarted, [&](const QString& id, int size, int initialCount) {
+  QObject::connect(&frame, &RunFrame::runStarted, [&](const QString& id, int size, int initialCount) {
     EXPECT_EQ(id, QStringLiteral("docR"));
     EXPECT_EQ(size, 1);
     initial = initialCount;
   });
-  EXPECT_EQ(start(), ops::StartOutcome::Started);
-  ASSERT_TRUE(frame_.waitUntilSettled(60000));
+  EXPECT_EQ(start(), StartOutcome::Started);
+  ASSERT_TRUE(frame.waitUntilSettled(60000));
   EXPECT_EQ(initial, 0);
-  EXPECT_EQ(frame_.lastSummary().title, QStringLiteral("文档替换"));
-  EXPECT_EQ(body(d), "b");
+  EXPECT_EQ(frame.lastSummary().title, QStringLiteral("文档替换"));
+  EXPECT_EQ(partText(readPart(d, "word/document.xml")), "b");
 }
 
 TEST(ReplaceLine, Text) { EXPECT_EQ(ops::replacementLine(12), QStringLiteral("替换 12 处")); }

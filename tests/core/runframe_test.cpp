@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <mutex>
 #include <thread>
 #include <stdexcept>
@@ -472,4 +474,36 @@ TEST_F(RunFrameTest, DestroyingAFrameStopsItsWorker) {
     opener.detach();
   }  // sets the stop flag and joins: the loop ends before the next entry
   EXPECT_EQ(after, 0);
+}
+
+TEST_F(RunFrameTest, EachFileOnceAPerRunAndBeginFinishSteps) {
+  // A symbolic link and a hard link beside their file: the file is worked on once.
+  const QStringList docs = makeDocs(2);
+  ASSERT_TRUE(QFile::link(docs[0], dir.file("docs/sym.docx")));
+  ASSERT_EQ(::link(QFile::encodeName(docs[1]).constData(), QFile::encodeName(dir.file("docs/hard.docx")).constData()), 0);
+  list.append({dir.file("docs/sym.docx"), dir.file("docs/hard.docx")});
+  QStringList steps;
+  vm::Operation op = recordingOp();
+  op.begin = [&] { steps << "begin"; };
+  op.finish = [&](bool stopped) {
+    steps << (stopped ? "stopped" : "finish");
+    return QStringLiteral("目标已保存");
+  };
+  ASSERT_TRUE(frame.start(op));
+  ASSERT_TRUE(frame.waitUntilSettled(5000));
+  EXPECT_EQ(callsSoFar(), docs);
+  ASSERT_EQ(summary.skipped.size(), 2);
+  EXPECT_TRUE(summary.skipped[0].message.contains(QStringLiteral("第 1 个文档"))) << summary.skipped[0].message.toStdString();
+  EXPECT_EQ(progressNow.last(), 4);  // skipped entries count in the progress
+  EXPECT_EQ(steps, (QStringList{"begin", "finish"}));
+  EXPECT_TRUE(summary.text().contains(QStringLiteral("目标已保存")));
+
+  // A failing begin: no document is worked on, the run ends with the failure reported.
+  calls.clear();
+  op.begin = [] { throw std::runtime_error("目标无法打开"); };
+  ASSERT_TRUE(frame.start(op));
+  ASSERT_TRUE(frame.waitUntilSettled(5000));
+  EXPECT_TRUE(callsSoFar().isEmpty());
+  EXPECT_EQ(summary.failures(), 1);
+  EXPECT_EQ(frame.state(), State::Idle);
 }

@@ -34,7 +34,7 @@ class MainWindowTest : public QObject {
     app_ = vm::AppContext::create(home_->path(), *prompter_);
     QVERIFY(app_);
     w_ = std::make_unique<vm::MainWindow>(*app_, *prompter_);
-    w_->applyEngineCheck(true, vm::officeOnlyMenuItems());
+    w_->applyEngineCheck(true);
     w_->show();
     QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
   }

@@ -1,0 +1,160 @@
+#pragma once
+// The operation registry: every batch operation is one declaration, and the window, the command
+// line and the task runner all start it through startOperation().
+//
+// An operation lives in one source file under src/ops/ (plus its settings dialog):
+//
+//   // src/ops/cleanup.cpp
+//   VM_OPERATION(cleanup) {
+//     OperationDecl d;
+//     d.id = "docQlDel"; d.title = "文档清理"; d.menuItems = {"m_wdql"}; ...
+//     d.prepare = [](OperationEnv& env) { RunSteps s; s.perDocument = ...; return s; };
+//     return d;
+//   }
+//
+// The build collects every VM_OPERATION of src/ops/ into the registry; nothing else names it.
+// Settings live in the context's settings store (AppContext::store<T>()): the dialog edits the
+// struct, the command-line options fill the same struct, and prepare() copies what the run needs.
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/runframe.h"
+#include "word/document.h"
+
+namespace vm {
+
+class AppContext;
+class Prompter;
+
+// A failed check of a start command: a message box, then (in the window) the settings window
+// that fixes it opens when openItem names its menu item.
+struct Refusal {
+  QString title;
+  QString text;
+  QString openItem;
+};
+
+// What the steps of an operation see. openWindow opens a settings window by the objectName of
+// the menu item that opens it; it does nothing on the command line.
+struct OperationEnv {
+  AppContext& app;
+  Prompter& prompter;
+  std::function<void(const QString& menuItem)> openWindow = {};
+};
+
+using Check = std::function<std::optional<Refusal>(OperationEnv&)>;
+
+struct Question {
+  QString title;
+  QString text;
+};
+
+// What one run works with, made at the start from the settings of that moment.
+struct RunSteps {
+  QString title;                               // the run's title; empty: the operation's
+  std::function<void()> begin;                 // on the worker, once, before the first document
+  DocumentRoutine perDocument;                 // on the worker, per ticked document
+  std::function<QString(bool stopped)> finish; // on the worker, once, when the run ends
+};
+
+// How a paused run goes on (the pause button's "继续操作").
+enum class Resume {
+  FromNext,             // the ticked count as run size, from the entry after the last one handled
+  FromNextSameRunSize,  // the same, with the run size the run started with
+  Never,                // continuing ends the paused run
+};
+
+// A command-line option of an operation's command.
+struct CliOptionSpec {
+  QString name;  // without the dashes
+  bool takesValue = false;
+  QString valueName;
+  QString help;
+  bool required = false;  // missing: a usage error
+};
+
+// The options given to a command: name -> values in order ("" for a flag).
+struct CliValues {
+  QMap<QString, QStringList> options;
+  bool has(const QString& name) const { return options.contains(name); }
+  QString value(const QString& name, const QString& fallback = {}) const {
+    auto it = options.find(name);
+    return it == options.end() || it->isEmpty() ? fallback : it->back();
+  }
+};
+
+struct CliSpec {
+  QString name;      // "replace"; empty: no command
+  QString synopsis;  // after the name
+  QString summary;
+  QList<CliOptionSpec> options;
+  int minPaths = 1;
+  // Fills the operation's settings from the options before its checks run. A refusal with a
+  // title is shown as one (exit 1); without a title its text is a usage error (exit 2).
+  std::function<std::optional<Refusal>(OperationEnv&, const CliValues& values)> apply;
+};
+
+struct OperationDecl {
+  QString id;                 // operation identifier, e.g. "docR"
+  QString title;              // summary title, e.g. "文档替换"
+  QStringList menuItems;      // the menu items that start it
+  QStringList settingsItems;  // the menu items that open its settings
+  word::FeatureSet features;  // what the engine must offer
+  int initialCount = 0;
+  bool independent = true;    // documents do not depend on each other
+  Resume resume = Resume::FromNext;
+  std::vector<Check> checks;  // in the written order; the first failure refuses
+  std::function<Question(OperationEnv&)> question;  // empty: no question
+  std::function<RunSteps(OperationEnv&)> prepare;
+  CliSpec cli;
+  QString taskKind;           // the task kind it is stored as, empty when none
+};
+
+class OperationRegistry {
+ public:
+  void add(OperationDecl decl);
+  const OperationDecl* find(const QString& id) const;
+  const OperationDecl* forMenuItem(const QString& objectName) const;
+  const OperationDecl* forCommand(const QString& cliName) const;
+  const std::vector<std::shared_ptr<const OperationDecl>>& all() const { return decls_; }
+
+ private:
+  std::vector<std::shared_ptr<const OperationDecl>> decls_;
+};
+
+// Every operation of src/ops/, declared once.
+const OperationRegistry& operations();
+
+// Refusal when the installed engines lack a feature of the operation: names what is missing.
+std::optional<Refusal> missingFeatures(const OperationDecl& decl, const word::FeatureSet& installed);
+
+enum class StartOutcome { Started, Busy, Unsupported, Refused, Cancelled };
+
+// The start command of every operation: the busy refusal, the engine check, the operation's
+// checks in order, its question, then the run in the context's frame with the continuation
+// the declaration names. busy: more reasons to refuse (the window's folder scan).
+StartOutcome startOperation(const OperationDecl& decl, OperationEnv& env, const word::FeatureSet& installed,
+                            const std::function<bool()>& busy = {});
+
+// Enters every declared operation's continuation in the frame.
+void registerContinuations(RunFrame& frame);
+
+// Common checks.
+Check requireTickedDocuments();
+
+}  // namespace vm
+
+// Declares an operation in an ops/ source file; the build collects it (see src/CMakeLists.txt).
+#define VM_OPERATION(name)                          \
+  namespace vm::ops::declared {                     \
+  ::vm::OperationDecl name();                       \
+  }                                                 \
+  ::vm::OperationDecl vm::ops::declared::name()
