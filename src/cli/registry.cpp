@@ -187,8 +187,9 @@ QString usage(const CliRegistry& registry) {
     }
   }
   s << "\n"
-    << "Exit status: 0 done; 1 refused (\"TITLE: TEXT\" on stderr) or cancelled; 2 usage error;\n"
-    << "3 some documents failed (see the summary).\n";
+    << "Exit status: 0 done; 1 refused (\"TITLE: TEXT\" on stderr), cancelled, or stopped (Ctrl-C,\n"
+    << "SIGTERM, SIGHUP: the run ends after the documents in hand); 2 usage error; 3 some documents\n"
+    << "failed (see the summary).\n";
   s.flush();
   return u;
 }

@@ -1,7 +1,6 @@
 #pragma once
-// The command line's subcommands. Each operation adds one in its own file
-// (src/cli/<name>command.cpp with a register<Name>Command(CliRegistry&) function) plus one line
-// in registerBuiltinCommands() (src/cli/commands.cpp).
+// The command line's subcommands: one for every declared operation (app/operation.h), and the
+// few that are not operations (list, info), each in its own file (src/cli/<name>command.cpp).
 //
 //   vellumark-cli [--home DIR] [--yes] [--suffix doc,docx] [--recursive] COMMAND [options] PATH...
 
@@ -22,7 +21,7 @@ namespace vm::cli {
 
 // Exit codes.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitRefused = 1;   // a refusal ("TITLE: TEXT" on stderr) or a cancelled question
+inline constexpr int kExitRefused = 1;   // a refusal ("TITLE: TEXT" on stderr), a cancelled question, a stopped run
 inline constexpr int kExitUsage = 2;     // a usage error (usage on stderr)
 inline constexpr int kExitFailures = 3;  // the run ended with failed documents
 

@@ -66,33 +66,34 @@ int checkDocuments(CliContext& ctx) {
 
 namespace {
 
-// Ctrl-C during a run presses the stop button (the run ends after the current document);
-// a second Ctrl-C ends the program.
+// Ctrl-C, SIGTERM or SIGHUP during a run press the stop button (the run ends after the
+// documents in hand, exit 1); a second one ends the program at once.
 std::atomic<bool> g_interrupted{false};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-void onInterrupt(int) {
+void onInterrupt(int sig) {
   g_interrupted = true;
-  std::signal(SIGINT, SIG_DFL);
+  std::signal(sig, SIG_DFL);
 }
 
-// Installs the handler for its lifetime (nested guards do nothing).
+// Installs the handlers for its lifetime (nested guards do nothing).
 class InterruptGuard {
  public:
   InterruptGuard() {
     if (depth_++ > 0) return;
     g_interrupted = false;
-    previous_ = std::signal(SIGINT, onInterrupt);
+    for (int i = 0; i < 3; ++i) previous_[i] = std::signal(kStopSignals[i], onInterrupt);
   }
   ~InterruptGuard() {
     if (--depth_ > 0) return;
-    std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
+    for (int i = 0; i < 3; ++i) std::signal(kStopSignals[i], previous_[i] == SIG_ERR ? SIG_DFL : previous_[i]);
   }
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
 
  private:
   static inline int depth_ = 0;
-  void (*previous_)(int) = SIG_DFL;
+  void (*previous_[3])(int) = {SIG_DFL, SIG_DFL, SIG_DFL};
 };
 
 struct ProgressPrinter {
@@ -129,9 +130,11 @@ int waitAndReport(CliContext& ctx) {
   InterruptGuard guard;
   QTimer interruptPoll;
   interruptPoll.setInterval(100);
+  bool stopping = false;
   QObject::connect(&interruptPoll, &QTimer::timeout, &frame, [&] {
-    if (!g_interrupted.exchange(false)) return;
-    err << "vellumark-cli: stopping after the current document (Ctrl-C again to quit at once)" << Qt::endl;
+    if (!g_interrupted.exchange(false) || stopping) return;
+    stopping = true;
+    err << "vellumark-cli: 正在停止，当前文档处理完后结束（再按一次 Ctrl-C 立即退出）" << Qt::endl;
     frame.stop();
   });
   interruptPoll.start();
@@ -147,6 +150,8 @@ int waitAndReport(CliContext& ctx) {
   if (!finished) summary = frame.lastSummary();
   ctx.out << summary.text() << Qt::endl;
   ctx.app.errorLog().write();
+  // A stopped run left documents untouched: a script must not take it as done.
+  if (summary.stopped) return kExitRefused;
   return summary.failures() > 0 ? kExitFailures : kExitOk;
 }
 

@@ -216,15 +216,16 @@ TEST(CliRunner, RunsAnOperationAndReportsFailures) {
   op.id = "docT";
   op.title = "测试";
   op.perDocument = [&](const QString& p) -> QString {
-    if (p.endsWith("b.docx")) throw vm::word::EngineError(vm::word::ErrorCode::DamagedPart, "文档已损坏", "");
+    if (p.endsWith("b.docx")) throw vm::word::EngineError(vm::word::ErrorCode::DamagedPart, "word/document.xml: bad");
     return "ok";
   };
   EXPECT_EQ(vm::cli::runOperation(t.ctx, op), vm::cli::kExitFailures);
   t.out.flush();
   t.err.flush();
   EXPECT_TRUE(t.errText.contains("[1/3 33.33%] " + docs.file("a.docx"))) << t.errText.toStdString();
-  EXPECT_TRUE(t.errText.contains("[2/3 66.67%] " + docs.file("b.docx") + " -- 失败：文档已损坏")) << t.errText.toStdString();
-  EXPECT_TRUE(t.outText.contains(docs.file("b.docx") + "：文档已损坏")) << t.outText.toStdString();
+  EXPECT_TRUE(t.errText.contains("[2/3 66.67%] " + docs.file("b.docx") + " -- 失败：文档内容已损坏，无法读取")) << t.errText.toStdString();
+  EXPECT_TRUE(t.outText.contains(docs.file("b.docx") + "：文档内容已损坏，无法读取")) << t.outText.toStdString();
+  EXPECT_FALSE(t.outText.contains("document.xml: bad"));  // the detail is for the log
   // The log has the failure with the path.
   EXPECT_TRUE(vm::shelltest::readAll(t.home.file("data/log/log.txt")).contains(docs.file("b.docx").toUtf8()));
 
@@ -232,29 +233,33 @@ TEST(CliRunner, RunsAnOperationAndReportsFailures) {
   EXPECT_EQ(vm::cli::runOperation(t.ctx, op), vm::cli::kExitOk);
 }
 
-TEST(CliRunner, CtrlCStopsTheRun) {
-  InProcess t;
-  Folder docs;
-  for (int i = 0; i < 5; ++i) docs.touch(QStringLiteral("d%1.docx").arg(i));
-  t.ctx.args.suffixGiven = true;
-  t.ctx.args.suffix = "docx";
-  t.ctx.args.paths = {docs.path()};
-  ASSERT_EQ(vm::cli::addDocuments(t.ctx), 0);
-  std::atomic<int> calls{0};
-  vm::Operation op;
-  op.id = "docT";
-  op.perDocument = [&](const QString&) {
-    if (calls++ == 0) {
-      std::raise(SIGINT);
-      QThread::msleep(400);  // the stop button is pressed before the next entry
-    }
-    return QString();
-  };
-  EXPECT_EQ(vm::cli::runOperation(t.ctx, op), vm::cli::kExitOk);
-  EXPECT_EQ(calls.load(), 1);
-  EXPECT_TRUE(t.app->runFrame().lastSummary().stopped);
-  t.out.flush();
-  EXPECT_TRUE(t.outText.contains("已停止"));
+TEST(CliRunner, CtrlCTermAndHupStopTheRunWithExitOne) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    InProcess t;
+    Folder docs;
+    for (int i = 0; i < 5; ++i) docs.touch(QStringLiteral("d%1.docx").arg(i));
+    t.ctx.args.suffixGiven = true;
+    t.ctx.args.suffix = "docx";
+    t.ctx.args.paths = {docs.path()};
+    ASSERT_EQ(vm::cli::addDocuments(t.ctx), 0);
+    std::atomic<int> calls{0};
+    vm::Operation op;
+    op.id = "docT";
+    op.perDocument = [&](const QString&) {
+      if (calls++ == 0) {
+        std::raise(sig);
+        QThread::msleep(400);  // the stop button is pressed before the next entry
+      }
+      return QString();
+    };
+    // Untouched documents remain: a script must not take the run as done.
+    EXPECT_EQ(vm::cli::runOperation(t.ctx, op), vm::cli::kExitRefused) << sig;
+    EXPECT_EQ(calls.load(), 1) << sig;
+    t.out.flush();
+    t.err.flush();
+    EXPECT_TRUE(t.outText.contains("已停止")) << sig;
+    EXPECT_EQ(t.errText.count(QStringLiteral("正在停止")), 1) << t.errText.toStdString();
+  }
 }
 
 TEST(CliRunner, NoDocumentsRefused) {
