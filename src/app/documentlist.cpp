@@ -147,7 +147,6 @@ QStringList DocumentList::scanTree(const QString& folder, const QString& suffixL
     }
     Pending cur = std::move(stack.back());
     stack.pop_back();
-    // A folder reached twice (through a link) is read once, where the walk meets it first.
     if (visited.contains(cur.canonical)) continue;
     visited.insert(cur.canonical);
     files.clear();
@@ -162,10 +161,11 @@ QStringList DocumentList::scanTree(const QString& folder, const QString& suffixL
     // Subfolders in name order, depth first: push them in reverse.
     for (auto it = subfolders.crbegin(); it != subfolders.crend(); ++it) {
       const QString& name = *it;
-      if (!entersSubfolder(name)) continue;
-      QString canonical = linked.contains(name) ? QFileInfo(cur.path + name).canonicalFilePath()
-                                                : cur.canonical + QLatin1Char('/') + name;
-      if (canonical.isEmpty() || visited.contains(canonical)) continue;
+      // A linked folder is not entered: a link to "/" would walk the whole disk, and links
+      // make loops.
+      if (!entersSubfolder(name) || linked.contains(name)) continue;
+      QString canonical = cur.canonical + QLatin1Char('/') + name;
+      if (visited.contains(canonical)) continue;
       stack.push_back({cur.path + name + QLatin1Char('/'), std::move(canonical)});
     }
     if (progress && !progress(static_cast<int>(out.size()), cur.path)) {
