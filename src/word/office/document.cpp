@@ -164,6 +164,10 @@ void checkPackage(const fs::path& path) {
 
 }  // namespace
 
+FeatureSet OfficeBackend::features() const {
+  return {Feature::MainText, Feature::Layout, Feature::InsertFile, Feature::Convert, Feature::Render};
+}
+
 std::unique_ptr<Document> OfficeBackend::open(const fs::path& path, const OpenOptions& options) {
   std::error_code ec;
   if (!fs::exists(path, ec)) throw EngineError(ErrorCode::FileNotFound, path.string());

@@ -80,6 +80,9 @@ class OfficeBackend : public Backend, public LayoutBackend {
   // Whether an office is installed (soffice.bin and the UNO type libraries are there). Cheap:
   // no office is started; the first open() starts one. Use probe() to start one now.
   bool available() const override;
+  // What is built over UNO: the main text, layout, inserting, converting and rendering. Header
+  // and footer identities, comments, notes, text boxes and write passwords are not (yet).
+  FeatureSet features() const override;
   std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOptions& options) override;
   // Documents.Add: a new empty text document.
   std::unique_ptr<Document> create() override;

@@ -129,7 +129,7 @@ std::vector<Reference<XText>> storyTexts(DocState& st, StoryKind kind) {
     out.push_back(st.body());
     return out;
   }
-  if (kind != StoryKind::Header && kind != StoryKind::Footer) return out;  // not offered over UNO here
+  if (kind != StoryKind::Header && kind != StoryKind::Footer) return out;  // refused by stories()
   Reference<css::style::XStyleFamiliesSupplier> fs(st.model, UNO_QUERY_THROW);
   Reference<css::container::XNameAccess> pages(fs->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
   const char* on = kind == StoryKind::Header ? "HeaderIsOn" : "FooterIsOn";
@@ -240,6 +240,10 @@ Story& OfficeDocument::mainStory() {
 std::vector<Story*> OfficeDocument::stories(StoryKind kind) {
   checkOpen();
   if (kind == StoryKind::Main) return {&main_};
+  // Headers and footers are listed by page style (no identity yet); the other kinds are not
+  // read over UNO: refused rather than answered with none.
+  if (kind != StoryKind::Header && kind != StoryKind::Footer)
+    throw EngineError(ErrorCode::Unsupported, path_.string() + ": " + storyKindName(kind) + " stories");
   int n = run("stories", [&](DocState& st) { return static_cast<int>(storyTexts(st, kind).size()); });
   auto& v = others_[static_cast<int>(kind)];
   while (static_cast<int>(v.size()) < n) v.push_back(std::make_unique<OfficeStory>(*this, kind, static_cast<int>(v.size())));
