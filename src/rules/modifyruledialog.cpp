@@ -24,8 +24,8 @@ void ModifyRuleDialog::load(int number, bool byDoubleClick) {
   const Rule rule = rules_.at(number - 1);
   if (byDoubleClick && isPictureReference(rule.replacement)) setPicture(ReplacementSide, true);
   txtKey->setText(QString::number(number));
-  txtF->setText(rule.find);
-  txtT->setText(rule.replacement);
+  showText(FindSide, rule.find);
+  showText(ReplacementSide, rule.replacement);
 }
 
 int ModifyRuleDialog::openOn(int number, bool byDoubleClick) {

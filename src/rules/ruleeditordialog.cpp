@@ -115,6 +115,13 @@ void RuleEditorDialog::applyType(Side side, bool picture) {
   lblImg[side]->setEnabled(picture);
 }
 
+void RuleEditorDialog::showText(Side side, const QString& text) {
+  // The limit is for what is typed or chosen: a rule cut on display would be saved cut.
+  QLineEdit* edit = field(side);
+  if (text.size() > edit->maxLength()) edit->setMaxLength(static_cast<int>(text.size()));
+  edit->setText(text);
+}
+
 void RuleEditorDialog::choosePicture(Side side) {
   if (!lblImg[side]->isEnabled()) return;
   const QString path = chooser_ ? chooser_(this, pictureFilter()) : QString();

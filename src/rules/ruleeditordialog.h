@@ -77,6 +77,8 @@ class RuleEditorDialog : public QDialog {
   void refuse(const Refusal& refusal);
   // The field of a side.
   QLineEdit* field(Side side) const { return side == FindSide ? txtF : txtT; }
+  // Shows a rule's text whole, above the field's limit if need be.
+  void showText(Side side, const QString& text);
 
   ReplaceRules& rules_;
 

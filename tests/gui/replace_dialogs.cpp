@@ -184,107 +184,83 @@ class TestReplaceDialogs : public QObject {
     QCOMPARE(rules_->count(), 1);
   }
 
-  void addEmptyReplacementIsAccepted() {
-    addThroughDialog(QStringLiteral("删掉我"), QString());
-    QVERIFY(prompter_->empty());
-    QCOMPARE(rules_->count(), 1);
-    QVERIFY(rules_->at(0).replacement.isEmpty());
+  // cmdAdd with a rule "ABC" in the list: accepted (no message) or refused with the dialog open.
+  void addValidation_data() {
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("emptied");
+    const QString same = QStringLiteral("要替换的和被替换为内容不允许相同！");
+    QTest::newRow("empty replacement") << QStringLiteral("删掉我") << QString() << QString() << false;
+    QTest::newRow("blank find") << QStringLiteral("   ") << QStringLiteral("x")
+                                << QStringLiteral("请输入要替换的内容！") << false;
+    QTest::newRow("equal once trimmed") << QStringLiteral("abc") << QStringLiteral("  abc  ") << same << true;
+    QTest::newRow("duplicate") << QStringLiteral("ABC") << QStringLiteral("3")
+                               << QStringLiteral("该规则已被添加过，请不要重复添加！") << true;
+    QTest::newRow("duplicate test is case-sensitive") << QStringLiteral("abc") << QStringLiteral("2") << QString()
+                                                      << false;
   }
 
-  void addEmptyFindIsRefusedWithFocus() {
+  void addValidation() {
+    QFETCH(QString, find);
+    QFETCH(QString, replacement);
+    QFETCH(QString, message);
+    QFETCH(bool, emptied);
+    addRule(QStringLiteral("ABC"), QStringLiteral("1"));
     bool stayed = false;
     whileModal(add(), [this] { w().m_add->trigger(); }, [&] {
-      add()->txtF->setText(QStringLiteral("   "));
-      add()->txtT->setText(QStringLiteral("x"));
+      add()->txtF->setText(find);
+      add()->txtT->setText(replacement);
       add()->txtT->setFocus();
       click(child<QPushButton>(add(), "cmdAdd"));
       stayed = add()->isVisible();
-      QCOMPARE(add()->focusWidget(), add()->txtF);
-      QCOMPARE(add()->txtT->text(), QStringLiteral("x"));  // not emptied
+      if (!stayed) return;
+      QCOMPARE(add()->txtF->text().isEmpty(), emptied);
+      QCOMPARE(add()->txtT->text(), emptied ? QString() : replacement);
+      if (!emptied) QCOMPARE(add()->focusWidget(), add()->txtF);
     });
-    QVERIFY(stayed);
-    QCOMPARE(prompter_->entries.size(), 1);
-    QCOMPARE(prompter_->last().title, QStringLiteral("出错！"));
-    QCOMPARE(prompter_->last().text, QStringLiteral("请输入要替换的内容！"));
-    QCOMPARE(rules_->count(), 0);
+    QCOMPARE(stayed, !message.isEmpty());
+    if (message.isEmpty()) {
+      QVERIFY(prompter_->empty());
+      QCOMPARE(rules_->count(), 2);
+      QCOMPARE(rules_->at(1), (Rule{find.trimmed(), replacement.trimmed(), true}));
+    } else {
+      QCOMPARE(prompter_->entries.size(), 1);
+      QCOMPARE(prompter_->last().title, QStringLiteral("出错！"));
+      QCOMPARE(prompter_->last().text, message);
+      QCOMPARE(rules_->count(), 1);
+    }
   }
 
-  void addEqualAfterTrimmingIsRefusedAndEmptiesBoth() {
-    bool stayed = false;
-    whileModal(add(), [this] { w().m_add->trigger(); }, [&] {
-      add()->txtF->setText(QStringLiteral("abc"));
-      add()->txtT->setText(QStringLiteral("  abc  "));
-      click(child<QPushButton>(add(), "cmdAdd"));
-      stayed = add()->isVisible();
-      QVERIFY(add()->txtF->text().isEmpty());
-      QVERIFY(add()->txtT->text().isEmpty());
-    });
-    QVERIFY(stayed);
-    QCOMPARE(prompter_->last().title, QStringLiteral("出错！"));
-    QCOMPARE(prompter_->last().text, QStringLiteral("要替换的和被替换为内容不允许相同！"));
-    QCOMPARE(rules_->count(), 0);
-  }
-
-  void addDuplicateIsCaseSensitive() {
-    addRule(QStringLiteral("ABC"), QStringLiteral("1"));
-    addThroughDialog(QStringLiteral("abc"), QStringLiteral("2"));
-    QVERIFY(prompter_->empty());
-    QCOMPARE(rules_->count(), 2);
-    bool stayed = false;
-    whileModal(add(), [this] { w().m_add->trigger(); }, [&] {
-      add()->txtF->setText(QStringLiteral("ABC"));
-      add()->txtT->setText(QStringLiteral("3"));
-      click(child<QPushButton>(add(), "cmdAdd"));
-      stayed = add()->isVisible();
-      QVERIFY(add()->txtF->text().isEmpty());
-      QVERIFY(add()->txtT->text().isEmpty());
-    });
-    QVERIFY(stayed);
-    QCOMPARE(prompter_->last().text, QStringLiteral("该规则已被添加过，请不要重复添加！"));
-    QCOMPARE(rules_->count(), 2);
-  }
-
+  // Both type pairs, each on its own field and link.
   void typePairsSwitch() {
-    auto* t0 = child<QCheckBox>(add(), "chkThwWzTp_0");
-    auto* t1 = child<QCheckBox>(add(), "chkThwWzTp_1");
-    auto* img1 = child<QLabel>(add(), "lblImg_1");
-    QVERIFY(t0->isChecked() && !t1->isChecked());
-    QVERIFY(add()->txtT->isEnabled());
-    QVERIFY(!img1->isEnabled());
+    for (int side = 0; side < 2; ++side) {
+      const QString pair = side == 0 ? QStringLiteral("chkThWztp") : QStringLiteral("chkThwWzTp");
+      auto* text = child<QCheckBox>(add(), pair + QStringLiteral("_0"));
+      auto* picture = child<QCheckBox>(add(), pair + QStringLiteral("_1"));
+      auto* link = child<QLabel>(add(), QStringLiteral("lblImg_%1").arg(side));
+      QLineEdit* field = side == 0 ? add()->txtF : add()->txtT;
+      QVERIFY(text->isChecked() && !picture->isChecked());
+      QVERIFY(field->isEnabled() && !link->isEnabled());
 
-    add()->txtT->setText(QStringLiteral("some text"));
-    t1->click();  // picture type
-    QVERIFY(!t0->isChecked() && t1->isChecked());
-    QVERIFY(add()->txtT->text().isEmpty());
-    QVERIFY(!add()->txtT->isEnabled());
-    QCOMPARE(add()->txtT->maxLength(), 200);
-    QVERIFY(img1->isEnabled());
+      field->setText(QStringLiteral("some text"));
+      picture->click();
+      QVERIFY(!text->isChecked() && picture->isChecked());
+      QVERIFY(field->text().isEmpty());
+      QVERIFY(!field->isEnabled() && link->isEnabled());
+      QCOMPARE(field->maxLength(), 200);
 
-    // Unticking the ticked box ticks it again and changes nothing else.
-    add()->txtT->setText(QStringLiteral("[img]/a.jpg[/img]"));
-    t1->click();
-    QVERIFY(t1->isChecked() && !t0->isChecked());
-    QCOMPARE(add()->txtT->text(), QStringLiteral("[img]/a.jpg[/img]"));
+      // Unticking the ticked box ticks it again and changes nothing else.
+      field->setText(QStringLiteral("[img]/a.jpg[/img]"));
+      picture->click();
+      QVERIFY(picture->isChecked() && !text->isChecked());
+      QCOMPARE(field->text(), QStringLiteral("[img]/a.jpg[/img]"));
 
-    t0->click();  // back to text
-    QVERIFY(t0->isChecked() && !t1->isChecked());
-    QVERIFY(add()->txtT->text().isEmpty());
-    QVERIFY(add()->txtT->isEnabled());
-    QVERIFY(!img1->isEnabled());
-
-    // The find-type pair works the same way on txtF and link 0.
-    auto* f1 = child<QCheckBox>(add(), "chkThWztp_1");
-    auto* img0 = child<QLabel>(add(), "lblImg_0");
-    QVERIFY(!img0->isEnabled());
-    add()->txtF->setText(QStringLiteral("find"));
-    f1->click();
-    QVERIFY(add()->txtF->text().isEmpty());
-    QVERIFY(!add()->txtF->isEnabled());
-    QCOMPARE(add()->txtF->maxLength(), 200);
-    QVERIFY(img0->isEnabled());
-    child<QCheckBox>(add(), "chkThWztp_0")->click();
-    QVERIFY(add()->txtF->isEnabled());
-    QVERIFY(!img0->isEnabled());
+      text->click();
+      QVERIFY(text->isChecked() && !picture->isChecked());
+      QVERIFY(field->text().isEmpty());
+      QVERIFY(field->isEnabled() && !link->isEnabled());
+    }
   }
 
   void pictureLinks() {
@@ -364,6 +340,25 @@ class TestReplaceDialogs : public QObject {
     QCOMPARE(rules_->at(1), (Rule{QStringLiteral("c"), QStringLiteral("e"), true}));
     QCOMPARE(rules_->at(0), (Rule{QStringLiteral("a"), QStringLiteral("b"), false}));
     QCOMPARE(tree()->topLevelItem(1)->text(1), QStringLiteral("e"));
+  }
+
+  // The picture type's 200-character limit never cuts a rule that is opened for a change.
+  void modifyKeepsLongTextsWhole() {
+    const QString longText(250, QChar(u'长'));
+    const QString longPicture = pictureReference(QStringLiteral("/p/") + QString(230, QLatin1Char('x')) + ".jpg");
+    addRule(QStringLiteral("a"), longText);
+    addRule(QStringLiteral("b"), longPicture);
+    rules_->setTicked(1, false);
+    mod()->setPicture(RuleEditorDialog::ReplacementSide, true);  // left from an earlier opening
+    bool shown = false;
+    whileModal(mod(), [this] { w().m_modify->trigger(); }, [&] {
+      QCOMPARE(mod()->txtT->text(), longText);
+      click(child<QPushButton>(mod(), "cmdModify"));
+    }, &shown);
+    QVERIFY(shown);
+    QCOMPARE(rules_->at(0).replacement, longText);
+    mod()->load(2, true);
+    QCOMPARE(mod()->txtT->text(), longPicture);
   }
 
   void doubleClickOpensModifyOnItemsOnly() {
