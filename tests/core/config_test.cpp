@@ -1,6 +1,9 @@
 // config.ini (readini), the settings, the data folder, --home, and the start-up refusal.
+#include <QThread>
+
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 
 #include "app/appcontext.h"
@@ -169,6 +172,29 @@ TEST(AppContext, ReadsTheFiveValues) {
   QFile::remove(again->dataFolder().configIni());
   EXPECT_FALSE(again->checkConfigIni(prompter));
   EXPECT_EQ(prompter.last().text, "config.ini配置文档不存在，请重新安装！");
+}
+
+// At exit the run frame's worker is stopped and joined before the rules it reads go.
+TEST(AppContext, WorkerEndsBeforeTheRulesGo) {
+  Folder f;
+  vm::RecordingPrompter prompter;
+  auto app = vm::AppContext::create(f.file("data"), prompter);
+  ASSERT_TRUE(app);
+  app->documents().append({f.touch("a.docx")});
+  vm::RunFrame& frame = app->runFrame();
+  std::atomic<bool> entered{false}, done{false};
+  bool doneWhenRulesWent = false;
+  QObject::connect(&app->replaceRules(), &QObject::destroyed, [&] { doneWhenRulesWent = done.load(); });
+  vm::Operation op{QStringLiteral("docR"), QStringLiteral("文档替换"), 0, [&](const QString&) {
+                     entered = true;
+                     for (int i = 0; i < 500 && !frame.stopRequested(); ++i) QThread::msleep(10);
+                     done = true;
+                     return QString();
+                   }};
+  ASSERT_TRUE(frame.start(op));
+  for (int i = 0; i < 5000 && !entered; ++i) QThread::msleep(1);
+  app.reset();
+  EXPECT_TRUE(doneWhenRulesWent);
 }
 
 TEST(HomeOption, FromArgumentLists) {
