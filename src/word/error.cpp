@@ -19,7 +19,7 @@ const std::string& userText(ErrorCode code) {
   static const std::string writeFailed =
       "保存文档失败（没有写入权限、保存位置不存在或文件被占用），原文档未改动";
   static const std::string diskFull = "保存文档失败：磁盘空间不足，原文档未改动";
-  static const std::string readOnly = "文档以只读方式打开，不能保存";
+  static const std::string readOnly = "文档为只读，未修改";
   static const std::string badFindText =
       "查找或替换内容无效：查找内容不能为空，^ 后须是有效的特殊字符（如 ^p ^t ^l ^m ^^ ^&）";
   static const std::string invalidArgument = "无法执行此操作（参数无效）";
@@ -29,6 +29,8 @@ const std::string& userText(ErrorCode code) {
   static const std::string lossyRoundTrip = "保存后会丢失文档中原有的内容，文档未修改";
   static const std::string tooLarge =
       "文件过大，超出处理上限（文档解压后单个部分不超过 512 MB、合计不超过 1 GB，图片不超过 64 MB），未处理";
+  static const std::string concurrentEdit = "文档在处理期间被其他程序修改，未保存";
+  static const std::string openElsewhere = "文档正被其他程序打开，未修改";
   static const std::string tooDeep = "文档结构嵌套过深（超过 1000 层），无法处理";
   switch (code) {
     case ErrorCode::FileNotFound: return fileNotFound;
@@ -52,6 +54,8 @@ const std::string& userText(ErrorCode code) {
     case ErrorCode::LossyRoundTrip: return lossyRoundTrip;
     case ErrorCode::TooLarge: return tooLarge;
     case ErrorCode::TooDeep: return tooDeep;
+    case ErrorCode::ConcurrentEdit: return concurrentEdit;
+    case ErrorCode::OpenElsewhere: return openElsewhere;
   }
   return invalidArgument;
 }

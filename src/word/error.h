@@ -31,6 +31,8 @@ enum class ErrorCode {
   LossyRoundTrip,     // the office would write the file without content the operation left alone
   TooLarge,           // beyond the engine's size limits (docx/limits.h): a zip bomb, a huge picture
   TooDeep,            // markup nested beyond the engine's depth limit (docx/limits.h)
+  ConcurrentEdit,     // the file changed on disk between opening and saving; not saved
+  OpenElsewhere,      // another program (or run) has the document open; not changed
 };
 
 // The user's text for a code: Simplified Chinese, one short sentence.

@@ -6,14 +6,59 @@
 // A symbolic link is followed: the file it points to is replaced and the link stays. On any
 // failure the target is left byte for byte as it was and the temporary file is removed.
 //
+// A target this process may not write is refused (ReadOnly), and one that Word or another
+// office has open (its owner or lock file beside it) too (OpenElsewhere). Owner, group, mode,
+// ACLs and other extended attributes are kept. A target with several hard links is rewritten
+// in place, so that every link sees the new content (see writeInPlace in the source).
+// Temporary files are named .vm-save-PID-...; each save removes, once per folder and process,
+// those whose writer is dead.
+//
 // Failures throw EngineError: DiskFull (no space, quota, file size limit) or WriteFailed (no
 // permission, no folder, a folder in the way, ...), with the step and the system's message in
 // the detail.
 
+#include <sys/types.h>
+
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <string_view>
 
 namespace vm::word {
+
+// Held by an open document from before it is read until it is closed: an exclusive advisory
+// lock on the file (a second run refuses with OpenElsewhere instead of racing) and the file's
+// identity as read. A save over the locked file checks, just before it puts the new file in
+// place, that the file is still the one read (else ConcurrentEdit), and moves the lock and
+// identity to the new file. Device, inode, size and mtime (nanoseconds) suffice: any writer
+// either replaces the file (new inode) or writes into it (new mtime); a hash would mean reading
+// a large document again on every save.
+class DocumentLock {
+ public:
+  // Nullptr when the file does not exist or is not a regular file (the reader reports that).
+  static std::unique_ptr<DocumentLock> acquire(const std::filesystem::path& document);
+  ~DocumentLock();
+  DocumentLock(const DocumentLock&) = delete;
+  DocumentLock& operator=(const DocumentLock&) = delete;
+
+  struct Identity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    long long mtimeNs = 0;
+    bool operator==(const Identity&) const = default;
+  };
+
+ private:
+  DocumentLock() = default;
+  friend struct LockAccess;
+  std::string key_;
+  int fd_ = -1;
+  Identity id_;
+};
+
+// A fresh name for a scratch folder beside target, removed as a leftover once its writer died.
+std::filesystem::path scratchFolderBeside(const std::filesystem::path& target);
 
 // Writes bytes as the target's new content.
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, bool sync = true);

@@ -2,6 +2,13 @@
 // is covered through the docx back end in the engine cases.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <functional>
+#include <thread>
+#include <vector>
 
 #include "support/tempdir.h"
 #include "word/error.h"
@@ -14,6 +21,16 @@ using vm::test::writeFile;
 using vm::word::EngineError;
 using vm::word::ErrorCode;
 namespace fs = std::filesystem;
+
+template <class F>
+ErrorCode codeOf(F&& f) {
+  try {
+    f();
+  } catch (const EngineError& e) {
+    return e.code();
+  }
+  return ErrorCode::InvalidArgument;  // stands for "no error"
+}
 
 unsigned modeOf(const fs::path& p) {
   struct stat st {};
@@ -43,14 +60,6 @@ TEST(SafeSave, AFailureLeavesTheTargetAsItWas) {
   vm::test::TempDir dir;
   fs::path target = dir.file("doc.docx");
   writeFile(target, "old");
-  auto codeOf = [](auto&& f) {
-    try {
-      f();
-    } catch (const EngineError& e) {
-      return e.code();
-    }
-    return ErrorCode::InvalidArgument;
-  };
   EXPECT_EQ(codeOf([&] { vm::word::replaceFile(target, dir.file("missing"), false); }), ErrorCode::WriteFailed);
   fs::create_directory(dir.file("folder"));
   writeFile(dir.file("w"), "new");
@@ -59,6 +68,131 @@ TEST(SafeSave, AFailureLeavesTheTargetAsItWas) {
   EXPECT_EQ(readFile(target), "old");
   EXPECT_EQ(readFile(dir.file("w")), "new");  // the caller's file stays for the caller
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);  // no temporary file left
+}
+
+// Runs f in a child as nobody; its exit status is the ErrorCode f raised.
+int asNobody(const std::function<ErrorCode()>& f) {
+  pid_t child = ::fork();
+  if (child == 0) {
+    if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0) ::_exit(255);
+    ::_exit(static_cast<int>(f()));
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(SafeSave, ADocumentTheUserMayNotWriteIsRefusedAndKeptAsItWas) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  vm::test::TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);  // the folder is the user's to write
+  fs::path readOnly = dir.file("ro.docx"), foreign = dir.file("foreign.docx"), own = dir.file("own.docx");
+  for (const fs::path& p : {readOnly, foreign, own}) writeFile(p, "old");
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(foreign.c_str(), 0644), 0);  // root's
+  ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(own.c_str(), 0444), 0);  // the user's own, read-only
+  for (const fs::path& p : {readOnly, foreign, own}) {
+    SCOPED_TRACE(p.string());
+    EXPECT_EQ(asNobody([&] { return codeOf([&] { vm::word::writeFileAtomically(p, "new", false); }); }),
+              static_cast<int>(ErrorCode::ReadOnly));
+    writeFile(dir.file("w"), "new");
+    EXPECT_EQ(asNobody([&] { return codeOf([&] { vm::word::replaceFile(p, dir.file("w"), false); }); }),
+              static_cast<int>(ErrorCode::ReadOnly));
+    EXPECT_EQ(readFile(p), "old");
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 4);  // no temporary file left
+}
+
+TEST(SafeSave, OwnerGroupModeAndExtendedAttributesAreKept) {
+  vm::test::TempDir dir;
+  fs::path target = dir.file("doc.docx");
+  writeFile(target, "old");
+  const char value[] = "kept";
+  if (::setxattr(target.c_str(), "user.vm-test", value, 4, 0) != 0)
+    GTEST_SKIP() << "no user extended attributes on " << dir.path();
+  bool root = ::geteuid() == 0;
+  if (root) ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    if (round == 0) {
+      vm::word::writeFileAtomically(target, "new 0", false);
+    } else {
+      writeFile(dir.file("w"), "new 1");
+      vm::word::replaceFile(target, dir.file("w"), false);
+    }
+    EXPECT_EQ(readFile(target), "new " + std::to_string(round));
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    if (root) EXPECT_EQ(st.st_uid, 65534u);
+    if (root) EXPECT_EQ(st.st_gid, 65534u);
+    char got[16] = {};
+    EXPECT_EQ(::getxattr(target.c_str(), "user.vm-test", got, sizeof got), 4);
+    EXPECT_STREQ(got, "kept");
+  }
+}
+
+TEST(SafeSave, ALockedDocumentIsSavedOnlyWhileItIsTheFileThatWasRead) {
+  vm::test::TempDir dir;
+  fs::path target = dir.file("doc.docx");
+  writeFile(target, "read");
+  auto lock = vm::word::DocumentLock::acquire(target);
+  ASSERT_TRUE(lock);
+  // A second run, in another thread or process, refuses instead of racing.
+  ErrorCode second = ErrorCode::InvalidArgument;
+  std::thread([&] { second = codeOf([&] { vm::word::DocumentLock::acquire(target); }); }).join();
+  EXPECT_EQ(second, ErrorCode::OpenElsewhere);
+  pid_t child = ::fork();
+  if (child == 0) ::_exit(static_cast<int>(codeOf([&] { vm::word::DocumentLock::acquire(target); })));
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(ErrorCode::OpenElsewhere));
+
+  // Saved twice: the lock follows the new file.
+  vm::word::writeFileAtomically(target, "first save", false);
+  vm::word::writeFileAtomically(target, "second save", false);
+  EXPECT_EQ(codeOf([&] { vm::word::DocumentLock::acquire(target); }), ErrorCode::OpenElsewhere);
+
+  // Another program writes meanwhile: its content survives.
+  writeFile(target, "the other program's edit");
+  EXPECT_EQ(codeOf([&] { vm::word::writeFileAtomically(target, "lost edit", false); }), ErrorCode::ConcurrentEdit);
+  EXPECT_EQ(readFile(target), "the other program's edit");
+  lock.reset();
+  EXPECT_TRUE(vm::word::DocumentLock::acquire(target));
+}
+
+TEST(SafeSave, ADocumentOpenInAnOfficeIsNotOverwritten) {
+  for (std::string owner : {"~$doc.docx", ".~lock.doc.docx#", "~$c.docx"}) {
+    SCOPED_TRACE(owner);
+    vm::test::TempDir dir;
+    writeFile(dir.file("doc.docx"), "old");
+    writeFile(dir.file(owner), "someone");
+    EXPECT_EQ(codeOf([&] { vm::word::writeFileAtomically(dir.file("doc.docx"), "new", false); }),
+              ErrorCode::OpenElsewhere);
+    EXPECT_EQ(readFile(dir.file("doc.docx")), "old");
+  }
+}
+
+TEST(SafeSave, LeftoversOfDeadWritersAreRemovedAndOnlyThose) {
+  pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ::waitpid(dead, nullptr, 0);
+  const std::string d = std::to_string(dead), live = std::to_string(::getppid());
+  vm::test::TempDir dir;
+  std::vector<std::string> gone = {".vm-save-" + d + "-1-2.tmp"};
+  std::vector<std::string> kept = {".vm-save-" + live + "-1-2.tmp", ".vm-save-" + d + "-1-2.tmp.bak",
+                                   ".vm-save-" + d + "-x-2.tmp", "vm-save-" + d + "-1-2.tmp",
+                                   ".vm-keep-" + d + "-1-2.tmp"};
+  for (const auto& n : gone) writeFile(dir.file(n), "leftover");
+  for (const auto& n : kept) writeFile(dir.file(n), "not ours to remove");
+  fs::create_directory(dir.file(".vm-save-" + d + "-7-8.dir"));  // the office's scratch folder
+  writeFile(dir.file(".vm-save-" + d + "-7-8.dir/doc.docx"), "half");
+  gone.push_back(".vm-save-" + d + "-7-8.dir");
+  vm::word::writeFileAtomically(dir.file("doc.docx"), "new", false);
+  for (const auto& n : gone) EXPECT_FALSE(fs::exists(dir.file(n))) << n;
+  for (const auto& n : kept) EXPECT_TRUE(fs::exists(dir.file(n))) << n;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "word/docx/storytext.h"
 #include "word/docx/unicase.h"
 #include "word/docx/wml.h"
+#include "word/safesave.h"
 
 namespace vm::word::docx {
 
@@ -98,7 +99,9 @@ class PartStory final : public Story {
 class DocxDocument final : public Document {
  public:
   DocxDocument(const std::filesystem::path& path, const OpenOptions& options)
-      : path_(path), readOnly_(options.readOnly), package_(std::make_unique<Package>(path, options.syncOnSave)),
+      : path_(path), readOnly_(options.readOnly),
+        lock_(options.readOnly ? nullptr : DocumentLock::acquire(path)),  // before the read: see safesave.h
+        package_(std::make_unique<Package>(path, options.syncOnSave)),
         author_(options.revisionAuthor) {
     XmlPart& part = package_->xmlPart(package_->mainPartName());
     Wml w(part.root());
@@ -155,6 +158,7 @@ class DocxDocument final : public Document {
     main_.reset();
     others_.clear();
     package_.reset();
+    lock_.reset();
   }
 
   Package& package() { return *package_; }
@@ -221,6 +225,7 @@ class DocxDocument final : public Document {
 
   std::filesystem::path path_;
   bool readOnly_;
+  std::unique_ptr<DocumentLock> lock_;
   std::unique_ptr<Package> package_;
   // The story of a header or footer part, made on first use and kept (callers hold pointers).
   PartStory& partStory(const HeaderFooterPart& h) {
