@@ -22,7 +22,7 @@ std::unique_ptr<AppContext> AppContext::create(const QString& homeOption, Prompt
   DataFolder folder(DataFolder::resolve(homeOption));
   QString reason;
   if (!folder.ensure(&reason)) {
-    prompter.inform(msg::titleError(), msg::configMissing());
+    prompter.inform(msg::titleError(), reason.isEmpty() ? msg::configMissing() : reason);
     return nullptr;
   }
   return std::make_unique<AppContext>(std::move(folder));

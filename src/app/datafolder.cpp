@@ -93,29 +93,32 @@ bool DataFolder::ensure(QString* reason) const {
     if (reason) *reason = why;
     return false;
   };
-  if (root_.isEmpty()) return fail(QStringLiteral("no data folder"));
+  if (root_.isEmpty()) return fail(msg::configMissing());
+  const QFileInfo given(root_);
+  if (given.exists() && !given.isDir())
+    return fail(QStringLiteral("数据文件夹“%1”是一个文件，不是文件夹，请用 --home 指定一个文件夹！").arg(root_));
   QDir dir(root_);
-  if (!dir.exists() && !QDir().mkpath(root_)) return fail(QStringLiteral("cannot create %1").arg(root_));
+  if (!dir.exists() && !QDir().mkpath(root_)) return fail(QStringLiteral("无法创建数据文件夹“%1”，请检查权限！").arg(root_));
   const QFileInfo rootInfo(root_);
   if (!rootInfo.isDir() || !rootInfo.isReadable() || !rootInfo.isExecutable())
-    return fail(QStringLiteral("cannot read %1").arg(root_));
+    return fail(QStringLiteral("无法读取数据文件夹“%1”，请检查权限！").arg(root_));
   const QString ini = configIni();
   if (!QFileInfo::exists(ini)) {
     // First start: [config] with the five keys, empty.
     QFile f(ini);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return fail(QStringLiteral("cannot create %1").arg(ini));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return fail(msg::configMissing());
     QByteArray text = QByteArrayLiteral("[config]\n");
     for (const char* const* k = Settings::keys(); *k; ++k) text += QByteArray(*k) + "=\n";
     if (f.write(text) != text.size() || !f.flush()) {
       f.close();
       QFile::remove(ini);
-      return fail(QStringLiteral("cannot write %1").arg(ini));
+      return fail(msg::configMissing());
     }
     f.close();
   }
   {
     QFile f(ini);
-    if (!QFileInfo(ini).isFile() || !f.open(QIODevice::ReadOnly)) return fail(QStringLiteral("cannot read %1").arg(ini));
+    if (!QFileInfo(ini).isFile() || !f.open(QIODevice::ReadOnly)) return fail(msg::configMissing());
   }
   if (!QFileInfo::exists(logDir())) QDir().mkpath(logDir());  // a missing log folder only loses the log
   return true;

@@ -35,7 +35,7 @@ class DataFolder {
 
   // Creates the folder, config.ini ([config] with the five keys, empty) and log/ when they
   // are missing, and checks that the folder and config.ini can be read. False (and the reason
-  // in *reason) when that fails: the caller refuses to start (refusalTitle/refusalText).
+  // in *reason, the Chinese text to show) when that fails: the caller refuses to start.
   bool ensure(QString* reason = nullptr) const;
 
   const QString& root() const { return root_; }

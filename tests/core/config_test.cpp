@@ -133,18 +133,18 @@ TEST(DataFolder, UnusableFolderIsRefused) {
   Folder f;
   const QString file = f.touch("a-file");
   vm::RecordingPrompter prompter;
-  EXPECT_EQ(vm::AppContext::create(file + "/data", prompter), nullptr);  // cannot be created
-  ASSERT_EQ(prompter.entries.size(), 1);
-  EXPECT_EQ(prompter.last().title, "出错！");
-  EXPECT_EQ(prompter.last().text, "config.ini配置文档不存在，请重新安装！");
-  prompter.clear();
-  EXPECT_EQ(vm::AppContext::create(file, prompter), nullptr);  // a file, not a folder
-  EXPECT_EQ(prompter.entries.size(), 1);
-  // config.ini that is a folder cannot be read.
+  // Each with its true reason: a folder that cannot be created, a file given as the folder,
+  // and config.ini that cannot be read (a folder of that name).
   f.mkdir("bad/config.ini");
-  prompter.clear();
-  EXPECT_EQ(vm::AppContext::create(f.file("bad"), prompter), nullptr);
-  EXPECT_EQ(prompter.entries.size(), 1);
+  const QList<std::pair<QString, QString>> cases = {
+      {file + "/data", "无法创建数据文件夹"}, {file, "是一个文件，不是文件夹"}, {f.file("bad"), "config.ini配置文档不存在，请重新安装！"}};
+  for (const auto& [home, reason] : cases) {
+    prompter.clear();
+    EXPECT_EQ(vm::AppContext::create(home, prompter), nullptr) << home.toStdString();
+    ASSERT_EQ(prompter.entries.size(), 1);
+    EXPECT_EQ(prompter.last().title, "出错！");
+    EXPECT_TRUE(prompter.last().text.contains(reason)) << prompter.last().text.toStdString();
+  }
 }
 
 TEST(AppContext, ReadsTheFiveValues) {
