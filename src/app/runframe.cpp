@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <exception>
+#include <new>
 #include <mutex>
 #include <thread>
 
@@ -103,6 +104,8 @@ bool guarded(const std::function<QString()>& step, QString* message, QString* lo
   } catch (const vm::word::EngineError& err) {
     *message = QString::fromStdString(err.userMessage());
     if (!err.detail().empty()) *logDetail = QStringLiteral("（%1）").arg(QString::fromStdString(err.detail()));
+  } catch (const std::bad_alloc&) {
+    *message = QStringLiteral("内存不足，文档未处理");
   } catch (const std::exception& err) {
     *message = describe(err);
     if (message->isEmpty()) *message = QStringLiteral("未知错误");

@@ -5,6 +5,10 @@
 #include <QSaveFile>
 #include <QStringConverter>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "app/messages.h"
@@ -192,11 +196,27 @@ std::optional<RuleFileError> importRules(const QString& text, ReplaceRules& into
   return std::nullopt;
 }
 
+namespace {
+constexpr qint64 kMaxRuleFileBytes = 16 * 1024 * 1024;
+}  // namespace
+
 std::optional<RuleFileError> importRuleFile(const QString& path, ReplaceRules& into) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return RuleFileError{0, refusal(QStringLiteral("无法读取规则文件：%1").arg(path))};
-  const QByteArray bytes = file.readAll();
+  // Only a regular file, opened without blocking (a FIFO would hang) and read within a cap (a
+  // device such as /dev/zero never ends).
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) ::close(fd);
+    return RuleFileError{0, refusal(QStringLiteral("无法读取规则文件（不存在或不是普通文件）：%1").arg(path))};
+  }
+  QFile file;
+  if (st.st_size > kMaxRuleFileBytes || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (!file.isOpen()) ::close(fd);
+    return RuleFileError{0, refusal(QStringLiteral("规则文件过大（超过 16 MB）：%1").arg(path))};
+  }
+  const QByteArray bytes = file.read(kMaxRuleFileBytes + 1);
+  if (bytes.size() > kMaxRuleFileBytes)
+    return RuleFileError{0, refusal(QStringLiteral("规则文件过大（超过 16 MB）：%1").arg(path))};
   auto decode = QStringDecoder(QStringDecoder::Utf8);
   const QString text = decode(bytes);
   if (decode.hasError()) return RuleFileError{0, refusal(QStringLiteral("规则文件不是 UTF-8 文本：%1").arg(path))};

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QString>
 #include <QTextStream>
 
@@ -139,7 +141,13 @@ TEST_F(ReplaceCli, UsageErrors) {
   auto a = doc("a.docx", "a");
   EXPECT_EQ(cli({"--yes", "replace", q(a)}).code, 2);                                   // no --rules
   EXPECT_EQ(cli({"--yes", "replace", "--rules", ruleFile("a\tb\n")}).code, 2);          // no PATH
-  Result r = cli({"--yes", "replace", "--rules", q(dir_.file("missing.txt")), q(a)});  // unreadable file
-  EXPECT_EQ(r.code, 1);
-  EXPECT_TRUE(r.err.contains(QStringLiteral("出错！: ")));
+  // A rule file that is missing, a folder, a device that never ends or a FIFO nobody writes:
+  // a refusal at once, the document untouched.
+  ASSERT_EQ(::mkfifo(dir_.file("fifo").c_str(), 0600), 0);
+  for (const QString& rules : {q(dir_.file("missing.txt")), q(dir_.file("")), QString("/dev/zero"), q(dir_.file("fifo"))}) {
+    Result r = cli({"--yes", "replace", "--rules", rules, q(a)});
+    EXPECT_EQ(r.code, 1) << rules.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("出错！: 无法读取规则文件"))) << r.err.toStdString();
+  }
+  EXPECT_EQ(body(a), "a");
 }
