@@ -163,6 +163,20 @@ DocumentInventory takeInventory(const Reference<css::lang::XComponent>& model, b
     }
     inv.sections.push_back(it->second);
   }
+  Sequence<OUString> names = pages->getElementNames();
+  std::vector<OUString> sorted(names.begin(), names.end());
+  std::sort(sorted.begin(), sorted.end());
+  for (const OUString& name : sorted) {
+    if (byStyle.count(name)) continue;
+    SectionInventory s;
+    s.placed = false;
+    Reference<XPropertySet> style(pages->getByName(name), UNO_QUERY_THROW);
+    headerTexts(style, "Header", s.headers);
+    headerTexts(style, "Footer", s.footers);
+    bool text = false;
+    for (int k = 0; k < 3; ++k) text = text || (s.headers[k] && !s.headers[k]->empty()) || (s.footers[k] && !s.footers[k]->empty());
+    if (text) inv.sections.push_back(std::move(s));
+  }
 
   Reference<css::text::XTextFieldsSupplier> fields(model, UNO_QUERY_THROW);
   auto fen = fields->getTextFields()->createEnumeration();

@@ -36,13 +36,18 @@ struct Effect {
 enum class HeaderKind { Default, First, Even };
 
 struct SectionInventory {
+  // False for a page style no page uses that holds a header or footer: the office keeps the
+  // headers of a Word section that does not start a page in such a style (the section is a
+  // text section of the page before), and drops the style when it writes the file.
+  bool placed = true;
   // Texts (fields left out) of the header and footer of each kind; none when the section
   // has no such header or footer.
   std::array<std::optional<std::string>, 3> headers, footers;
 };
 
 struct DocumentInventory {
-  std::vector<SectionInventory> sections;  // in body order: each page style the body turns to
+  // In body order each page style the body turns to, then the unplaced ones (by name).
+  std::vector<SectionInventory> sections;
   int comments = 0;
   int pictures = 0;  // graphic objects, anchored anywhere
   int shapes = 0;    // everything on the draw page: pictures, drawings, text frames, objects

@@ -112,7 +112,7 @@ void checkRoundTrip(Office& office, const fs::path& written, const DocumentInven
   } catch (const EngineError& e) {
     result.close();
     // The office cannot read back what it wrote: the original is kept.
-    throw EngineError(ErrorCode::WriteFailed, "保存文档失败", "written file unreadable: " + e.detail());
+    throw EngineError(ErrorCode::WriteFailed, written.string() + ": the office cannot read it back: " + e.detail());
   } catch (...) {
     result.close();
     throw;
