@@ -17,15 +17,6 @@ namespace vm::word::office {
 
 namespace {
 
-fs::path uniqueBeside(const fs::path& target, const std::string& tag) {
-  std::random_device rd;
-  for (int i = 0; i < 100; ++i) {
-    fs::path p = target.parent_path() / (".~vm-" + tag + "-" + std::to_string(rd() % 1000000000u));
-    if (!fs::exists(p)) return p;
-  }
-  throw EngineError(ErrorCode::WriteFailed, "no temporary name beside " + target.string());
-}
-
 struct FormatInfo {
   const char* filter;
   const char* options;
@@ -130,7 +121,7 @@ std::string OfficeDocument::filterForExtension(const fs::path& p) {
 void OfficeDocument::storeTo(const fs::path& target, const std::string& filter, const std::string& options) {
   std::error_code ec;
   if (fs::is_directory(target, ec)) throw EngineError(ErrorCode::WriteFailed, target.string() + " is a folder");
-  fs::path dir = uniqueBeside(target, "save");  // short: the document's name may take 255 bytes
+  fs::path dir = scratchFolderBeside(target);  // short; a killed run's folder is removed by a later one
   if (!fs::create_directory(dir, ec))
     throw EngineError(ErrorCode::WriteFailed, "cannot create " + dir.string() + ": " + ec.message());
   struct Cleanup {
