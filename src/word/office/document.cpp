@@ -102,7 +102,7 @@ void OfficeDocument::insertDocument(const fs::path& other, bool atStart) {
       throw EngineError(ErrorCode::DamagedPart, abs.string() + ": " + caughtUnoException());
     }
     return 1;
-  });
+  }, Effect{.text = {StoryKind::Main}, .addsPictures = true});
 }
 
 void OfficeDocument::insertPageBreak() {
@@ -116,7 +116,7 @@ void OfficeDocument::insertPageBreak() {
     Reference<css::beans::XPropertySet> pp(c, UNO_QUERY_THROW);
     pp->setPropertyValue(ou("BreakType"), Any(css::style::BreakType_PAGE_BEFORE));
     return 1;
-  });
+  }, Effect{.text = {StoryKind::Main}});
 }
 
 // --- the back end's open/create ----------------------------------------------------------

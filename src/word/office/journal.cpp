@@ -115,7 +115,13 @@ void OfficeDocument::close() {
 }
 
 // A change: run it and record it for a replay. Returns the step's result.
-int OfficeDocument::apply(const std::string& name, Step step) {
+int OfficeDocument::apply(const std::string& name, Step step, const Effect& effect) {
+  if (!original_ && !path_.empty() && !readOnly_)
+    run("inventory", [&](DocState& st) {
+      original_ = takeInventory(st.model, !effect.changesText(StoryKind::Main));
+      return 0;
+    });
+  effect_ += effect;
   int r = run(name, [&](DocState& st) { return step(st); });
   journal_.push_back(std::move(step));
   if (r > 0) modified_ = true;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include <com/sun/star/util/XCloseable.hpp>
 
 #include "word/office/internal.h"
+#include "word/office/inventory.h"
 #include "word/office/wordfind.h"
 
 namespace vm::word::office {
@@ -212,7 +214,9 @@ class OfficeDocument : public Document, public LayoutDocument {
   }
 
   // A change: run it and record it for a replay. Returns the step's result.
-  int apply(const std::string& name, Step step);
+  // The effect says what the change may alter: the next save's round-trip guard (roundtrip.h)
+  // allows that and refuses to lose anything else.
+  int apply(const std::string& name, Step step, const Effect& effect = {});
 
   const std::vector<Step>& journal() const { return journal_; }
   void setReadOnly(bool on) { readOnly_ = on; }
@@ -257,6 +261,10 @@ class OfficeDocument : public Document, public LayoutDocument {
   bool readOnly_ = false;
   std::string author_ = defaultRevisionAuthor();
   bool retried_ = false, failed_ = false, closed_ = false, released_ = false, modified_ = false;
+  // The round-trip guard: the original's inventory, taken before the first change, and what
+  // the changes since the last save meant to alter.
+  std::optional<DocumentInventory> original_;
+  Effect effect_;
 };
 
 }  // namespace vm::word::office

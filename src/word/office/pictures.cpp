@@ -121,7 +121,7 @@ int OfficeStory::replaceWithPicture(const std::string& findText, const fs::path&
       startMark->setString(OUString());
     }
     return static_cast<int>(matches.size());
-  });
+  }, Effect{.text = {kind}, .addsPictures = true});
 }
 
 }  // namespace vm::word::office

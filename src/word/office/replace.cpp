@@ -329,7 +329,7 @@ int OfficeStory::replaceAll(const std::string& findText, const std::string& repl
     // Last to first, so that a replacement never moves a match still to come.
     for (auto it = matches.rbegin(); it != matches.rend(); ++it) replaceRange(*it, pieces, options.matchCase);
     return static_cast<int>(matches.size());
-  });
+  }, Effect{.text = {kind}});
 }
 
 }  // namespace vm::word::office

@@ -11,6 +11,7 @@
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
 
 #include "word/office/officedocument.h"
+#include "word/office/roundtrip.h"
 #include "word/safesave.h"
 
 namespace vm::word::office {
@@ -46,6 +47,8 @@ void OfficeDocument::save() {
   if (!modified_) return;  // left byte for byte as it was
   storeTo(path_, filter_, "");
   modified_ = false;
+  original_.reset();
+  effect_ = {};
   resetJournal(path_);
 }
 
@@ -69,6 +72,8 @@ void OfficeDocument::saveAs(const fs::path& target, SaveFormat format) {
   filter_ = filter;
   filterOptions_ = options;
   modified_ = false;
+  original_.reset();
+  effect_ = {};
   if (format == SaveFormat::Same || format == SaveFormat::Doc || format == SaveFormat::Docx || format == SaveFormat::Rtf)
     resetJournal(abs);
 }
@@ -154,6 +159,12 @@ void OfficeDocument::storeTo(const fs::path& target, const std::string& filter, 
   }
   if (!fs::is_regular_file(tmp, ec))
     throw EngineError(ErrorCode::WriteFailed, target.string() + ": the office wrote nothing");
+  // A file that replaces the original must keep what the changes left alone.
+  if (original_ && filter == filter_ && fs::equivalent(target, path_, ec))
+    run("verify", [&](DocState& st) {
+      checkRoundTrip(*st.office, tmp, *original_, effect_);
+      return 0;
+    });
   // side files first, the document last
   for (auto& e : fs::directory_iterator(dir, ec)) {
     if (e.path() == tmp) continue;
