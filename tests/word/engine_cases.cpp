@@ -907,6 +907,10 @@ TEST_P(Engine, UnreadablePictureLeavesTheDocumentAsItWas) {
   auto doc = open(path);
   EXPECT_ENGINE_ERROR(doc->mainStory().replaceWithPicture("[X]", dir.file("missing.png")), ErrorCode::PictureUnreadable);
   EXPECT_ENGINE_ERROR(doc->mainStory().replaceWithPicture("[X]", dir.file("fake.png")), ErrorCode::PictureUnreadable);
+  // A FIFO nobody writes and a folder fail at once instead of hanging.
+  ASSERT_EQ(::mkfifo(dir.file("fifo.png").c_str(), 0600), 0);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceWithPicture("[X]", dir.file("fifo.png")), ErrorCode::PictureUnreadable);
+  EXPECT_ENGINE_ERROR(doc->mainStory().replaceWithPicture("[X]", dir.file("")), ErrorCode::PictureUnreadable);
   EXPECT_FALSE(doc->modified());
   doc->save();
   doc->close();

@@ -1,9 +1,6 @@
 // Pictures in place of found text: read once, at the size Word gives them, inserted inline
 // with the formatting of the match's first character.
 
-#include <fstream>
-#include <iterator>
-
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/UnknownPropertyException.hpp>
 #include <com/sun/star/graphic/GraphicProvider.hpp>
@@ -39,9 +36,7 @@ Reference<css::graphic::XGraphic> loadGraphic(DocState& st, const fs::path& pict
 // The picture's own size in 1/100 mm: from its pixels and resolution as Word takes them (the
 // header reader of the docx back end), else as the office reports it.
 css::awt::Size graphicSize(const Reference<css::graphic::XGraphic>& g);
-css::awt::Size pictureSize(const fs::path& file, const Reference<css::graphic::XGraphic>& g) {
-  std::ifstream in(file, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+css::awt::Size pictureSize(const std::string& bytes, const Reference<css::graphic::XGraphic>& g) {
   if (auto info = vm::word::docx::readImageInfo(bytes)) {
     // 914400 EMU per inch, 2540 hundredths of a millimetre per inch: 360 EMU each
     return css::awt::Size(static_cast<sal_Int32>((info->widthEmu() + 180) / 360),
@@ -83,10 +78,10 @@ int OfficeStory::replaceWithPicture(const std::string& findText, const fs::path&
     signTrackedChanges(st, doc_.author());
     bool tracked = recordsChanges(st);
     // The picture is read before anything changes: an unreadable one leaves the document as it was.
-    std::error_code ec;
-    if (!fs::is_regular_file(pic, ec)) throw EngineError(ErrorCode::PictureUnreadable, pic.string());
+    // A regular file within the picture cap, opened without blocking, as the docx back end reads it.
+    const std::string bytes = vm::word::docx::readPictureFile(pic);
     auto graphic = loadGraphic(st, pic);
-    auto size = pictureSize(pic, graphic);
+    auto size = pictureSize(bytes, graphic);
     Reference<css::lang::XMultiServiceFactory> f(st.model, UNO_QUERY_THROW);
     for (auto it = matches.rbegin(); it != matches.rend(); ++it) {
       Reference<css::beans::XPropertySet> obj(f->createInstance(ou("com.sun.star.text.TextGraphicObject")), UNO_QUERY_THROW);
