@@ -30,3 +30,20 @@ TEST(OfficeSave, DocumentWithALongNameSaves) {
   for (auto& e : std::filesystem::directory_iterator(dir.path())) entries += e.path().filename().string()[0] == '.';
   EXPECT_EQ(entries, 0) << "scratch left beside the document";
 }
+
+// An empty .doc and one of random bytes are not Word documents: refused, not "done" as text.
+TEST(OfficeSave, DocWithoutAWordSignatureIsRefused) {
+  TempDir dir;
+  const std::pair<const char*, std::string> files[] = {{"empty.doc", ""}, {"noise.doc", "\x13\x37 random \x01\x02 bytes"}};
+  for (const auto& [name, bytes] : files) {
+    auto path = dir.file(name);
+    writeFile(path, bytes);
+    try {
+      sharedOffice()->open(path, {});
+      ADD_FAILURE() << name << " opened";
+    } catch (const EngineError& e) {
+      EXPECT_EQ(e.code(), ErrorCode::DamagedPart) << name;
+    }
+    EXPECT_EQ(readFile(path), bytes) << name;
+  }
+}

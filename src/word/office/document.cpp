@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <string_view>
 
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -162,6 +163,26 @@ void checkPackage(const fs::path& path) {
   if (!bad.empty()) throw EngineError(ErrorCode::DamagedPart, path.string() + ": damaged part " + bad);
 }
 
+// A Word 97 document (.doc, .dot) holds an OLE compound file; Word also saves RTF, HTML and XML
+// under that name. Anything else (an empty file, random bytes) the office would take as plain
+// text and report as done: refused here.
+void checkWordFile(const fs::path& path) {
+  std::string ext = path.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (ext != ".doc" && ext != ".dot") return;
+  std::ifstream in(path, std::ios::binary);
+  char head[8] = {};
+  in.read(head, 8);
+  const std::string_view h(head, static_cast<std::size_t>(in.gcount()));
+  if (h.empty()) throw EngineError(ErrorCode::DamagedPart, path.string() + ": empty file");
+  if (h.size() == 8 && std::memcmp(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0) return;
+  if (h.starts_with("{\\rtf") || h.starts_with("PK\x03\x04")) return;
+  std::size_t i = h.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  while (i < h.size() && std::isspace(static_cast<unsigned char>(h[i]))) ++i;
+  if (i < h.size() && h[i] == '<') return;  // HTML or XML saved by Word
+  throw EngineError(ErrorCode::DamagedPart, path.string() + ": not a Word document (no known signature)");
+}
+
 }  // namespace
 
 FeatureSet OfficeBackend::features() const {
@@ -174,6 +195,7 @@ std::unique_ptr<Document> OfficeBackend::open(const fs::path& path, const OpenOp
   if (!fs::is_regular_file(path, ec) || ::access(path.c_str(), R_OK) != 0)
     throw EngineError(ErrorCode::Unreadable, path.string());
   checkPackage(path);
+  checkWordFile(path);
   if (!available()) throw EngineError(ErrorCode::OfficeUnavailable, "no office at " + impl_->options.programFolder.string());
   fs::path abs = fs::absolute(path);
   Office& office = impl_->acquire();
