@@ -304,63 +304,33 @@ class ControlText {
 
  private:
   bool isBlock(pugi::xml_node content) const {
-    std::vector<pugi::xml_node> resume;  // a loop: controls may nest as deep as a part likes
-    for (auto c = content.first_child();;) {
-      if (!c) {
-        if (resume.empty()) return false;
-        c = resume.back();
-        resume.pop_back();
-        continue;
+    return !walkNested(content, [&](pugi::xml_node c, bool& stop) -> pugi::xml_node {
+      if (c.type() != pugi::node_element) return {};
+      switch (w_.tag(c)) {
+        case Tag::P: case Tag::Tbl: case Tag::Tr: case Tag::Tc: stop = true; return {};
+        case Tag::Sdt: return w_.child(c, Tag::SdtContent);
+        case Tag::CustomXml: return c;
+        default: return {};
       }
-      pugi::xml_node into;
-      if (c.type() == pugi::node_element) {
-        switch (w_.tag(c)) {
-          case Tag::P: case Tag::Tbl: case Tag::Tr: case Tag::Tc: return true;
-          case Tag::Sdt: into = w_.child(c, Tag::SdtContent); break;
-          case Tag::CustomXml: into = c; break;
-          default: break;
-        }
-      }
-      if (into) {
-        resume.push_back(c.next_sibling());
-        c = into.first_child();
-      } else {
-        c = c.next_sibling();
-      }
-    }
+    });
   }
 
   // Paragraphs in order (table cells included), a newline between two.
   void block(pugi::xml_node container) {
-    std::vector<pugi::xml_node> resume;
-    for (auto c = container.first_child();;) {
-      if (!c) {
-        if (resume.empty()) return;
-        c = resume.back();
-        resume.pop_back();
-        continue;
+    walkNested(container, [&](pugi::xml_node c, bool&) -> pugi::xml_node {
+      if (c.type() != pugi::node_element) return {};
+      switch (w_.tag(c)) {
+        case Tag::P:
+          if (!first_ && !runsOn_) text_.out += '\n';
+          first_ = false;
+          walkInline(c, w_, fields_, text_);
+          runsOn_ = markRunsOn(c, w_);  // its mark is deleted: Word shows one paragraph
+          return {};
+        case Tag::Tbl: case Tag::Tr: case Tag::Tc: case Tag::CustomXml: return c;
+        case Tag::Sdt: return w_.child(c, Tag::SdtContent);
+        default: return {};
       }
-      pugi::xml_node into;
-      if (c.type() == pugi::node_element) {
-        switch (w_.tag(c)) {
-          case Tag::P:
-            if (!first_ && !runsOn_) text_.out += '\n';
-            first_ = false;
-            walkInline(c, w_, fields_, text_);
-            runsOn_ = markRunsOn(c, w_);  // its mark is deleted: Word shows one paragraph
-            break;
-          case Tag::Tbl: case Tag::Tr: case Tag::Tc: case Tag::CustomXml: into = c; break;
-          case Tag::Sdt: into = w_.child(c, Tag::SdtContent); break;
-          default: break;
-        }
-      }
-      if (into) {
-        resume.push_back(c.next_sibling());
-        c = into.first_child();
-      } else {
-        c = c.next_sibling();
-      }
-    }
+    });
   }
 
   const Wml& w_;
@@ -398,25 +368,12 @@ pugi::xml_node BoundControls::paragraphOf(pugi::xml_node n, pugi::xml_node fallb
 
 // Whether a paragraph holds a content control among its inline content (runs hold none).
 bool BoundControls::holdsControl(pugi::xml_node parent) const {
-  std::vector<pugi::xml_node> resume;
-  for (auto c = parent.first_child();;) {
-    if (!c) {
-      if (resume.empty()) return false;
-      c = resume.back();
-      resume.pop_back();
-      continue;
-    }
-    if (c.type() == pugi::node_element) {
-      Tag t = w_.tag(c);
-      if (t == Tag::Sdt) return true;
-      if (t != Tag::R && t != Tag::PPr && c.first_child()) {
-        resume.push_back(c.next_sibling());
-        c = c.first_child();
-        continue;
-      }
-    }
-    c = c.next_sibling();
-  }
+  return !walkNested(parent, [&](pugi::xml_node c, bool& stop) -> pugi::xml_node {
+    if (c.type() != pugi::node_element) return {};
+    const Tag t = w_.tag(c);
+    if (t == Tag::Sdt) stop = true;
+    return t != Tag::R && t != Tag::PPr ? c : pugi::xml_node();
+  });
 }
 
 void BoundControls::addMatch(const StoryText& text, std::size_t begin, std::size_t end, pugi::xml_node stop) {

@@ -115,30 +115,23 @@ void decodeRawText(std::string_view s, bool cdata, F&& f) {
 template <class V>
 void walkRun(pugi::xml_node run, const Wml& w, FieldState& fs, V& v);
 
-template <class V>
-void walkInline(pugi::xml_node parent, const Wml& w, FieldState& fs, V& v) {
-  // Iterative: a part may nest hyperlinks, controls or insertions as deep as it likes.
+// Visits the children of parent in document order without recursion (a part may nest
+// controls, tables or hyperlinks as deep as it likes). visit(c) returns the node whose children
+// come next, before c's following siblings, or a null node to go on with c's next sibling; it
+// sets stop to end the walk. Returns false when the walk was stopped.
+template <class Visit>
+bool walkNested(pugi::xml_node parent, Visit&& visit) {
   std::vector<pugi::xml_node> resume;  // where each enclosing level goes on
+  bool stop = false;
   for (auto c = parent.first_child();;) {
     if (!c) {
-      if (resume.empty()) return;
+      if (resume.empty()) return true;
       c = resume.back();
       resume.pop_back();
       continue;
     }
-    pugi::xml_node into;
-    if (c.type() == pugi::node_element) {
-      switch (w.tag(c)) {
-        case Tag::R: walkRun(c, w, fs, v); break;
-        case Tag::Hyperlink: case Tag::SmartTag: case Tag::CustomXml: case Tag::Ins: case Tag::MoveTo:
-        case Tag::FldSimple: case Tag::Dir: case Tag::Bdo:
-          into = c;
-          break;
-        case Tag::Sdt: into = w.child(c, Tag::SdtContent); break;
-        case Tag::AlternateContent: into = w.child(c, Tag::Choice); break;
-        default: break;  // properties, deleted text, bookmarks, proofing marks, math
-      }
-    }
+    const pugi::xml_node into = visit(c, stop);
+    if (stop) return false;
     if (into) {
       resume.push_back(c.next_sibling());
       c = into.first_child();
@@ -146,6 +139,22 @@ void walkInline(pugi::xml_node parent, const Wml& w, FieldState& fs, V& v) {
       c = c.next_sibling();
     }
   }
+}
+
+template <class V>
+void walkInline(pugi::xml_node parent, const Wml& w, FieldState& fs, V& v) {
+  walkNested(parent, [&](pugi::xml_node c, bool&) -> pugi::xml_node {
+    if (c.type() != pugi::node_element) return {};
+    switch (w.tag(c)) {
+      case Tag::R: walkRun(c, w, fs, v); return {};
+      case Tag::Hyperlink: case Tag::SmartTag: case Tag::CustomXml: case Tag::Ins: case Tag::MoveTo:
+      case Tag::FldSimple: case Tag::Dir: case Tag::Bdo:
+        return c;
+      case Tag::Sdt: return w.child(c, Tag::SdtContent);
+      case Tag::AlternateContent: return w.child(c, Tag::Choice);
+      default: return {};  // properties, deleted text, bookmarks, proofing marks, math
+    }
+  });
 }
 
 // An inline picture or object counts as one character; a floating one as none.
