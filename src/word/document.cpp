@@ -26,6 +26,33 @@ StoryId Story::id() const {
 
 void Story::clear() { throw EngineError(ErrorCode::Unsupported, "clearing a " + kindName(kind()) + " story"); }
 
+void Story::insertTextAtStart(const std::string&) {
+  throw EngineError(ErrorCode::Unsupported, "inserting text into a " + kindName(kind()) + " story");
+}
+void Story::insertPictureAtStart(const std::filesystem::path&) {
+  throw EngineError(ErrorCode::Unsupported, "inserting a picture into a " + kindName(kind()) + " story");
+}
+void Story::removeFirstParagraphBorder() {
+  throw EngineError(ErrorCode::Unsupported, "paragraph borders of a " + kindName(kind()) + " story");
+}
+void Story::addWatermark(const Watermark&) {
+  throw EngineError(ErrorCode::Unsupported, "watermarks in a " + kindName(kind()) + " story");
+}
+int Story::removeHyperlinks() {
+  throw EngineError(ErrorCode::Unsupported, "removing hyperlinks of a " + kindName(kind()) + " story");
+}
+int Story::removeBlankParagraphs() {
+  throw EngineError(ErrorCode::Unsupported, "removing blank paragraphs of a " + kindName(kind()) + " story");
+}
+
+Story* Document::currentPageStory(StoryKind kind) {
+  throw EngineError(ErrorCode::Unsupported, path().string() + ": the current page " + kindName(kind));
+}
+int Document::deleteComments() { throw EngineError(ErrorCode::Unsupported, path().string() + ": deleting comments"); }
+void Document::removeHeaderStyleBorder() {
+  throw EngineError(ErrorCode::Unsupported, path().string() + ": the header style's border");
+}
+
 Story& Document::ensureStory(StoryKind kind) {
   throw EngineError(ErrorCode::Unsupported, path().string() + ": creating a " + kindName(kind) + " story");
 }

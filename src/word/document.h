@@ -63,6 +63,23 @@ struct StoryId {
   bool operator==(const StoryId&) const = default;
 };
 
+// A watermark as Word's header shapes make it. Text: WordArt in the font at its size, filled
+// with the colour, the shape scaled (aspect kept) to the height and then to the width, floating
+// in front of the text relative to the margins, centred on each axis asked for (else at the
+// margins' corner). Picture: a floating picture at its own size; the other fields do not apply.
+struct Watermark {
+  std::string text;                  // empty: a picture watermark
+  std::filesystem::path picture;
+  std::string font = "宋体";
+  double fontSize = 36;
+  std::uint32_t colour = 0;          // red in the lowest byte, green, blue
+  double transparency = 0;           // 0 opaque .. 1 invisible
+  double heightPt = 0, widthPt = 0;  // 0: the WordArt's own size
+  bool centreHorizontally = true;
+  bool centreVertically = true;
+  bool formatted = true;             // false: only the WordArt as added, none of the above
+};
+
 // One item of Word's Paragraphs collection. In a table, as in Word, each row's end-of-row mark
 // is an item of its own (rowEnd, empty text, one character long), and the last paragraph of a
 // cell ends with the end-of-cell mark (cellEnd; Range.Text ends with "\r\a" there).
@@ -112,6 +129,25 @@ class Story {
   // Empties the story. A header or footer keeps one empty paragraph, as Word leaves it.
   // Unsupported where the back end has not built it.
   virtual void clear();
+
+  // --- Editing at the story's start (a freshly opened header or footer view has its
+  // insertion point there). Unsupported where the back end has not built them. ---
+  // Text (no Word codes) before the first character, in the first run's formatting.
+  virtual void insertTextAtStart(const std::string& text);
+  // An inline picture at its own size before the first character (PictureUnreadable as
+  // replaceWithPicture).
+  virtual void insertPictureAtStart(const std::filesystem::path& picture);
+  // No bottom border on the first paragraph (the line a header style draws under a header).
+  virtual void removeFirstParagraphBorder();
+  // A watermark floating in this (header) story: WordArt text or a picture at its own size.
+  virtual void addWatermark(const Watermark& watermark);
+
+  // --- Clean-up of the story. Unsupported where the back end has not built them. ---
+  // Every hyperlink (w:hyperlink and HYPERLINK fields) becomes plain text; returns how many.
+  virtual int removeHyperlinks();
+  // Removes every paragraph that holds only its paragraph mark, except the last paragraph of a
+  // cell or of the story and a paragraph that ends a section; returns how many.
+  virtual int removeBlankParagraphs();
 };
 
 // File formats a document can be saved as.
@@ -150,6 +186,17 @@ class Document {
   // the first section's first-page one when the section has a title page, else its default
   // one; created (empty) when missing. Unsupported where the back end has not built it.
   virtual Story& ensureStory(StoryKind kind);
+
+  // The "current page" header or footer as ensureStory finds it, without creating it: nullptr
+  // when page 1 shows none. Unsupported where the back end has not built it.
+  virtual Story* currentPageStory(StoryKind kind);
+
+  // Deletes every comment: its range marks, its reference and its text, in every story.
+  // Returns how many. Unsupported where the back end has not built it.
+  virtual int deleteComments();
+  // No bottom border in the document's built-in header paragraph style. Unsupported where the
+  // back end has not built it.
+  virtual void removeHeaderStyleBorder();
 
   // Whether anything changed since open or the last save.
   virtual bool modified() const = 0;

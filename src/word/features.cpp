@@ -17,6 +17,7 @@ std::string featureName(Feature f) {
     case Feature::WritePassword: return "写密码";
     case Feature::Properties: return "摘要信息";
     case Feature::Render: return "打印输出";
+    case Feature::Cleanup: return "文档清理";
   }
   return "未知功能";
 }

@@ -13,7 +13,7 @@ namespace vm::word {
 enum class Feature : std::uint8_t {
   MainText,       // find, replace, pictures, counts and paragraphs of the main story
   HeaderFooter,   // header and footer stories by identity, ensureStory, clear
-  Comments,       // comment stories, deleting comments
+  Comments,       // deleting comments (comment stories where a back end lists them)
   Notes,          // footnote and endnote stories
   TextBoxes,      // text box stories
   Layout,         // page counts and page ranges (word/layout.h)
@@ -22,8 +22,9 @@ enum class Feature : std::uint8_t {
   WritePassword,  // saving with a write password
   Properties,     // summary properties
   Render,         // rendering to PDF for printing
+  Cleanup,        // removing hyperlinks and blank paragraphs, watermarks, header style borders
 };
-inline constexpr int kFeatureCount = 11;
+inline constexpr int kFeatureCount = 12;
 
 class FeatureSet {
  public:

@@ -8,6 +8,9 @@
 #include <map>
 #include <optional>
 
+#include "word/docx/borders.h"
+#include "word/docx/cleanup.h"
+#include "word/docx/comments.h"
 #include "word/docx/databinding.h"
 #include "word/docx/editor.h"
 #include "word/docx/findpattern.h"
@@ -17,6 +20,7 @@
 #include "word/docx/revisions.h"
 #include "word/docx/storytext.h"
 #include "word/docx/unicase.h"
+#include "word/docx/watermark.h"
 #include "word/docx/wml.h"
 #include "word/safesave.h"
 
@@ -26,6 +30,25 @@ namespace {
 
 constexpr const char* kWpNamespace = "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing";
 constexpr const char* kRelNamespace = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+constexpr const char* kVmlNamespace = "urn:schemas-microsoft-com:vml";
+constexpr const char* kOfficeNamespace = "urn:schemas-microsoft-com:office:office";
+
+// The id of the style of a type whose (built-in, English) name is name; empty when none.
+std::string styleIdNamed(Package& package, std::string_view type, std::string_view name) {
+  const std::string& main = package.mainPartName();
+  for (const Relationship& r : package.relationships(main)) {
+    if (r.external || r.type.size() < 7 || r.type.compare(r.type.size() - 7, 7, "/styles") != 0) continue;
+    std::string part = Package::resolveTarget(main, r.target);
+    if (!package.hasPart(part)) return {};
+    XmlPart& styles = package.xmlPart(part);
+    Wml w(styles.root());
+    const std::string styleName = w.name("style"), nameName = w.name("name");
+    for (auto st = styles.root().child(styleName.c_str()); st; st = st.next_sibling(styleName.c_str()))
+      if (w.attr(st, "type").value() == type && asciiLower(w.attr(st.child(nameName.c_str()), "val").value()) == name)
+        return w.attr(st, "styleId").value();
+  }
+  return {};
+}
 
 // The largest wp:docPr id written in a part's XML text (any prefix).
 long maxDocPrId(std::string_view xml) {
@@ -77,14 +100,35 @@ class PartStory final : public Story {
   std::int64_t characterCount() override;
   std::vector<Paragraph> paragraphs() override;
   std::string text(std::int64_t start, std::int64_t end) override;
+  void insertTextAtStart(const std::string& text) override;
+  void insertPictureAtStart(const std::filesystem::path& picture) override;
+  void removeFirstParagraphBorder() override;
+  void addWatermark(const Watermark& mark) override;
+  int removeHyperlinks() override;
+  int removeBlankParagraphs() override;
+
+  // Forgets what was read of the part after a change made from outside the story.
+  void forget() { text_.reset(); }
 
  private:
-  const StoryText& storyText();
-  std::vector<std::pair<std::size_t, std::size_t>> find(const std::string& findText, const FindOptions& options);
   void changed() {
     part_.markDirty();
     text_.reset();
   }
+  struct PictureRef {
+    std::string rid, r;  // relationship id, the part's prefix for the relationships namespace
+    long cx = 0, cy = 0;
+    std::string fileName;  // escaped for an attribute
+  };
+  // Reads the picture and adds its media part, content type and relationship from this part.
+  PictureRef addPicture(const std::filesystem::path& picture);
+  std::string inlineDrawing(const PictureRef& pic, long id);
+  // The story's first paragraph (in a table, its first cell's), made when the story has none.
+  pugi::xml_node firstParagraph();
+  // A new run at the start of the first paragraph, formatted as its first character.
+  pugi::xml_node newRunAtStart();
+  const StoryText& storyText();
+  std::vector<std::pair<std::size_t, std::size_t>> find(const std::string& findText, const FindOptions& options);
   // Prefix (with colon) bound on the root to uri, declared there when missing.
   std::string ensurePrefix(const char* uri, const char* preferred);
 
@@ -96,7 +140,7 @@ class PartStory final : public Story {
   std::optional<StoryText> text_;
 };
 
-class DocxDocument final : public Document {
+class DocxDocument final : public Document, public MetadataDocument, public ScriptTextDocument {
  public:
   DocxDocument(const std::filesystem::path& path, const OpenOptions& options)
       : path_(path), readOnly_(options.readOnly),
@@ -131,6 +175,28 @@ class DocxDocument final : public Document {
     if (readOnly_) throw EngineError(ErrorCode::ReadOnly, path_.string());
     return partStory(ensureCurrentPage(*package_, kind));
   }
+  Story* currentPageStory(StoryKind kind) override {
+    check();
+    if (kind != StoryKind::Header && kind != StoryKind::Footer)
+      throw EngineError(ErrorCode::Unsupported, path_.string() + ": the current page " + storyKindName(kind));
+    std::optional<HeaderFooterPart> h = findCurrentPage(*package_, kind);
+    return h ? &partStory(*h) : nullptr;
+  }
+
+  int deleteComments() override {
+    check();
+    int n = docx::deleteComments(*package_);
+    // The marks went from the stories' parts: what was read of them is stale.
+    main_->forget();
+    for (auto& [name, story] : others_) story->forget();
+    return n;
+  }
+
+  void removeHeaderStyleBorder() override {
+    check();
+    docx::removeHeaderStyleBorder(*package_);
+  }
+
   bool modified() const override { return package_ && package_->modified(); }
 
   void save() override {
@@ -145,8 +211,7 @@ class DocxDocument final : public Document {
     check();
     if (options.format != SaveFormat::Same && options.format != SaveFormat::Docx)
       throw EngineError(ErrorCode::Unsupported, target.string() + ": the docx back end saves Word packages only");
-    if (options.writePassword)
-      throw EngineError(ErrorCode::Unsupported, target.string() + ": saving with a write password");
+    if (options.writePassword) setWritePassword(*package_, *options.writePassword);
     std::error_code ec;
     if (readOnly_ && std::filesystem::equivalent(target, path_, ec))
       throw EngineError(ErrorCode::ReadOnly, path_.string());
@@ -307,6 +372,26 @@ int PartStory::replaceWithPicture(const std::string& findText, const std::filesy
   auto matches = find(findText, options);
   if (matches.empty()) return 0;  // as Word: the picture is only needed where the text occurs
 
+  const PictureRef pic = addPicture(picture);
+  const StoryText& st = storyText();
+  std::deque<std::vector<Piece>> own;
+  std::vector<Replacement> reps;
+  reps.reserve(matches.size());
+  BoundControls bound(w_);
+  for (auto [b, e] : matches) {
+    bound.addMatch(st, b, e, body_);
+    Piece piece{Piece::Object, {}, {}};
+    piece.xml = inlineDrawing(pic, doc_.nextDrawingId());
+    reps.push_back({b, e, &own.emplace_back(std::vector<Piece>{std::move(piece)})});
+  }
+  applyReplacements(st, w_, reps, doc_.revision(part_, w_));
+  changed();
+  // A picture is no text: the bound data gets the text around it.
+  if (!bound.empty()) bound.write(doc_.package());
+  return static_cast<int>(matches.size());
+}
+
+PartStory::PictureRef PartStory::addPicture(const std::filesystem::path& picture) {
   std::string bytes = readPictureFile(picture);
   std::optional<ImageInfo> info = readImageInfo(bytes);
   if (!info)
@@ -328,44 +413,134 @@ int PartStory::replaceWithPicture(const std::string& findText, const std::filesy
       break;
     }
   }
-  std::string wp = ensurePrefix(kWpNamespace, "wp");
-  std::string r = ensurePrefix(kRelNamespace, "r");
+  PictureRef pic;
+  pic.r = ensurePrefix(kRelNamespace, "r");
+  pic.cx = static_cast<long>(info->widthEmu());
+  pic.cy = static_cast<long>(info->heightEmu());
+  pic.fileName = escapeXml(picture.filename().string(), true);
   pkg.addBinaryPart(media, std::move(bytes));
   pkg.ensureDefaultContentType(info->extension, info->contentType);
-  std::string rid = pkg.addRelationship(part_.name(), rel::kImage, Package::relativeTarget(part_.name(), media));
+  pic.rid = pkg.addRelationship(part_.name(), rel::kImage, Package::relativeTarget(part_.name(), media));
+  return pic;
+}
 
-  const StoryText& st = storyText();
-  std::string cx = std::to_string(info->widthEmu()), cy = std::to_string(info->heightEmu());
-  std::string fileName = escapeXml(picture.filename().string(), true);
-  std::deque<std::vector<Piece>> own;
-  std::vector<Replacement> reps;
-  reps.reserve(matches.size());
-  BoundControls bound(w_);
-  for (auto [b, e] : matches) {
-    bound.addMatch(st, b, e, body_);
-    std::string id = std::to_string(doc_.nextDrawingId());
-    Piece piece{Piece::Object, {}, {}};
-    piece.xml = "<" + w_.name("drawing") + "><" + wp + "inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><" +
-                wp + "extent cx=\"" + cx + "\" cy=\"" + cy + "\"/><" + wp +
-                "effectExtent l=\"0\" t=\"0\" r=\"0\" b=\"0\"/><" + wp + "docPr id=\"" + id + "\" name=\"图片 " + id +
-                "\"/><" + wp +
-                "cNvGraphicFramePr><a:graphicFrameLocks xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
-                "noChangeAspect=\"1\"/></" + wp +
-                "cNvGraphicFramePr><a:graphic xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\">"
-                "<a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\">"
-                "<pic:pic xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:nvPicPr>"
-                "<pic:cNvPr id=\"0\" name=\"" + fileName + "\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip " +
-                r + "embed=\"" + rid + "\"/><a:stretch><a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm>"
-                "<a:off x=\"0\" y=\"0\"/><a:ext cx=\"" + cx + "\" cy=\"" + cy + "\"/></a:xfrm><a:prstGeom prst=\"rect\">"
-                "<a:avLst/></a:prstGeom></pic:spPr></pic:pic></a:graphicData></a:graphic></" + wp + "inline></" +
-                w_.name("drawing") + ">";
-    reps.push_back({b, e, &own.emplace_back(std::vector<Piece>{std::move(piece)})});
+std::string PartStory::inlineDrawing(const PictureRef& pic, long drawingId) {
+  const std::string wp = ensurePrefix(kWpNamespace, "wp");
+  const std::string cx = std::to_string(pic.cx), cy = std::to_string(pic.cy), id = std::to_string(drawingId);
+  return "<" + w_.name("drawing") + "><" + wp + "inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><" +
+         wp + "extent cx=\"" + cx + "\" cy=\"" + cy + "\"/><" + wp +
+         "effectExtent l=\"0\" t=\"0\" r=\"0\" b=\"0\"/><" + wp + "docPr id=\"" + id + "\" name=\"图片 " + id +
+         "\"/><" + wp +
+         "cNvGraphicFramePr><a:graphicFrameLocks xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+         "noChangeAspect=\"1\"/></" + wp +
+         "cNvGraphicFramePr><a:graphic xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\">"
+         "<a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\">"
+         "<pic:pic xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:nvPicPr>"
+         "<pic:cNvPr id=\"0\" name=\"" + pic.fileName + "\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip " +
+         pic.r + "embed=\"" + pic.rid + "\"/><a:stretch><a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm>"
+         "<a:off x=\"0\" y=\"0\"/><a:ext cx=\"" + cx + "\" cy=\"" + cy + "\"/></a:xfrm><a:prstGeom prst=\"rect\">"
+         "<a:avLst/></a:prstGeom></pic:spPr></pic:pic></a:graphicData></a:graphic></" + wp + "inline></" +
+         w_.name("drawing") + ">";
+}
+
+pugi::xml_node PartStory::firstParagraph() {
+  pugi::xml_node found;
+  walkNested(body_, [&](pugi::xml_node c, bool& stop) -> pugi::xml_node {
+    if (c.type() != pugi::node_element) return {};
+    switch (w_.tag(c)) {
+      case Tag::P: found = c; stop = true; return {};
+      case Tag::Tbl: case Tag::Tr: case Tag::Tc: case Tag::CustomXml: return c;
+      case Tag::Sdt: return w_.child(c, Tag::SdtContent);
+      default: return {};
+    }
+  });
+  if (found) return found;
+  pugi::xml_node sect = w_.child(body_, Tag::SectPr);
+  return sect ? body_.insert_child_before(w_.name("p").c_str(), sect) : body_.append_child(w_.name("p").c_str());
+}
+
+pugi::xml_node PartStory::newRunAtStart() {
+  pugi::xml_node p = firstParagraph();
+  pugi::xml_node pPr = w_.child(p, Tag::PPr);
+  // Typing at the start takes the first character's formatting, else the paragraph mark's.
+  pugi::xml_node source;
+  for (auto c = p.first_child(); c && !source; c = c.next_sibling())
+    if (c.type() == pugi::node_element && w_.tag(c) == Tag::R) source = w_.child(c, Tag::RPr);
+  if (!source && pPr) source = w_.child(pPr, Tag::RPr);
+  pugi::xml_node run = pPr ? p.insert_child_after(w_.name("r").c_str(), pPr) : p.prepend_child(w_.name("r").c_str());
+  if (source) {
+    pugi::xml_node rPr = run.append_copy(source);
+    for (pugi::xml_node c = rPr.first_child(), next; c; c = next) {
+      next = c.next_sibling();
+      Tag t = w_.tag(c);
+      std::string_view n = c.name();
+      if (t == Tag::Ins || t == Tag::Del || n.ends_with("moveFrom") || n.ends_with("moveTo") || n.ends_with("rPrChange"))
+        rPr.remove_child(c);
+    }
   }
-  applyReplacements(st, w_, reps, doc_.revision(part_, w_));
+  return run;
+}
+
+void PartStory::insertTextAtStart(const std::string& text) {
+  if (text.empty()) return;
+  pugi::xml_node t = newRunAtStart().append_child(w_.name("t").c_str());
+  t.append_attribute("xml:space") = "preserve";
+  t.append_child(pugi::node_pcdata).set_value(escapeXml(text, false).c_str());
   changed();
-  // A picture is no text: the bound data gets the text around it.
-  if (!bound.empty()) bound.write(doc_.package());
-  return static_cast<int>(matches.size());
+}
+
+void PartStory::insertPictureAtStart(const std::filesystem::path& picture) {
+  const PictureRef pic = addPicture(picture);  // before anything changes: it may be unreadable
+  std::string xml = inlineDrawing(pic, doc_.nextDrawingId());
+  newRunAtStart().append_buffer(xml.data(), xml.size(), pugi::parse_minimal);
+  changed();
+}
+
+void PartStory::removeFirstParagraphBorder() {
+  setNoBottomBorder(ensurePPr(firstParagraph(), w_), w_);
+  changed();
+}
+
+void PartStory::addWatermark(const Watermark& mark) {
+  std::string xml;
+  if (mark.text.empty()) {
+    const PictureRef pic = addPicture(mark.picture);
+    xml = "<" + w_.name("drawing") + ">" +
+          floatingPictureDrawing(ensurePrefix(kWpNamespace, "wp"), pic.r, pic.rid, pic.cx, pic.cy,
+                                 doc_.nextDrawingId(), pic.fileName) +
+          "</" + w_.name("drawing") + ">";
+  } else {
+    VmlPrefixes p{ensurePrefix(kVmlNamespace, "v"), ensurePrefix(kOfficeNamespace, "o")};
+    bool declared = part_.root().find_node([](pugi::xml_node n) {
+      return std::string_view(n.attribute("id").value()) == "_x0000_t136";
+    });
+    xml = "<" + w_.name("pict") + ">" + wordArtPict(mark, p, !declared, 4096 + doc_.nextDrawingId()) + "</" +
+          w_.name("pict") + ">";
+  }
+  newRunAtStart().append_buffer(xml.data(), xml.size(), pugi::parse_minimal);
+  changed();
+}
+
+int PartStory::removeHyperlinks() {
+  if (!body_) return 0;
+  HyperlinksRemoved removed = docx::removeHyperlinks(body_, w_, styleIdNamed(doc_.package(), "character", "hyperlink"));
+  if (removed.count == 0) return 0;
+  changed();
+  // A link's target goes with the last link that pointed to it.
+  if (!removed.relationshipIds.empty()) {
+    const std::string xml = part_.serialize();
+    for (const std::string& id : removed.relationshipIds)
+      if (xml.find("\"" + id + "\"") == std::string::npos && xml.find("'" + id + "'") == std::string::npos)
+        doc_.package().removeRelationship(part_.name(), id);
+  }
+  return removed.count;
+}
+
+int PartStory::removeBlankParagraphs() {
+  if (!body_) return 0;
+  int n = docx::removeBlankParagraphs(body_, w_);
+  if (n) changed();
+  return n;
 }
 
 // Word's Characters.Count of the main story: every character of its text as StoryText counts
@@ -431,7 +606,9 @@ class DocxBackend final : public Backend {
   std::string name() const override { return "docx"; }
   std::string version() const override { return "docx"; }
   bool available() const override { return true; }
-  FeatureSet features() const override { return {Feature::MainText, Feature::HeaderFooter}; }
+  FeatureSet features() const override {
+    return {Feature::MainText, Feature::HeaderFooter, Feature::Comments, Feature::Cleanup};
+  }
   std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOptions& options) override {
     return docx::open(path, options);
   }

@@ -105,21 +105,51 @@ std::vector<HeaderFooterPart> headerFooterParts(Package& package, StoryKind kind
   return out;
 }
 
+namespace {
+
+struct CurrentPage {
+  pugi::xml_node section;  // the first section's properties; none when the body has none
+  HeaderFooterKind which = HeaderFooterKind::Default;
+  std::optional<HeaderFooterPart> part;
+};
+
+CurrentPage lookUpCurrentPage(Package& package, const Context& c, StoryKind kind) {
+  const Wml& w = c.w;
+  if (!c.body) throw EngineError(ErrorCode::DamagedPart, c.main.name() + ": no body");
+  CurrentPage out;
+  std::vector<pugi::xml_node> sects = sections(c.body, w);
+  if (sects.empty()) return out;
+  out.section = sects.front();
+  out.which = isOn(out.section.child(w.name("titlePg").c_str()), w) ? HeaderFooterKind::FirstPage
+                                                                    : HeaderFooterKind::Default;
+  const std::string refName = w.name(referenceName(kind));
+  for (auto ref = out.section.child(refName.c_str()); ref; ref = ref.next_sibling(refName.c_str())) {
+    if (kindOf(w.attr(ref, "type").value()) != out.which) continue;
+    auto it = c.targets.find(referenceId(ref, w));
+    if (it != c.targets.end() && package.hasPart(it->second)) {
+      out.part = HeaderFooterPart{{kind, 0, out.which}, it->second};
+      break;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::optional<HeaderFooterPart> findCurrentPage(Package& package, StoryKind kind) {
+  Context c = context(package);
+  return lookUpCurrentPage(package, c, kind).part;
+}
+
 HeaderFooterPart ensureCurrentPage(Package& package, StoryKind kind) {
   Context c = context(package);
   const Wml& w = c.w;
-  if (!c.body) throw EngineError(ErrorCode::DamagedPart, c.main.name() + ": no body");
-  std::vector<pugi::xml_node> sects = sections(c.body, w);
-  pugi::xml_node first = sects.empty() ? c.body.append_child(w.name("sectPr").c_str()) : sects.front();
-  const HeaderFooterKind which =
-      isOn(first.child(w.name("titlePg").c_str()), w) ? HeaderFooterKind::FirstPage : HeaderFooterKind::Default;
+  CurrentPage current = lookUpCurrentPage(package, c, kind);
+  if (current.part) return *current.part;
+  pugi::xml_node first = current.section ? current.section : c.body.append_child(w.name("sectPr").c_str());
+  const HeaderFooterKind which = current.which;
   const char* type = which == HeaderFooterKind::FirstPage ? "first" : "default";
   const std::string refName = w.name(referenceName(kind));
-  for (auto ref = first.child(refName.c_str()); ref; ref = ref.next_sibling(refName.c_str())) {
-    if (kindOf(w.attr(ref, "type").value()) != which) continue;
-    auto it = c.targets.find(referenceId(ref, w));
-    if (it != c.targets.end() && package.hasPart(it->second)) return {{kind, 0, which}, it->second};
-  }
 
   // A new part beside the main part, numbered as Word numbers them.
   const bool header = kind == StoryKind::Header;

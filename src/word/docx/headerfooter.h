@@ -1,6 +1,7 @@
 #pragma once
 // Header and footer parts as the sections of the main part reference them.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct HeaderFooterPart {
 // in document order, each once, with the first section that references it. A reference to a
 // missing part is left out (Word shows nothing for it).
 std::vector<HeaderFooterPart> headerFooterParts(Package& package, StoryKind kind);
+
+// The "current page" header or footer when the document has it (nothing is created).
+std::optional<HeaderFooterPart> findCurrentPage(Package& package, StoryKind kind);
 
 // The "current page" header or footer: the first section's first-page one when the section has
 // a title page, else its default one. Created when missing: a part with one empty paragraph

@@ -440,8 +440,10 @@ bool Package::hasPart(std::string_view name) const {
 std::vector<std::string> Package::partNames() const {
   std::vector<std::string> out;
   zip_int64_t n = zip_get_num_entries(zip_.get(), 0);
-  for (zip_int64_t i = 0; i < n; ++i)
+  for (zip_int64_t i = 0; i < n; ++i) {
+    if (std::find(removed_.begin(), removed_.end(), i) != removed_.end()) continue;
     if (const char* name = zip_get_name(zip_.get(), static_cast<zip_uint64_t>(i), 0)) out.emplace_back(name);
+  }
   for (const auto& n2 : newXml_) out.push_back(n2);
   for (const auto& p : newBinary_) out.push_back(p.name);
   return out;
@@ -533,6 +535,49 @@ XmlPart& Package::addXmlPart(const std::string& name, std::string bytes) {
   parts_[name] = std::move(part);
   newXml_.push_back(name);
   return ref;
+}
+
+void Package::removePart(std::string_view name) {
+  const std::string rels = relsPartName(name);
+  for (std::string_view n : {std::string_view(name), std::string_view(rels)}) {
+    if (zip_int64_t idx = locate(n); idx >= 0) {
+      removed_.push_back(idx);
+      index_.erase(asciiLower(n));
+    }
+    std::erase_if(newXml_, [&](const std::string& x) { return iequals(x, n); });
+    std::erase_if(newBinary_, [&](const NewPart& x) { return iequals(x.name, n); });
+    for (auto it = parts_.begin(); it != parts_.end();) {
+      if (iequals(it->first, n)) it = parts_.erase(it);
+      else ++it;
+    }
+  }
+}
+
+void Package::removeRelationship(std::string_view sourcePart, std::string_view id) {
+  std::string relsName = relsPartName(sourcePart);
+  if (!hasPart(relsName)) return;
+  XmlPart& rels = xmlPart(relsName);
+  for (auto node : rels.root().children()) {
+    if (node.type() == pugi::node_element && local(node.name()) == "Relationship" && attr(node, "Id").value() == id) {
+      rels.root().remove_child(node);
+      rels.markDirty();
+      return;
+    }
+  }
+}
+
+void Package::removeOverrideContentType(std::string_view partName) {
+  XmlPart& types = xmlPart("[Content_Types].xml");
+  for (auto node : types.root().children()) {
+    if (node.type() != pugi::node_element || local(node.name()) != "Override") continue;
+    std::string_view pn = attr(node, "PartName").value();
+    if (!pn.empty() && pn.front() == '/') pn.remove_prefix(1);
+    if (iequals(pn, partName)) {
+      types.root().remove_child(node);
+      types.markDirty();
+      return;
+    }
+  }
 }
 
 void Package::addBinaryPart(const std::string& name, std::string bytes) {
@@ -726,7 +771,7 @@ std::string Package::addRelationship(std::string_view sourcePart, const std::str
 }
 
 bool Package::modified() const {
-  if (!newBinary_.empty() || !newXml_.empty()) return true;
+  if (!newBinary_.empty() || !newXml_.empty() || !removed_.empty()) return true;
   for (const auto& [name, part] : parts_)
     if (part->dirty()) return true;
   return false;
@@ -794,6 +839,8 @@ std::string Package::buildArchive() {
     return std::string();
   };
   std::string problem;
+  for (zip_int64_t idx : removed_)
+    if (problem.empty() && zip_delete(za, static_cast<zip_uint64_t>(idx)) != 0) problem = zip_strerror(za);
   for (auto& [name, part] : parts_) {
     if (!part->dirty()) continue;
     bool isNew = std::find(newXml_.begin(), newXml_.end(), name) != newXml_.end();
@@ -846,6 +893,7 @@ void Package::save(const std::filesystem::path& target) {
   for (auto& [name, part] : parts_) part->markClean();
   newXml_.clear();
   newBinary_.clear();
+  removed_.clear();
 }
 
 bool isPackageFile(const std::filesystem::path& path) {

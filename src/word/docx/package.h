@@ -78,6 +78,13 @@ class Package {
   XmlPart& addXmlPart(const std::string& name, std::string bytes);
   void addBinaryPart(const std::string& name, std::string bytes);
 
+  // Leaves a part out of the next save (its relationships part too); its parsed tree is gone.
+  void removePart(std::string_view name);
+  // Removes the relationship with that id from sourcePart's relationships; none: nothing.
+  void removeRelationship(std::string_view sourcePart, std::string_view id);
+  // Removes the Override of a part, if any.
+  void removeOverrideContentType(std::string_view partName);
+
   // Content type of a part (Override, else Default by extension); empty when none.
   std::string contentType(std::string_view partName);
   // Adds <Default Extension=ext ContentType=type/> unless a Default for ext exists.
@@ -124,6 +131,7 @@ class Package {
   std::map<std::string, std::unique_ptr<XmlPart>, std::less<>> parts_;
   std::vector<NewPart> newBinary_;
   std::vector<std::string> newXml_;  // names of parts_ entries that are new
+  std::vector<zip_int64_t> removed_;  // stored entries left out of the next save
   std::string mainPart_;
 };
 
