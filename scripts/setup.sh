@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libzip-dev libdeflate-dev libpugixml-dev libsqlite3-dev
-  libopencc-dev opencc mdbtools mdbtools-dev libcups2-dev
+  libopencc-dev opencc libssl-dev mdbtools mdbtools-dev libcups2-dev
   libreoffice-writer libreoffice-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

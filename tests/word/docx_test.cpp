@@ -110,10 +110,6 @@ TEST(DocxOptions, WhatIsNotBuiltIsUnsupportedNotEmpty) {
   auto doc = docx::open(path);
   for (StoryKind kind : {StoryKind::Comments, StoryKind::Footnotes, StoryKind::Endnotes, StoryKind::TextFrames})
     EXPECT_EQ(codeOf([&] { doc->stories(kind); }), ErrorCode::Unsupported);
-  SaveOptions password;
-  password.writePassword = "secret";
-  EXPECT_EQ(codeOf([&] { doc->saveAs(dir.file("b.docx"), password); }), ErrorCode::Unsupported);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("b.docx")));
 }
 
 TEST(DocxOptions, ReadOnlyRefusesSavingInPlace) {

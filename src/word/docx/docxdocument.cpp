@@ -22,6 +22,10 @@
 #include "word/docx/unicase.h"
 #include "word/docx/watermark.h"
 #include "word/docx/wml.h"
+#include "word/metadata.h"
+#include "word/docx/properties.h"
+#include "word/docx/scripttext.h"
+#include "word/docx/writeprotection.h"
 #include "word/safesave.h"
 
 namespace vm::word::docx {
@@ -198,6 +202,31 @@ class DocxDocument final : public Document, public MetadataDocument, public Scri
   }
 
   bool modified() const override { return package_ && package_->modified(); }
+
+  SummaryProperties properties() override {
+    check();
+    return readProperties(*package_);
+  }
+  void setProperties(const SummaryProperties& properties) override {
+    check();
+    writeProperties(*package_, properties);
+  }
+  bool hasWritePassword() override {
+    check();
+    return hasWriteProtection(*package_);
+  }
+  bool writePasswordMatches(const std::string& password) override {
+    check();
+    return docx::writePasswordMatches(*package_, password);
+  }
+  int convertText(const TextConverter& convert) override {
+    check();
+    const int n = convertPackageText(*package_, convert);
+    // The stories' texts are stale now.
+    main_->forget();
+    for (auto& [name, story] : others_) story->forget();
+    return n;
+  }
 
   void save() override {
     check();
@@ -607,7 +636,8 @@ class DocxBackend final : public Backend {
   std::string version() const override { return "docx"; }
   bool available() const override { return true; }
   FeatureSet features() const override {
-    return {Feature::MainText, Feature::HeaderFooter, Feature::Comments, Feature::Cleanup};
+    return {Feature::MainText, Feature::HeaderFooter, Feature::Comments, Feature::Cleanup, Feature::WritePassword,
+            Feature::Properties};
   }
   std::unique_ptr<Document> open(const std::filesystem::path& path, const OpenOptions& options) override {
     return docx::open(path, options);

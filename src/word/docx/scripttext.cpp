@@ -1,0 +1,114 @@
+#include "word/docx/scripttext.h"
+
+#include <algorithm>
+#include <deque>
+
+#include "word/docx/editor.h"
+#include "word/docx/package.h"
+#include "word/docx/storytext.h"
+#include "word/docx/unicase.h"
+#include "word/docx/wml.h"
+
+namespace vm::word::docx {
+
+namespace {
+
+std::string_view localName(std::string_view name) {
+  auto colon = name.find(':');
+  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+bool endsWith(std::string_view s, std::string_view tail) {
+  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+// The block containers of a part: the body, a header or footer, each note or comment, and
+// every text box (the story text of its container leaves text boxes out).
+std::vector<pugi::xml_node> containers(XmlPart& part, const Wml& w) {
+  std::vector<pugi::xml_node> out;
+  pugi::xml_node root = part.root();
+  std::string_view rootName = localName(root.name());
+  if (rootName == "document") {
+    if (auto body = w.child(root, Tag::Body)) out.push_back(body);
+  } else if (rootName == "hdr" || rootName == "ftr") {
+    out.push_back(root);
+  } else {  // footnotes, endnotes, comments
+    for (auto c = root.first_child(); c; c = c.next_sibling())
+      if (c.type() == pugi::node_element) out.push_back(c);
+  }
+  walkNested(root, [&](pugi::xml_node c, bool&) -> pugi::xml_node {
+    if (c.type() != pugi::node_element) return {};
+    if (localName(c.name()) == "txbxContent") out.push_back(c);
+    return c;
+  });
+  return out;
+}
+
+// Text a phrase may span: no marks, breaks, tabs, objects or other stories' references.
+bool convertible(char32_t c) { return c >= 0x20 && c < code::kNoMatch; }
+
+int convertContainer(pugi::xml_node container, const Wml& w, const TextConverter& convert) {
+  const StoryText st = buildStoryText(container, w);
+  std::deque<std::vector<Piece>> pieces;
+  std::vector<Replacement> reps;
+  int changed = 0;
+  auto piece = [&](std::u32string text) -> const std::vector<Piece>* {
+    return &pieces.emplace_back(std::vector<Piece>{Piece{Piece::Text, std::move(text), {}}});
+  };
+  const std::u32string& text = st.text;
+  for (std::size_t i = 0; i < text.size();) {
+    if (!convertible(text[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < text.size() && convertible(text[end])) ++end;
+    std::size_t at = i;
+    for (const TextSegment& seg : convert(toUtf8(std::u32string_view(text).substr(i, end - i)))) {
+      const std::u32string from = toU32(seg.from), to = toU32(seg.to);
+      if (at + from.size() > end || std::u32string_view(text).substr(at, from.size()) != from)
+        throw EngineError(ErrorCode::InvalidArgument, "the converter's pieces do not give back the text");
+      if (from != to) {
+        ++changed;
+        if (from.size() == to.size()) {
+          // Character by character, so that each keeps the run it is in.
+          for (std::size_t k = 0; k < from.size(); ++k)
+            if (from[k] != to[k]) reps.push_back({at + k, at + k + 1, piece(std::u32string(1, to[k]))});
+        } else {
+          reps.push_back({at, at + from.size(), piece(to)});
+        }
+      }
+      at += from.size();
+    }
+    if (at != end) throw EngineError(ErrorCode::InvalidArgument, "the converter's pieces do not give back the text");
+    i = end;
+  }
+  if (!reps.empty()) applyReplacements(st, w, reps);
+  return changed;
+}
+
+}  // namespace
+
+int convertPackageText(Package& package, const TextConverter& convert) {
+  std::vector<std::string> names{package.mainPartName()};
+  for (const Relationship& r : package.relationships(package.mainPartName())) {
+    if (r.external) continue;
+    if (endsWith(r.type, "/header") || endsWith(r.type, "/footer") || endsWith(r.type, "/footnotes") ||
+        endsWith(r.type, "/endnotes") || endsWith(r.type, "/comments")) {
+      std::string name = Package::resolveTarget(package.mainPartName(), r.target);
+      if (package.hasPart(name) && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+  }
+  int total = 0;
+  for (const std::string& name : names) {
+    XmlPart& part = package.xmlPart(name);
+    const Wml w(part.root());
+    int n = 0;
+    for (pugi::xml_node c : containers(part, w)) n += convertContainer(c, w, convert);
+    if (n) part.markDirty();
+    total += n;
+  }
+  return total;
+}
+
+}  // namespace vm::word::docx
