@@ -1,0 +1,24 @@
+#pragma once
+// The statistics report (其他 → 文档统计, command `stats`): one record per ticked document,
+// the template with [WDM] (file name), [WDLJ] (full path) and [ZFZS] (Word's character count)
+// filled in, written in list order to wordStauts.txt in the data folder (UTF-8), replaced
+// whole by each run.
+
+#include <QString>
+#include <QStringList>
+
+namespace vm::ops {
+
+inline const QString kStatsOperationId = QStringLiteral("docWdtj");
+
+struct StatsSettings {
+  QString templateText;  // txtWdgs
+  QString reportPath;    // empty: wordStauts.txt in the data folder
+};
+
+QString statsReportPath(const QString& dataFolder);
+
+// The template with its tags filled, cut into its lines (at CR LF, LF or CR).
+QStringList statsRecord(const QString& templateText, const QString& path, qint64 characters);
+
+}  // namespace vm::ops
