@@ -1,11 +1,17 @@
 #include "app/documentlist.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QDir>
-#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace vm {
@@ -84,46 +90,82 @@ namespace {
 
 bool codeUnitLess(const QString& a, const QString& b) { return a.compare(b, Qt::CaseSensitive) < 0; }
 
-// Names of the files (and, when wanted, the subfolders) of one folder, each sorted.
-void readFolder(const QString& folder, bool hiddenFiles, QStringList* files, QStringList* subfolders,
-                QStringList* linkedSubfolders) {
-  QDir::Filters filters = QDir::Files | QDir::NoDotAndDotDot;
-  if (hiddenFiles) filters |= QDir::Hidden;
-  if (subfolders) filters |= QDir::Dirs;
-  QDirIterator it(folder, filters);
-  while (it.hasNext()) {
-    it.next();
-    const QFileInfo fi = it.fileInfo();
-    if (fi.isDir()) {
-      if (subfolders) {
-        subfolders->append(fi.fileName());
-        if (fi.isSymLink() && linkedSubfolders) linkedSubfolders->append(fi.fileName());
+// A name from the file system as text; false when it is not UTF-8 (it could not be opened
+// again from the text: reported instead of being left out unseen).
+bool decodeName(const char* raw, QString* name) {
+  const QByteArray bytes(raw);
+  *name = QString::fromUtf8(bytes);
+  return name->toUtf8() == bytes;
+}
+
+// Names of the files (and, when wanted, the subfolders) of one folder, each sorted. Entries
+// that cannot be listed (a dangling or looping link, a name that is not UTF-8, a device or
+// pipe) go to problems when their name qualifies (files) or always (subfolders).
+void readFolder(const QString& folder, bool hiddenFiles, const QString& suffixList, QStringList* files,
+                QStringList* subfolders, QStringList* linkedSubfolders, QStringList* problems) {
+  const QByteArray native = QFile::encodeName(folder);
+  DIR* dir = ::opendir(native.constData());
+  if (!dir) return;
+  const int dfd = ::dirfd(dir);
+  auto report = [&](const QString& name, const char* why) {
+    if (problems) problems->append(QStringLiteral("%1%2：%3").arg(folder, name, QString::fromUtf8(why)));
+  };
+  while (const dirent* e = ::readdir(dir)) {
+    const char* raw = e->d_name;
+    if (std::strcmp(raw, ".") == 0 || std::strcmp(raw, "..") == 0) continue;
+    QString name;
+    const bool decoded = decodeName(raw, &name);
+    struct stat st {};
+    bool linked = false;
+    if (::fstatat(dfd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
+    if (S_ISLNK(st.st_mode)) {
+      linked = true;
+      if (::fstatat(dfd, raw, &st, 0) != 0) {
+        const int err = errno;
+        if (DocumentList::pathQualifies(name, suffixList))
+          report(name, err == ELOOP ? "链接形成循环，未加入列表" : "链接指向的文件不存在，未加入列表");
+        continue;
       }
-    } else {
-      files->append(fi.fileName());
     }
+    if (S_ISDIR(st.st_mode)) {
+      if (!subfolders) continue;
+      if (!decoded) {
+        if (raw[0] != '.') report(name, "文件夹名不是有效的 UTF-8 编码，未进入");
+        continue;
+      }
+      subfolders->append(name);
+      if (linked && linkedSubfolders) linkedSubfolders->append(name);
+      continue;
+    }
+    if (raw[0] == '.' && !hiddenFiles) continue;
+    if (!DocumentList::pathQualifies(name, suffixList)) continue;
+    if (!decoded)
+      report(name, "文件名不是有效的 UTF-8 编码，无法处理，未加入列表");
+    else if (!S_ISREG(st.st_mode))
+      report(name, "不是普通文件，未加入列表");
+    else
+      files->append(name);
   }
+  ::closedir(dir);
   std::sort(files->begin(), files->end(), codeUnitLess);
   if (subfolders) std::sort(subfolders->begin(), subfolders->end(), codeUnitLess);
 }
 
 }  // namespace
 
-QStringList DocumentList::scanFolder(const QString& folder, const QString& suffixList, const std::atomic<bool>* cancel) {
+QStringList DocumentList::scanFolder(const QString& folder, const QString& suffixList, const std::atomic<bool>* cancel,
+                                     QStringList* problems) {
   QStringList out;
   const QString base = folderWithSlash(folder);
   if (base.isEmpty() || (cancel && cancel->load())) return out;
   QStringList files;
-  readFolder(base, /*hiddenFiles=*/true, &files, nullptr, nullptr);
-  for (const QString& name : files) {
-    QString path = base + name;
-    if (pathQualifies(path, suffixList)) out.append(std::move(path));
-  }
+  readFolder(base, /*hiddenFiles=*/true, suffixList, &files, nullptr, nullptr, problems);
+  for (const QString& name : files) out.append(base + name);
   return out;
 }
 
 QStringList DocumentList::scanTree(const QString& folder, const QString& suffixList, const std::atomic<bool>* cancel,
-                                   const ScanProgress& progress, bool* cancelled) {
+                                   const ScanProgress& progress, bool* cancelled, QStringList* problems) {
   QStringList out;
   if (cancelled) *cancelled = false;
   const QString root = folderWithSlash(folder);
@@ -153,11 +195,8 @@ QStringList DocumentList::scanTree(const QString& folder, const QString& suffixL
     subfolders.clear();
     linked.clear();
     // Hidden (and, on Windows, system) files are not listed by the tree add.
-    readFolder(cur.path, /*hiddenFiles=*/false, &files, &subfolders, &linked);
-    for (const QString& name : files) {
-      QString path = cur.path + name;
-      if (pathQualifies(path, suffixList)) out.append(std::move(path));
-    }
+    readFolder(cur.path, /*hiddenFiles=*/false, suffixList, &files, &subfolders, &linked, problems);
+    for (const QString& name : files) out.append(cur.path + name);
     // Subfolders in name order, depth first: push them in reverse.
     for (auto it = subfolders.crbegin(); it != subfolders.crend(); ++it) {
       const QString& name = *it;
@@ -178,10 +217,10 @@ QStringList DocumentList::scanTree(const QString& folder, const QString& suffixL
 
 // --- building ----------------------------------------------------------------------------------
 
-int DocumentList::addFiles(const QString& path, const QString& suffixList, bool isFolder) {
+int DocumentList::addFiles(const QString& path, const QString& suffixList, bool isFolder, QStringList* problems) {
   if (path.trimmed().isEmpty()) return 0;
   if (isFolder) {
-    const QStringList found = scanFolder(path, suffixList);
+    const QStringList found = scanFolder(path, suffixList, nullptr, problems);
     append(found);
     return static_cast<int>(found.size());
   }
@@ -191,9 +230,9 @@ int DocumentList::addFiles(const QString& path, const QString& suffixList, bool 
   return 1;
 }
 
-int DocumentList::showAllFile(const QString& folder, const QString& suffixList) {
+int DocumentList::showAllFile(const QString& folder, const QString& suffixList, QStringList* problems) {
   if (folder.trimmed().isEmpty()) return 0;
-  const QStringList found = scanTree(folder, suffixList);
+  const QStringList found = scanTree(folder, suffixList, nullptr, {}, nullptr, problems);
   append(found);
   return static_cast<int>(found.size());
 }

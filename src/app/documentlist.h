@@ -50,25 +50,28 @@ class DocumentList : public QAbstractListModel {
   // cancel.
   using ScanProgress = std::function<bool(int found, const QString& folder)>;
   // Every qualifying file of one folder (normal, read-only and hidden files), as folder +
-  // "/" + name, sorted by name (code-unit order). Subfolders are passed over.
+  // "/" + name, sorted by name (code-unit order). Subfolders are passed over. Qualifying
+  // entries that cannot be listed (dangling or looping links, names that are not UTF-8, pipes)
+  // are described in problems ("path：reason"), never left out unseen.
   static QStringList scanFolder(const QString& folder, const QString& suffixList,
-                                const std::atomic<bool>* cancel = nullptr);
+                                const std::atomic<bool>* cancel = nullptr, QStringList* problems = nullptr);
   // The folder and its subfolders: qualifying files not hidden, then each subfolder whose
   // name does not start with "." and is at most 20 characters, by name, depth first.
-  // Symbolic links to folders are followed once (no cycles). A set cancel flag (or a
-  // progress callback returning false) ends the scan early with what was found so far;
-  // *cancelled tells.
+  // Linked subfolders are not entered. A set cancel flag (or a progress callback returning
+  // false) ends the scan early with what was found so far; *cancelled tells. problems as for
+  // scanFolder, and subfolders whose names are not UTF-8.
   static QStringList scanTree(const QString& folder, const QString& suffixList,
                               const std::atomic<bool>* cancel = nullptr,
-                              const ScanProgress& progress = {}, bool* cancelled = nullptr);
+                              const ScanProgress& progress = {}, bool* cancelled = nullptr,
+                              QStringList* problems = nullptr);
 
   // --- building (synchronous: scan + append) ------------------------------------------
   // AddFiles: nothing for a blank path. A single file (isFolder false): added unchanged when
   // it exists and qualifies. A folder (isFolder true): "/" appended, then scanFolder.
   // Returns the number of entries added.
-  int addFiles(const QString& path, const QString& suffixList, bool isFolder);
+  int addFiles(const QString& path, const QString& suffixList, bool isFolder, QStringList* problems = nullptr);
   // ShowAllFile: the recursive add (scanTree), "/" appended to the folder when missing.
-  int showAllFile(const QString& folder, const QString& suffixList);
+  int showAllFile(const QString& folder, const QString& suffixList, QStringList* problems = nullptr);
   // Appends paths, each ticked, in one insert (for scans done elsewhere).
   void append(const QStringList& paths);
   void append(const QVector<DocumentEntry>& entries);

@@ -27,7 +27,7 @@ bool FolderScan::start(const QString& folder, const QString& suffixList, bool re
   auto cancel = cancel_;
   thread_ = std::thread([this, cancel, folder, suffixList, recursive] {
     bool cancelled = false;
-    QStringList found;
+    QStringList found, problems;
     if (recursive) {
       QElapsedTimer clock;
       clock.start();
@@ -40,18 +40,18 @@ bool FolderScan::start(const QString& folder, const QString& suffixList, bool re
                                        }
                                        return !cancel->load();
                                      },
-                                     &cancelled);
+                                     &cancelled, &problems);
     } else {
-      found = DocumentList::scanFolder(folder, suffixList, cancel.get());
+      found = DocumentList::scanFolder(folder, suffixList, cancel.get(), &problems);
       cancelled = cancel->load();
     }
     // Delivered on the owner's thread; dropped if the object is gone.
     QMetaObject::invokeMethod(
         this,
-        [this, found = std::move(found), cancelled] {
+        [this, found = std::move(found), problems = std::move(problems), cancelled] {
           running_ = false;
           joinThread();
-          emit finished(found, cancelled);
+          emit finished(found, problems, cancelled);
         },
         Qt::QueuedConnection);
   });

@@ -5,7 +5,7 @@
 // (finished() still comes, with cancelled true and what was found so far).
 //
 //   lock the list; scan.start(folder, suffixes, recursive);
-//   on finished(paths, cancelled): list.append(paths); unlock; errorLog.write();
+//   on finished(paths, problems, cancelled): list.append(paths); unlock; report problems;
 
 #include <QObject>
 #include <QString>
@@ -34,7 +34,8 @@ class FolderScan : public QObject {
  signals:
   // About every 50 ms while scanning: documents found so far and the folder being read.
   void progress(int found, const QString& folder);
-  void finished(const QStringList& paths, bool cancelled);
+  // problems: files that could not be listed, "path：reason" (see DocumentList::scanFolder).
+  void finished(const QStringList& paths, const QStringList& problems, bool cancelled);
 
  private:
   void joinThread();

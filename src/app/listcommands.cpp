@@ -1,12 +1,28 @@
 #include "app/listcommands.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
 
 #include "app/appcontext.h"
 #include "app/messages.h"
 #include "app/prompter.h"
 
 namespace vm::listcmd {
+
+QString missingPathText(const QString& path) {
+  // Qt reads a name that is not UTF-8 with replacement characters: it names nothing then.
+  if (path.contains(QChar(0xFFFD)))
+    return QStringLiteral("文件名不是有效的 UTF-8 编码，无法处理：%1").arg(path);
+  const QByteArray native = QFile::encodeName(path);
+  struct stat st {};
+  if (::lstat(native.constData(), &st) == 0 && S_ISLNK(st.st_mode) && ::stat(native.constData(), &st) != 0)
+    return (errno == ELOOP ? QStringLiteral("链接形成循环：%1") : QStringLiteral("链接指向的文件不存在：%1")).arg(path);
+  return QStringLiteral("文档或文件夹不存在：%1").arg(path);
+}
 
 bool canChangeList(AppContext& app, Prompter& prompter) { return !app.runFrame().refuseIfBusy(prompter); }
 
@@ -30,8 +46,14 @@ int chooseFolder(AppContext& app, Prompter& prompter, const QString& folder, con
   if (!canChangeList(app, prompter)) return -1;
   const QString path = DocumentList::folderWithSlash(folder);
   if (path.isEmpty() || !QFileInfo(path).isDir()) return 0;
-  if (recursive) return app.documents().showAllFile(path, suffixList);
-  return app.documents().addFiles(path, suffixList, true);
+  QStringList problems;
+  const int added = recursive ? app.documents().showAllFile(path, suffixList, &problems)
+                              : app.documents().addFiles(path, suffixList, true, &problems);
+  if (!problems.isEmpty()) {
+    app.errorLog().record(msg::notListed(problems));
+    prompter.inform(msg::titleNotListed(), msg::notListed(problems));
+  }
+  return added;
 }
 
 void clearList(AppContext& app, Prompter& prompter) {

@@ -28,6 +28,10 @@ bool checkSuffixChosen(Prompter& prompter, const QString& suffixList);
 int chooseFolder(AppContext& app, Prompter& prompter, const QString& folder, const QString& suffixList,
                  bool recursive);
 
+// The message for a path that does not name a file or folder, with the true reason (a name
+// that is not UTF-8, a dangling or looping link, or nothing there).
+QString missingPathText(const QString& path);
+
 // false (after the busy refusal) while a run is in progress.
 bool canChangeList(AppContext& app, Prompter& prompter);
 

@@ -710,7 +710,7 @@ void MainWindow::startScan(const QString& folder, bool tree) {
   }
 }
 
-void MainWindow::finishScan(const QStringList& paths, bool /*cancelled*/) {
+void MainWindow::finishScan(const QStringList& paths, const QStringList& problems, bool /*cancelled*/) {
   int added = 0;
   if (!closing_) {
     list_.append(paths);
@@ -719,7 +719,9 @@ void MainWindow::finishScan(const QStringList& paths, bool /*cancelled*/) {
   scanLocked_ = false;
   updateLockedSet();
   stb_panel[0]->setText(QString::fromUtf8(kNotice));
+  if (!problems.isEmpty()) log_.record(msg::notListed(problems));
   log_.write(QString());
+  if (!problems.isEmpty() && !closing_) prompter_.inform(msg::titleNotListed(), msg::notListed(problems));
   emit scanFinished(added);
 }
 

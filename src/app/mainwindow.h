@@ -155,7 +155,7 @@ class MainWindow : public QMainWindow {
   void chooseFileCommand();
   void chooseFolderCommand(bool tree);
   void startScan(const QString& folder, bool tree);
-  void finishScan(const QStringList& paths, bool cancelled);
+  void finishScan(const QStringList& paths, const QStringList& problems, bool cancelled);
   void filterCommand();
   void selectLink(int index);
 

@@ -3,6 +3,7 @@
 // One place, so that the window, the command line and the tests use the same strings.
 
 #include <QString>
+#include <QStringList>
 
 namespace vm::msg {
 
@@ -24,6 +25,14 @@ inline QString filterEmpty() { return QStringLiteral("文档路径包含与不�
 inline QString filterDone() { return QStringLiteral("文档筛选成功！"); }
 inline QString listNotice() { return QStringLiteral("请先添加文档，再勾选你要操作的文档。"); }
 inline QString browseTitle() { return QStringLiteral("请选择路径："); }
+inline QString titleNotListed() { return QStringLiteral("部分文件未加入列表"); }
+// The files a scan could not list, one "path：reason" a line (the first 20, then a count).
+inline QString notListed(const QStringList& problems) {
+  QString text = QStringLiteral("以下 %1 个文件无法加入文档列表：\n").arg(problems.size());
+  for (qsizetype i = 0; i < problems.size() && i < 20; ++i) text += QLatin1Char('\n') + problems[i];
+  if (problems.size() > 20) text += QStringLiteral("\n……另有 %1 个").arg(problems.size() - 20);
+  return text;
+}
 
 // Run frame.
 inline QString runBusy() {

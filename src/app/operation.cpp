@@ -81,7 +81,7 @@ Operation frameOperation(const OperationDecl& decl, RunSteps steps) {
 }  // namespace
 
 StartOutcome startOperation(const OperationDecl& decl, OperationEnv& env, const word::FeatureSet& installed,
-                            const std::function<bool()>& busy) {
+                            const std::function<bool()>& busy, StartMode mode) {
   RunFrame& frame = env.app.runFrame();
   if (frame.refuseIfBusy(env.prompter)) return StartOutcome::Busy;
   if (busy && busy()) {
@@ -98,11 +98,18 @@ StartOutcome startOperation(const OperationDecl& decl, OperationEnv& env, const 
       return StartOutcome::Refused;
     }
   }
-  if (decl.question) {
+  const bool preview = mode == StartMode::Preview;
+  if (preview && !decl.preview) return StartOutcome::Refused;
+  if (!preview && decl.preview && env.confirmPreview) {
+    const RunSteps look = decl.preview(env);
+    if (!env.confirmPreview(look.title.isEmpty() ? decl.title : look.title, look.perDocument))
+      return StartOutcome::Cancelled;
+  }
+  if (decl.question && !preview) {
     const Question q = decl.question(env);
     if (!env.prompter.ask(q.title, q.text)) return StartOutcome::Cancelled;
   }
-  RunSteps steps = decl.prepare ? decl.prepare(env) : RunSteps{};
+  RunSteps steps = preview ? decl.preview(env) : decl.prepare ? decl.prepare(env) : RunSteps{};
   QString refusal;
   if (!frame.start(frameOperation(decl, std::move(steps)), &refusal)) {
     env.prompter.inform(msg::titleRefused(), refusal);

@@ -48,6 +48,9 @@ struct OperationEnv {
   AppContext& app;
   Prompter& prompter;
   std::function<void(const QString& menuItem)> openWindow = {};
+  // The window shows an operation's preview before its question: runs the preview steps over the
+  // ticked documents and lets the user confirm the list; false: cancelled. Empty: no preview.
+  std::function<bool(const QString& title, const DocumentRoutine& preview)> confirmPreview = {};
 };
 
 using Check = std::function<std::optional<Refusal>(OperationEnv&)>;
@@ -79,6 +82,7 @@ struct CliOptionSpec {
   QString valueName;
   QString help;
   bool required = false;  // missing: a usage error
+  int values = 1;         // with takesValue: how many arguments follow ("--range S E")
 };
 
 // The options given to a command: name -> values in order ("" for a flag).
@@ -114,6 +118,9 @@ struct OperationDecl {
   std::vector<Check> checks;  // in the written order; the first failure refuses
   std::function<Question(OperationEnv&)> question;  // empty: no question
   std::function<RunSteps(OperationEnv&)> prepare;
+  // What a run would do, written nowhere: each document's line says it (command line --preview;
+  // the window shows it before the question). Empty: the operation has no preview.
+  std::function<RunSteps(OperationEnv&)> preview;
   CliSpec cli;
   QString taskKind;           // the task kind it is stored as, empty when none
 };
@@ -137,12 +144,14 @@ const OperationRegistry& operations();
 std::optional<Refusal> missingFeatures(const OperationDecl& decl, const word::FeatureSet& installed);
 
 enum class StartOutcome { Started, Busy, Unsupported, Refused, Cancelled };
+// Preview: the checks, then the preview steps in the frame instead of the question and the run.
+enum class StartMode { Run, Preview };
 
 // The start command of every operation: the busy refusal, the engine check, the operation's
 // checks in order, its question, then the run in the context's frame with the continuation
 // the declaration names. busy: more reasons to refuse (the window's folder scan).
 StartOutcome startOperation(const OperationDecl& decl, OperationEnv& env, const word::FeatureSet& installed,
-                            const std::function<bool()>& busy = {});
+                            const std::function<bool()>& busy = {}, StartMode mode = StartMode::Run);
 
 // Enters every declared operation's continuation in the frame.
 void registerContinuations(RunFrame& frame);

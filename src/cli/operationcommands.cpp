@@ -44,7 +44,8 @@ int runDeclared(const OperationDecl& decl, CliContext& ctx) {
   }
   if (int code = fillList(ctx)) return code;
   tickAll(ctx);
-  if (startOperation(decl, env, word::installedFeatures()) != StartOutcome::Started) return kExitRefused;
+  const StartMode mode = decl.preview && ctx.args.has(QStringLiteral("preview")) ? StartMode::Preview : StartMode::Run;
+  if (startOperation(decl, env, word::installedFeatures(), {}, mode) != StartOutcome::Started) return kExitRefused;
   return waitAndReport(ctx);
 }
 
@@ -57,7 +58,9 @@ void registerOperationCommands(CliRegistry& registry) {
     c.name = decl->cli.name;
     c.synopsis = decl->cli.synopsis;
     c.summary = decl->cli.summary;
-    for (const CliOptionSpec& o : decl->cli.options) c.options.push_back({o.name, o.takesValue, o.valueName, o.help});
+    for (const CliOptionSpec& o : decl->cli.options) c.options.push_back({o.name, o.takesValue, o.valueName, o.help, o.values});
+    if (decl->preview)
+      c.options.push_back({QStringLiteral("preview"), false, {}, QStringLiteral("print what each document would become; write nothing")});
     c.minPaths = decl->cli.minPaths;
     c.run = [d = decl](CliContext& ctx) { return runDeclared(*d, ctx); };
     registry.add(std::move(c));

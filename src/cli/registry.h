@@ -30,6 +30,7 @@ struct CliOption {
   bool takesValue = false;
   QString valueName;    // for the usage text: "N"
   QString help;
+  int values = 1;       // with takesValue: how many arguments follow
 };
 
 // The parsed command line.

@@ -31,7 +31,7 @@ int fillList(CliContext& ctx) {
   for (const QString& p : ctx.args.paths) {
     const QFileInfo fi(p);
     if (!fi.exists()) {
-      ctx.prompter.inform(msg::titleRefused(), QStringLiteral("文档或文件夹不存在：%1").arg(p));
+      ctx.prompter.inform(msg::titleRefused(), listcmd::missingPathText(p));
       return kExitRefused;
     }
     anyFolder = anyFolder || fi.isDir();

@@ -189,6 +189,8 @@ std::optional<RuleFileError> importRules(const QString& text, ReplaceRules& into
       else if (!flag.isEmpty() && flag != u"1")
         return RuleFileError{lineNo, refusal(QStringLiteral("第三列只能是 0 或 1。"))};
     }
+    // into's own checks first: a stricter list (the filename rules) refuses what it must.
+    if (auto r = into.checkAdd(cols[0], cols[1])) return RuleFileError{lineNo, *r};
     if (auto r = scratch.add(cols[0], cols[1])) return RuleFileError{lineNo, *r};
     if (!ticked) scratch.setTicked(scratch.count() - 1, false);
   }

@@ -65,11 +65,13 @@ class ReplaceRules : public QObject {
   // --- the editors' validations, in their order; nothing changes on a refusal --------------
   // Add: both texts trimmed; empty find text, replacement equal to the find text, find text
   // already in the list. Accepted: the rule is appended, ticked.
-  std::optional<Refusal> checkAdd(const QString& find, const QString& replacement) const;
+  // A list with stricter rules (the filename rules) overrides the two checks; add, modify and
+  // the rule file reader go through them.
+  virtual std::optional<Refusal> checkAdd(const QString& find, const QString& replacement) const;
   std::optional<Refusal> add(const QString& find, const QString& replacement);
   // Modify rule index (0-based): the trimmed replacement must differ from the rule's find
   // text. Accepted: the replacement changes; the find text and the tick stay.
-  std::optional<Refusal> checkModify(int index, const QString& replacement) const;
+  virtual std::optional<Refusal> checkModify(int index, const QString& replacement) const;
   std::optional<Refusal> modify(int index, const QString& replacement);
 
   // --- editing -----------------------------------------------------------------------------

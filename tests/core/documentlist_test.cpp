@@ -3,6 +3,10 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "app/appcontext.h"
@@ -213,6 +217,38 @@ TEST(DocumentListAdd, TreeAddDoesNotEnterLinkedFolders) {
   EXPECT_EQ(names(list.paths(), f.path() + "/"), QStringList{"real/r.docx"});
 }
 
+TEST(DocumentListAdd, WhatCannotBeListedIsReportedWithItsReason) {
+  Folder f;
+  f.touch("ok.docx");
+  ASSERT_TRUE(QFile::link(f.file("gone.docx"), f.file("dangling.docx")));
+  ASSERT_TRUE(QFile::link(f.file("loop2.docx"), f.file("loop1.docx")));
+  ASSERT_TRUE(QFile::link(f.file("loop1.docx"), f.file("loop2.docx")));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(f.file("pipe.docx")).constData(), 0600), 0);
+  const QByteArray base = QFile::encodeName(f.path());
+  ::close(::open((base + "/bad\xff.docx").constData(), O_CREAT | O_WRONLY, 0600));
+  ASSERT_EQ(::mkdir((base + "/sub\xfe").constData(), 0700), 0);
+  ::close(::open((base + "/sub\xfe/inside.docx").constData(), O_CREAT | O_WRONLY, 0600));
+  ASSERT_TRUE(QFile::link(f.file("gone.txt"), f.file("other.txt")));  // not a document: not reported
+
+  QStringList problems;
+  EXPECT_EQ(names(DocumentList::scanTree(f.path(), "docx,", nullptr, {}, nullptr, &problems), f.path() + "/"),
+            QStringList{"ok.docx"});
+  const QString all = problems.join('\n');
+  EXPECT_EQ(problems.size(), 6) << all.toStdString();
+  for (const char* why : {"dangling.docx：链接指向的文件不存在", "loop1.docx：链接形成循环", "pipe.docx：不是普通文件",
+                          "文件名不是有效的 UTF-8 编码", "文件夹名不是有效的 UTF-8 编码，未进入"})
+    EXPECT_TRUE(all.contains(QString::fromUtf8(why))) << why;
+  problems.clear();
+  EXPECT_EQ(DocumentList::scanFolder(f.path(), "docx,", nullptr, &problems).size(), 1);
+  EXPECT_EQ(problems.size(), 5);  // the folder add does not go into subfolders
+
+  // A path given by name gets the same reasons.
+  EXPECT_TRUE(vm::listcmd::missingPathText(f.file("dangling.docx")).startsWith("链接指向的文件不存在"));
+  EXPECT_TRUE(vm::listcmd::missingPathText(f.file("loop1.docx")).startsWith("链接形成循环"));
+  EXPECT_TRUE(vm::listcmd::missingPathText(QString::fromLocal8Bit(base + "/bad\xff.docx")).startsWith("文件名不是有效的"));
+  EXPECT_TRUE(vm::listcmd::missingPathText(f.file("none.docx")).startsWith("文档或文件夹不存在"));
+}
+
 TEST(DocumentListAdd, MissingFolderAddsNothing) {
   DocumentList list;
   EXPECT_EQ(list.showAllFile("/nonexistent/vm-folder", "docx,"), 0);
@@ -242,7 +278,7 @@ TEST(DocumentListScan, FolderScanOffThread) {
   vm::FolderScan scan;
   QStringList got;
   bool wasCancelled = true;
-  QObject::connect(&scan, &vm::FolderScan::finished, [&](const QStringList& paths, bool cancelled) {
+  QObject::connect(&scan, &vm::FolderScan::finished, [&](const QStringList& paths, const QStringList&, bool cancelled) {
     EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
     got = paths;
     wasCancelled = cancelled;
@@ -266,7 +302,7 @@ TEST(DocumentListScan, FolderScanCancel) {
   for (int i = 0; i < 200; ++i) f.touch(QStringLiteral("d%1/x.docx").arg(i));
   vm::FolderScan scan;
   int finishedCount = 0;
-  QObject::connect(&scan, &vm::FolderScan::finished, [&](const QStringList& paths, bool) {
+  QObject::connect(&scan, &vm::FolderScan::finished, [&](const QStringList& paths, const QStringList&, bool) {
     ++finishedCount;
     EXPECT_LE(paths.size(), 200);
   });
@@ -276,7 +312,7 @@ TEST(DocumentListScan, FolderScanCancel) {
   EXPECT_EQ(finishedCount, 1);
 }
 
-TEST(DocumentListFilter, SpecExample) {
+TEST(DocumentListFilter, KeepsAndDropsByPathText) {
   Folder f;
   const QString oldDoc = f.touch("2010/old.doc");
   const QString final10 = f.touch("2010/final.doc");
