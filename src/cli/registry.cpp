@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include "app/appcontext.h"
 #include "app/datafolder.h"
 #include "app/documentlist.h"
@@ -145,11 +147,16 @@ bool parseArgs(const QStringList& args, const CliRegistry& registry, ParsedArgs*
     } else if (const CliOption* o = findOption(command, name)) {
       QString v;
       if (o->takesValue) {
-        if (!takeValue(&v)) return fail(QStringLiteral("--%1 needs a value").arg(name));
+        for (int k = 0; k < std::max(1, o->values); ++k) {
+          if (!takeValue(&v)) return fail(QStringLiteral("--%1 needs %2 value(s)").arg(name).arg(std::max(1, o->values)));
+          hasInlineValue = false;
+          p->options[name] << v;
+        }
       } else if (hasInlineValue) {
         return fail(QStringLiteral("--%1 takes no value").arg(name));
+      } else {
+        p->options[name] << v;
       }
-      p->options[name] << v;
     } else {
       return fail(QStringLiteral("unknown option \"--%1\"").arg(name));
     }
