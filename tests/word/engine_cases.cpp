@@ -408,6 +408,18 @@ TEST_P(Engine, FullDiskLeavesTheFileUntouched) {
   EXPECT_EQ(partText(mainXml(path)), "a document that will not fit on the disk");
 }
 
+TEST_P(Engine, AnotherWriterMeanwhileLosesNothing) {
+  auto path = body(p(r("ours")));
+  auto doc = open(path);
+  EXPECT_ENGINE_ERROR(open(path), ErrorCode::OpenElsewhere);  // a second run on the same file
+  ASSERT_EQ(doc->mainStory().replaceAll("ours", "changed"), 1);
+  const auto theirs = path.string() + ".theirs";  // an editor saves: a new file renamed over
+  writeFile(theirs, "their edit");
+  std::filesystem::rename(theirs, path);
+  EXPECT_ENGINE_ERROR(doc->save(), ErrorCode::ConcurrentEdit);
+  EXPECT_EQ(readFile(path), "their edit");
+}
+
 TEST_P(Engine, UnwritableFolderIsWriteFailed) {
   auto path = body(p(r("stay")));
   std::string before = readFile(path);

@@ -198,9 +198,12 @@ std::unique_ptr<Document> OfficeBackend::open(const fs::path& path, const OpenOp
   checkWordFile(path);
   if (!available()) throw EngineError(ErrorCode::OfficeUnavailable, "no office at " + impl_->options.programFolder.string());
   fs::path abs = fs::absolute(path);
+  // Before the read, as the docx back end does: what is saved is what was read.
+  std::unique_ptr<DocumentLock> lock = options.readOnly ? nullptr : DocumentLock::acquire(abs);
   Office& office = impl_->acquire();
   auto doc = std::make_unique<OfficeDocument>(impl_, office, abs, loadStep(abs, options.readOnly), "");
   doc->setReadOnly(options.readOnly);
+  doc->setLock(std::move(lock));
   doc->setAuthor(options.revisionAuthor);
   doc->start();
   return doc;

@@ -112,6 +112,7 @@ void OfficeDocument::close() {
     state_.model.clear();
   }
   releaseOffice();
+  lock_.reset();
 }
 
 // A change: run it and record it for a replay. Returns the step's result.

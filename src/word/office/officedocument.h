@@ -33,6 +33,7 @@
 #include "word/office/internal.h"
 #include "word/office/inventory.h"
 #include "word/office/wordfind.h"
+#include "word/safesave.h"
 
 namespace vm::word::office {
 
@@ -220,6 +221,8 @@ class OfficeDocument : public Document, public LayoutDocument {
 
   const std::vector<Step>& journal() const { return journal_; }
   void setReadOnly(bool on) { readOnly_ = on; }
+  // Held from before the load until close: no other run saves the file meanwhile.
+  void setLock(std::unique_ptr<DocumentLock> lock) { lock_ = std::move(lock); }
   void setAuthor(std::string author) { author_ = author.empty() ? defaultRevisionAuthor() : std::move(author); }
   const std::string& author() const { return author_; }
   Office& office() { return *office_; }
@@ -259,6 +262,7 @@ class OfficeDocument : public Document, public LayoutDocument {
   DocState state_;
   std::uint64_t gen_ = 0;
   bool readOnly_ = false;
+  std::unique_ptr<DocumentLock> lock_;
   std::string author_ = defaultRevisionAuthor();
   bool retried_ = false, failed_ = false, closed_ = false, released_ = false, modified_ = false;
   // The round-trip guard: the original's inventory, taken before the first change, and what
