@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "officeenv.h"
 #include "support/docxbuilder.h"
 
@@ -158,9 +160,20 @@ TEST(OfficeSupervision, OfficeEndsWithItsBackEndAndIsKeptBetweenDocuments) {
   ASSERT_EQ(pids.size(), 1u);
   auto record = readFile(dir.path() / "data/office/slot-0/office.pid");
   EXPECT_EQ(record.substr(0, record.find('\n')), std::to_string(pids[0]));
+  // Whatever the office writes stays in its slot, but for its pipes, which osl puts in /tmp:
+  // they are recorded and go with the office (an ended office used to leave them behind).
+  const auto slot = dir.path() / "data/office/slot-0";
+  const std::string environ = readFile("/proc/" + std::to_string(pids[0]) + "/environ");
+  EXPECT_NE(environ.find("XDG_RUNTIME_DIR=" + (slot / "run").string()), std::string::npos);
+  std::vector<std::string> pipes;
+  std::istringstream listed(readFile(slot / "sockets"));
+  for (std::string line; std::getline(listed, line);) pipes.push_back(line);
+  EXPECT_GE(pipes.size(), 2u);  // the connection's and the single-instance pipe
+  for (const auto& pipe : pipes) EXPECT_TRUE(std::filesystem::exists(pipe)) << pipe;
   backend.reset();
   EXPECT_NE(::kill(pids[0], 0), 0);
   EXPECT_TRUE(officeProcessesUnder(dir.path() / "data").empty());
+  for (const auto& pipe : pipes) EXPECT_FALSE(std::filesystem::exists(pipe)) << pipe;
 }
 
 namespace {

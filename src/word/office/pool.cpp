@@ -286,6 +286,7 @@ void OfficeBackend::Impl::ensureStarted(Office& o) {
         };
         // File locking off: a stale .~lock file beside an input must not make the load fail.
         setConfig("/org.openoffice.Office.Common/Misc", "UseLocking", Any(false));
+        o.slot.recordSockets(pid);
         ++o.generation;
         {
           std::lock_guard l(mutex);

@@ -4,9 +4,11 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cerrno>
@@ -74,6 +76,38 @@ bool readRecord(const fs::path& dir, Record& r) {
 
 bool processGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
 
+// The office's pipes are sockets that osl puts in /tmp whatever we ask; an office that ends
+// leaves its single-instance pipe there, a killed one both. Their paths are recorded in the
+// slot while the office runs and removed once it has ended.
+bool isOfficePipe(const fs::path& p) {
+  struct stat st {};
+  return p.filename().string().rfind("OSL_PIPE_", 0) == 0 && ::lstat(p.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) &&
+         st.st_uid == ::getuid();
+}
+
+void removeRecordedSockets(const fs::path& dir) {
+  std::ifstream in(dir / "sockets");
+  std::string line;
+  std::error_code ec;
+  while (std::getline(in, line))
+    if (!line.empty() && isOfficePipe(line)) fs::remove(line, ec);
+  in.close();
+  fs::remove(dir / "sockets", ec);
+}
+
+// Pipes of offices whose Vellumark process died before this fix could remove them
+// ("OSL_PIPE_<uid>_vellumark-<pid>-...").
+void removeDeadRunsPipes(const fs::path& folder) {
+  const std::string prefix = "OSL_PIPE_" + std::to_string(::getuid()) + "_vellumark-";
+  std::error_code ec;
+  for (auto& e : fs::directory_iterator(folder, ec)) {
+    std::string name = e.path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid > 1 && processGone(static_cast<pid_t>(pid)) && isOfficePipe(e.path())) fs::remove(e.path(), ec);
+  }
+}
+
 // Ends the office recorded in a slot directory whose lock we hold. Returns 1 when ended.
 int endRecordedOffice(const fs::path& dir) {
   Record r;
@@ -97,6 +131,7 @@ int endRecordedOffice(const fs::path& dir) {
       ended = 1;
     }
   }
+  removeRecordedSockets(dir);
   std::error_code ec;
   fs::remove(dir / "office.pid", ec);
   return ended;
@@ -119,9 +154,12 @@ Slot Slot::acquire(const fs::path& officeFolder, int first) {
     s.dir_ = dir;
     s.lockFd_ = fd;
     endRecordedOffice(dir);
+    removeDeadRunsPipes("/tmp");
     std::error_code ec;
     fs::create_directories(s.profileDir(), ec);
     fs::create_directories(s.tmpDir(), ec);
+    fs::create_directories(s.runDir(), ec);
+    fs::permissions(s.runDir(), fs::perms::owner_all, ec);
     emptyFolder(s.tmpDir());
     return s;
   }
@@ -155,6 +193,27 @@ void Slot::recordOffice(pid_t pid) const {
   }
   std::error_code ec;
   fs::rename(tmp, dir_ / "office.pid", ec);
+}
+
+void Slot::recordSockets(pid_t pid) const {
+  // The socket inodes the office holds, then their paths among the listening Unix sockets.
+  std::vector<std::string> inodes;
+  std::error_code ec;
+  for (auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    std::string target = fs::read_symlink(e.path(), ec).string();
+    if (!ec && target.rfind("socket:[", 0) == 0) inodes.push_back(target.substr(8, target.size() - 9));
+  }
+  std::ifstream net("/proc/net/unix");
+  std::ofstream out(dir_ / "sockets", std::ios::trunc);
+  std::string line;
+  std::getline(net, line);  // header
+  while (std::getline(net, line)) {
+    std::istringstream fields(line);
+    std::string num, refs, protocol, flags, type, state, inode, path;
+    fields >> num >> refs >> protocol >> flags >> type >> state >> inode >> path;
+    if (path.empty() || path[0] != '/' || std::find(inodes.begin(), inodes.end(), inode) == inodes.end()) continue;
+    if (fs::path(path).filename().string().rfind("OSL_PIPE_", 0) == 0) out << path << "\n";
+  }
 }
 
 void Slot::clearRecord() const {
@@ -196,13 +255,19 @@ pid_t spawnOffice(const fs::path& programFolder, const Slot& slot, const std::st
       "--nolockcheck",
       "--accept=pipe,name=" + pipeName + ";urp;StarOffice.ComponentContext",
       "-env:UserInstallation=" + slot.profileUrl(),
+      // Run as root, the office would refresh the installation's shared extension cache.
+      "-env:UNO_SHARED_PACKAGES_CACHE=" + fileUrl(slot.dir() / "shared-packages"),
   };
   std::vector<std::string> env;
   for (char** e = environ; e && *e; ++e) {
-    if (std::strncmp(*e, "TMPDIR=", 7) == 0 || std::strncmp(*e, "SAL_ENABLE_FILE_LOCKING=", 24) == 0) continue;
+    if (std::strncmp(*e, "TMPDIR=", 7) == 0 || std::strncmp(*e, "SAL_ENABLE_FILE_LOCKING=", 24) == 0 ||
+        std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) == 0)
+      continue;
     env.emplace_back(*e);
   }
   env.push_back("TMPDIR=" + slot.tmpDir().string());
+  // Configuration reads through dconf keep its cache in the runtime folder (else ~/.cache).
+  env.push_back("XDG_RUNTIME_DIR=" + slot.runDir().string());
   std::vector<char*> argv, envp;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -266,6 +331,7 @@ void killChild(pid_t pid, std::chrono::milliseconds wait) {
 void cleanAfterOffice(const Slot& slot, const std::string& pipeName) {
   std::error_code ec;
   fs::remove("/tmp/OSL_PIPE_" + std::to_string(::getuid()) + "_" + pipeName, ec);
+  removeRecordedSockets(slot.dir());
   emptyFolder(slot.tmpDir());
 }
 

@@ -7,6 +7,9 @@
 //   slot-N/office.pid  the running office: "pid\nprofile URL\nowner pid\n"
 //   slot-N/profile/    the office's private user installation
 //   slot-N/tmp/        its TMPDIR (killed offices leave lu*.tmp files here; emptied on start)
+//   slot-N/run/        its XDG_RUNTIME_DIR (dconf's cache)
+//   slot-N/shared-packages/  its copy of the installation's shared extension cache
+//   slot-N/sockets     the office's pipes in /tmp, removed when it has ended
 // A slot whose lock can be taken has no live owner: an office recorded there is stale.
 
 #include <sys/types.h>
@@ -32,11 +35,14 @@ class Slot {
   const std::filesystem::path& dir() const { return dir_; }
   std::filesystem::path profileDir() const { return dir_ / "profile"; }
   std::filesystem::path tmpDir() const { return dir_ / "tmp"; }
+  std::filesystem::path runDir() const { return dir_ / "run"; }
   std::string profileUrl() const;  // file:///... of profileDir()
   bool valid() const { return lockFd_ >= 0; }
 
   void recordOffice(pid_t pid) const;
   void clearRecord() const;
+  // Records the running office's pipes (see cleanAfterOffice).
+  void recordSockets(pid_t pid) const;
 
  private:
   int index_ = -1;
@@ -57,7 +63,7 @@ void killChild(pid_t pid, std::chrono::milliseconds wait = std::chrono::millisec
 // Waits up to `wait` for our child to end by itself; true when it did (and is reaped).
 bool waitChild(pid_t pid, std::chrono::milliseconds wait);
 
-// Removes the OSL pipe file of a killed office (/tmp/OSL_PIPE_<uid>_<name>) and lu*.tmp files.
+// Removes the pipes of an ended office (its own and the recorded ones) and lu*.tmp files.
 void cleanAfterOffice(const Slot& slot, const std::string& pipeName);
 
 // The process's command line, NUL separators turned into spaces; empty when it is gone.
