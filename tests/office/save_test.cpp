@@ -1,6 +1,10 @@
 // Saving through the office: what the shared engine cases cannot reach.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include "officeenv.h"
 #include "support/docxbuilder.h"
@@ -46,4 +50,37 @@ TEST(OfficeSave, DocWithoutAWordSignatureIsRefused) {
     }
     EXPECT_EQ(readFile(path), bytes) << name;
   }
+}
+
+// A full disk is said to be one, at once: the office left to meet it stalled until the
+// watchdog ended it (twice), and the user read that the office had failed.
+TEST(OfficeSave, FullDiskIsReportedAsSuch) {
+  TempDir dir;
+  const auto disk = dir.file("disk");
+  std::filesystem::create_directory(disk);
+  if (::geteuid() != 0 || ::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "needs root to mount a small file system";
+  struct Unmount {
+    std::string at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{disk.string()};
+  auto path = disk / "full.doc";
+  std::filesystem::copy_file(makeDoc(dir, DocxBuilder().body(p(r("old text")))), path);
+  const std::string before = readFile(path);
+  {
+    std::ofstream filler(disk / "filler", std::ios::binary);
+    const std::string block(4096, 'x');
+    while (filler.write(block.data(), block.size())) {
+    }
+  }
+  auto d = sharedOffice()->open(path, {});
+  ASSERT_EQ(d->mainStory().replaceAll("old", "new"), 1);
+  try {
+    d->save();
+    ADD_FAILURE() << "saved on a full disk";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.code(), ErrorCode::DiskFull) << e.what();
+  }
+  d->close();
+  EXPECT_EQ(readFile(path), before);
 }

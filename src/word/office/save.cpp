@@ -123,9 +123,33 @@ std::string OfficeDocument::filterForExtension(const fs::path& p) {
 // Written into a fresh folder beside the target (with any side files, e.g. the pictures
 // of an HTML page), then put in place by the engine's one safe save (word/safesave.h): a
 // failure leaves the target as it was.
+namespace {
+
+// Room the office needs beside the target: the document's size and some.
+std::uintmax_t roomNeeded(const fs::path& target, const fs::path& source) {
+  std::error_code ec;
+  std::uintmax_t size = fs::file_size(target, ec);
+  if (ec) size = fs::file_size(source, ec);
+  if (ec) size = 0;
+  return size + (512u << 10);
+}
+
+bool lacksRoom(const fs::path& folder, std::uintmax_t need) {
+  std::error_code ec;
+  const fs::space_info room = fs::space(folder, ec);
+  return !ec && room.available < need;
+}
+
+}  // namespace
+
 void OfficeDocument::storeTo(const fs::path& target, const std::string& filter, const std::string& options) {
   std::error_code ec;
   if (fs::is_directory(target, ec)) throw EngineError(ErrorCode::WriteFailed, target.string() + " is a folder");
+  // The office meets a full disk badly (it stalls until the watchdog ends it, then again on
+  // the retry): a folder without room for the document is refused before the office writes.
+  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  const std::uintmax_t need = roomNeeded(target, path_);
+  if (lacksRoom(folder, need)) throw EngineError(ErrorCode::DiskFull, target.string() + ": no room for the new file");
   fs::path dir = scratchFolderBeside(target);  // short; a killed run's folder is removed by a later one
   if (!fs::create_directory(dir, ec))
     throw EngineError(ErrorCode::WriteFailed, "cannot create " + dir.string() + ": " + ec.message());
@@ -155,7 +179,13 @@ void OfficeDocument::storeTo(const fs::path& target, const std::string& filter, 
       return 0;
     });
   } catch (const OfficeRefused& e) {
+    if (lacksRoom(folder, need)) throw EngineError(ErrorCode::DiskFull, e.detail());
     throw EngineError(ErrorCode::WriteFailed, e.detail());  // refused, not died
+  } catch (const EngineError& e) {
+    // A write cut short by the disk filling up meanwhile, whatever the office made of it.
+    if (e.code() != ErrorCode::DiskFull && lacksRoom(folder, need))
+      throw EngineError(ErrorCode::DiskFull, target.string() + ": " + e.what());
+    throw;
   }
   if (!fs::is_regular_file(tmp, ec))
     throw EngineError(ErrorCode::WriteFailed, target.string() + ": the office wrote nothing");
