@@ -92,6 +92,9 @@ bool parseArgs(const QStringList& args, const CliRegistry& registry, ParsedArgs*
       if (p->command.isEmpty()) {
         p->command = a;
         command = registry.find(a);
+        // Two-word commands ("header add"): the noun, then the verb.
+        if (!command && i + 1 < args.size() && (command = registry.find(a + QLatin1Char(' ') + args[i + 1])))
+          p->command = a + QLatin1Char(' ') + args[++i];
         if (!command) return fail(QStringLiteral("unknown command \"%1\"").arg(a));
       } else {
         p->paths << a;
