@@ -42,6 +42,7 @@
 #include "app/version.h"
 #include "app/operation.h"
 #include "app/windowpart.h"
+#include "dialogs/previewdialog.h"
 
 namespace vm {
 
@@ -321,7 +322,10 @@ void MainWindow::bindOperations() {
   for (const auto& decl : operations().all()) {
     for (const QString& item : decl->menuItems) {
       bindCommand(item, [this, d = decl.get()] {
-        OperationEnv env{app_, prompter_, [this](const QString& settingsItem) { runCommand(settingsItem); }};
+        OperationEnv env{app_, prompter_, [this](const QString& settingsItem) { runCommand(settingsItem); },
+                         [this](const QString& title, const DocumentRoutine& preview) {
+                           return confirmPreview(this, app_.documents(), title, preview);
+                         }};
         startOperation(*d, env, features_, [this] { return isScanning() || scanLocked_; });
       });
     }

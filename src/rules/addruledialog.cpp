@@ -28,9 +28,15 @@ int AddRuleDialog::openEmpty() {
 bool AddRuleDialog::add() {
   if (auto refusal = rules_.add(txtF->text(), txtT->text())) {
     refuse(*refusal);
+    // An empty field gets the focus; a sameness or a duplicate empties both; a character
+    // refusal (filename rules) leaves them for correcting.
+    const QString& why = refusal->text;
     if (trimBlanks(txtF->text()).isEmpty()) {
       txtF->setFocus();
-    } else {
+    } else if (why == QStringLiteral("请输入被替换为的内容！")) {
+      txtT->setFocus();
+    } else if (why == QStringLiteral("要替换的和被替换为内容不允许相同！") ||
+               why == QStringLiteral("该规则已被添加过，请不要重复添加！")) {
       txtF->clear();
       txtT->clear();
     }

@@ -42,8 +42,13 @@ bool ModifyRuleDialog::modify() {
   const auto refusal = known ? rules_.modify(number - 1, txtT->text()) : checkDiffer(txtF->text(), txtT->text());
   if (refusal) {
     refuse(*refusal);
-    txtF->clear();
-    txtT->clear();
+    // An empty replacement (refused by the filename rules) gets the focus; a sameness empties both.
+    if (trimBlanks(txtT->text()).isEmpty() && refusal->text == QStringLiteral("请输入被替换为的内容！")) {
+      txtT->setFocus();
+    } else {
+      txtF->clear();
+      txtT->clear();
+    }
     return false;
   }
   accept();

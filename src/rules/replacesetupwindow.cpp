@@ -116,6 +116,22 @@ ReplaceSetupWindow::ReplaceSetupWindow(ReplaceRules& rules, QWidget* parent)
 
 ReplaceSetupWindow::~ReplaceSetupWindow() = default;
 
+void ReplaceSetupWindow::showAsFileNameRules() {
+  setObjectName(QStringLiteral("frmNameReplaceSetup"));
+  setWindowTitle(QStringLiteral("文件名替换规则设置"));
+  lvwReplace->setHeaderLabels({QStringLiteral("要替换的"), QStringLiteral("被替换为")});
+  lblNotice[0]->hide();
+  lblNotice[1]->setObjectName(QStringLiteral("lbl_notice"));
+  m_import->setVisible(false);
+  m_export->setVisible(false);
+  addDialog_->setObjectName(QStringLiteral("frmNameAddR"));
+  addDialog_->setWindowTitle(QStringLiteral("文件名替换规则添加"));
+  modifyDialog_->setObjectName(QStringLiteral("frmNameModifyR"));
+  modifyDialog_->setWindowTitle(QStringLiteral("文件名替换规则修改"));
+  addDialog_->setPlainText();
+  modifyDialog_->setPlainText();
+}
+
 void ReplaceSetupWindow::setPrompter(Prompter* prompter) {
   prompter_ = prompter ? prompter : ownPrompter_.get();
   addDialog_->setPrompter(prompter);

@@ -51,6 +51,11 @@ class ReplaceSetupWindow : public QDialog {
   void setPrompter(Prompter* prompter);
   void setRuleFileChooser(RuleFileChooser chooser) { ruleFileChooser_ = std::move(chooser); }
 
+  // The same window over the filename rules (rename/namesettings.h): frmNameReplaceSetup
+  // "文件名替换规则设置" with the editors frmNameAddR and frmNameModifyR, plain text only, no
+  // rule files. Called once, right after construction.
+  void showAsFileNameRules();
+
   AddRuleDialog* addDialog() const { return addDialog_; }
   ModifyRuleDialog* modifyDialog() const { return modifyDialog_; }
   ReplaceRules& rules() const { return rules_; }

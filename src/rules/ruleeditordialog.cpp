@@ -77,6 +77,14 @@ QString RuleEditorDialog::pictureFilter() {
       "Jpg图像文档(*.jpg);;Jpeg图像文档(*.jpeg);;Png图像文档(*.png);;Gif图像文档(*.gif);;Bmp图像文档(*.bmp)");
 }
 
+void RuleEditorDialog::setPlainText() {
+  for (int s = 0; s < 2; ++s) {
+    setPicture(static_cast<Side>(s), false);
+    for (QCheckBox* box : pair(static_cast<Side>(s))) box->hide();
+    lblImg[s]->hide();
+  }
+}
+
 void RuleEditorDialog::setPicture(Side side, bool picture) { pair(side)[picture ? 1 : 0]->setChecked(true); }
 
 void RuleEditorDialog::addButtons(const QList<QPushButton*>& buttons) {

@@ -55,6 +55,10 @@ class RuleEditorDialog : public QDialog {
   // picture types the engine reads.
   static QString pictureFilter();
 
+  // Plain text only (the filename rules): the type pairs and picture links are hidden and both
+  // sides stay text.
+  void setPlainText();
+
   // As ticking the side's box for the type (a switch empties the field).
   void setPicture(Side side, bool picture);
   // The picture link of a side: choose a file; link 1 sets txtT to "[img]path[/img]", link 0

@@ -126,7 +126,8 @@ QList<Menu> expectedMenus() {
 const QStringList kShellCommands = {"m_choosefile", "m_choosefolder", "m_choosefolder2", "m_clearDocList", "m_selAll",
                                     "m_delSelList", "m_clearSame",    "m_windowFront",   "m_exit"};
 // Operations the window binds already.
-const QStringList kBoundCommands = kShellCommands + QStringList{"m_replaceSetup", "m_startDocRep", "m_createRep"};
+const QStringList kBoundCommands = kShellCommands + QStringList{"m_replaceSetup", "m_startDocRep", "m_createRep",
+                                                                   "m_rName", "m_nameRep", "m_StartRName"};
 
 void touch(const QString& path) {
   QDir().mkpath(QFileInfo(path).absolutePath());
