@@ -1,5 +1,8 @@
 #include "app/appcontext.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "app/messages.h"
 #include "app/operation.h"
 #include "app/prompter.h"
@@ -14,6 +17,10 @@ AppContext::AppContext(DataFolder folder, QObject* parent)
       frame_(list_, log_) {
   settings_ = Settings::load(ini_);
   registerContinuations(frame_);
+  // Documents worked on at once: [run] jobs in config.ini, by default one per core.
+  bool given = false;
+  const int jobs = ini_.readIni(QStringLiteral("run"), QStringLiteral("jobs")).trimmed().toInt(&given);
+  frame_.setMaxWorkers(given && jobs > 0 ? jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
 }
 
 AppContext::~AppContext() = default;

@@ -75,6 +75,7 @@ Operation frameOperation(const OperationDecl& decl, RunSteps steps) {
   op.begin = std::move(steps.begin);
   op.perDocument = std::move(steps.perDocument);
   op.finish = std::move(steps.finish);
+  op.independent = decl.independent && !op.begin && !op.finish;
   return op;
 }
 

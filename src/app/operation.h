@@ -113,7 +113,10 @@ struct OperationDecl {
   QStringList settingsItems;  // the menu items that open its settings
   word::FeatureSet features;  // what the engine must offer
   int initialCount = 0;
-  bool independent = true;    // documents do not depend on each other
+  // Documents do not depend on each other: perDocument may then run for several documents at
+  // once, on several threads, and must not change anything they share (names chosen from
+  // what earlier documents wrote, running numbers, one open target: false).
+  bool independent = true;
   Resume resume = Resume::FromNext;
   std::vector<Check> checks;  // in the written order; the first failure refuses
   std::function<Question(OperationEnv&)> question;  // empty: no question

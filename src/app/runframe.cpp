@@ -10,10 +10,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <exception>
+#include <map>
 #include <new>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "app/documentlist.h"
 #include "app/errorlog.h"
@@ -270,42 +273,127 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
         post([this, result] { onStepFailed(result); });
       }
     }
-    for (int i = from; !broken && i < entries.size(); ++i) {
-      if (hook) hook(i);
-      if (stopRequested_.load()) break;
-      {
-        std::lock_guard lock(worker_->mutex);
-        if (pauseRequested_.load()) {
-          pauseRequested_ = false;
-          stopRequested_ = false;
-          worker_->active = false;
-          post([this, generation] { onWorkerDone(generation, true, false); });
-          return;
-        }
-      }
-      const DocumentEntry& e = entries[i];
-      if (!e.ticked) continue;
+    // One list entry: the identity check, then the routine. Returns what to post.
+    struct Outcome {
+      enum Kind { Unticked, Skipped, Done } kind = Unticked;
       DocumentResult result;
-      result.index = i;
-      result.path = e.path;
-      const bool exists = QFileInfo::exists(e.path);
-      if (exists && !firstPathToFile(e.path, i, &result.message)) {
-        // Another path to a file this run already worked on (a link, a hard link): once only.
-        if (progressValue_ <= runSize - 1) ++progressValue_;
-        const int now = progressValue_;
-        post([this, result, now] { onSkipped(result, now); });
-        continue;
-      }
-      if (exists) {
-        QString logDetail;
-        result.ok = guarded([&] { return op.perDocument(e.path); }, &result.message, &logDetail);
-        if (!result.ok) log_.writeEntry(result.message + logDetail + QStringLiteral("："), e.path);
-        currentIndex_ = i;
-      }
+      bool exists = false;
+    };
+    auto check = [&](int i, Outcome& o) -> bool {  // false: nothing to work on
+      const DocumentEntry& e = entries[i];
+      if (!e.ticked) return false;
+      o.result.index = i;
+      o.result.path = e.path;
+      o.exists = QFileInfo::exists(e.path);
+      // Another path to a file this run already worked on (a link, a hard link): once only.
+      o.kind = o.exists && !firstPathToFile(e.path, i, &o.result.message) ? Outcome::Skipped : Outcome::Done;
+      return o.kind == Outcome::Done && o.exists;
+    };
+    auto work = [&](Outcome& o) {
+      QString logDetail;
+      o.result.ok = guarded([&] { return op.perDocument(o.result.path); }, &o.result.message, &logDetail);
+      if (!o.result.ok) log_.writeEntry(o.result.message + logDetail + QStringLiteral("："), o.result.path);
+    };
+    auto report = [&](const Outcome& o) {  // in list order
+      if (o.kind == Outcome::Unticked) return;
       // Missing files count in the progress too; the progress never exceeds the run size.
       if (progressValue_ <= runSize - 1) ++progressValue_;
       const int now = progressValue_;
-      post([this, result, exists, now] { onDocument(0, result, exists, now); });
+      if (o.kind == Outcome::Skipped)
+        post([this, result = o.result, now] { onSkipped(result, now); });
+      else
+        post([this, result = o.result, exists = o.exists, now] { onDocument(0, result, exists, now); });
+    };
+    // Whether to take entry i: false on stop, or on a pause (consumed at once when take is
+    // true, as one worker does; else left for the caller to take once the documents in hand
+    // are done).
+    auto mayStart = [&](int i, bool consumePause) -> int {  // 1 go on, 0 stop, -1 pause
+      if (hook) hook(i);
+      if (stopRequested_.load()) return 0;
+      std::lock_guard lock(worker_->mutex);
+      if (!pauseRequested_.load()) return 1;
+      if (consumePause) {
+        pauseRequested_ = false;
+        stopRequested_ = false;
+        worker_->active = false;
+      }
+      return -1;
+    };
+    const int workers = op.independent ? std::max(1, maxWorkers_.load()) : 1;
+    if (workers == 1) {
+      for (int i = from; !broken && i < entries.size(); ++i) {
+        const int go = mayStart(i, true);
+        if (go == 0) break;
+        if (go < 0) {
+          post([this, generation] { onWorkerDone(generation, true, false); });
+          return;
+        }
+        Outcome o;
+        if (check(i, o)) {
+          work(o);
+          currentIndex_ = i;
+        }
+        report(o);
+      }
+    } else {
+      // Several documents at once; each is reported in list order, as one worker does.
+      std::mutex m;
+      int next = from, nextToReport = from;
+      bool halted = false, pausing = false;
+      std::map<int, Outcome> finished;
+      auto flush = [&] {  // under m
+        for (auto it = finished.find(nextToReport); it != finished.end(); it = finished.find(++nextToReport)) {
+          report(it->second);
+          finished.erase(it);
+        }
+      };
+      auto take = [&](Outcome& o) -> bool {
+        std::lock_guard lock(m);
+        while (!halted && next < entries.size()) {
+          const int i = next;
+          const int go = mayStart(i, false);
+          if (go <= 0) {
+            halted = true;
+            pausing = go < 0;
+            break;
+          }
+          ++next;
+          o = Outcome{};
+          if (check(i, o)) {
+            currentIndex_ = std::max(currentIndex_.load(), i);
+            return true;
+          }
+          finished[i] = o;
+          flush();
+        }
+        return false;
+      };
+      while (!broken) {
+        std::vector<std::thread> pool;
+        for (int w = 0; w < workers; ++w)
+          pool.emplace_back([&] {
+            Outcome o;
+            while (take(o)) {
+              work(o);
+              std::lock_guard lock(m);
+              finished[o.result.index] = o;
+              flush();
+            }
+          });
+        for (std::thread& t : pool) t.join();
+        if (!pausing) break;
+        {
+          std::lock_guard lock(worker_->mutex);
+          if (pauseRequested_.load()) {  // still wanted once the documents in hand are done
+            pauseRequested_ = false;
+            stopRequested_ = false;
+            worker_->active = false;
+            post([this, generation] { onWorkerDone(generation, true, false); });
+            return;
+          }
+        }
+        halted = pausing = false;  // continued before the pause was taken
+      }
     }
     bool pausePending = false;
     bool stopped = false;

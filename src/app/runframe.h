@@ -52,6 +52,9 @@ struct Operation {
   // finish runs once when the run ends (done or stopped) and may return a line for the summary.
   // A step that throws is reported in the summary as a failure of the run.
   DocumentRoutine perDocument;
+  // Documents that do not depend on each other may be worked on side by side (see
+  // RunFrame::setMaxWorkers); the summary and the progress stay in list order either way.
+  bool independent = false;
   std::function<void()> begin;
   std::function<QString(bool stopped)> finish;
 };
@@ -125,6 +128,11 @@ class RunFrame : public QObject {
   // Called first at every run start to end offices Vellumark itself left behind (the office
   // back end installs it; the default does nothing). Runs on the calling thread.
   void setStaleOfficeCloser(std::function<void()> closer);
+  // How many documents of an independent operation are worked on at once (1: one after the
+  // other). A pause or stop then lets the documents in hand finish; continuing starts at the
+  // first document not yet started (CurrentIndex is the last one started).
+  void setMaxWorkers(int n) { maxWorkers_ = n < 1 ? 1 : n; }
+  int maxWorkers() const { return maxWorkers_.load(); }
 
   // --- commands -------------------------------------------------------------------------
   // Shows the busy refusal (msg::runBusy(), "出错了！") and returns true while a run is in
@@ -212,6 +220,7 @@ class RunFrame : public QObject {
   std::atomic<int> paused_{0};
   std::atomic<int> currentIndex_{-1};
   std::atomic<int> runSize_{0};
+  std::atomic<int> maxWorkers_{1};
   std::atomic<bool> beginDone_{false};   // the run's begin step has run
   std::atomic<bool> finishDone_{false};  // the run's finish step has run
   std::map<std::pair<unsigned long, unsigned long>, int> filesSeen_;  // (device, inode) -> list index; worker only

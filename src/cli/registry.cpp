@@ -138,6 +138,11 @@ bool parseArgs(const QStringList& args, const CliRegistry& registry, ParsedArgs*
       if (!takeValue(&p->home) || p->home.isEmpty()) return fail(QStringLiteral("--home needs a folder"));
     } else if (name == QLatin1String("yes")) {
       p->yes = true;
+    } else if (name == QLatin1String("jobs")) {
+      QString v;
+      bool ok = false;
+      if (takeValue(&v)) p->jobs = v.toInt(&ok);
+      if (!ok || p->jobs < 1 || p->jobs > 256) return fail(QStringLiteral("--jobs needs a number from 1 to 256"));
     } else if (name == QLatin1String("recursive")) {
       p->recursive = true;
     } else if (name == QLatin1String("help")) {
@@ -173,7 +178,7 @@ bool parseArgs(const QStringList& args, const CliRegistry& registry, ParsedArgs*
 QString usage(const CliRegistry& registry) {
   QString u;
   QTextStream s(&u);
-  s << "Usage: vellumark-cli [--home DIR] [--yes] [--suffix doc,docx] [--recursive] COMMAND [options] PATH...\n"
+  s << "Usage: vellumark-cli [--home DIR] [--yes] [--jobs N] [--suffix doc,docx] [--recursive] COMMAND [options] PATH...\n"
     << "\n"
     << "Fills the document list from each PATH as the File menu does (a file: the single-file add;\n"
     << "a folder: the folder add; with --recursive: the folder and its subfolders) and runs COMMAND\n"
@@ -182,6 +187,8 @@ QString usage(const CliRegistry& registry) {
     << "Options:\n"
     << "  --home DIR        data folder (default: $VELLUMARK_HOME, else ~/.local/share/vellumark)\n"
     << "  --yes, -y         answer OK to every question\n"
+    << "  --jobs N          documents worked on at once where they do not depend on each other\n"
+    << "                    (default: [run] jobs in config.ini, else one per core)\n"
     << "  --suffix LIST     suffixes to add: doc, docx or doc,docx (default: doc,docx when\n"
     << "                    LibreOffice is usable, docx otherwise)\n"
     << "  --recursive, -r   add folders with their subfolders\n"
@@ -224,6 +231,7 @@ int run(const QStringList& argsWithProgram, QTextStream& out, QTextStream& err, 
     err.flush();
     return kExitRefused;
   }
+  if (parsed.jobs > 0) app->runFrame().setMaxWorkers(parsed.jobs);
   CliContext ctx{*app, prompter, out, err, parsed};
   const int code = command->run(ctx);
   app->errorLog().write();

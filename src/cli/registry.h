@@ -37,6 +37,7 @@ struct CliOption {
 struct ParsedArgs {
   QString home;
   bool yes = false;
+  int jobs = 0;  // --jobs N; 0: the data folder's setting
   bool recursive = false;
   bool help = false;
   bool suffixGiven = false;

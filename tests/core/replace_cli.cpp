@@ -141,6 +141,7 @@ TEST_F(ReplaceCli, UsageErrors) {
   auto a = doc("a.docx", "a");
   EXPECT_EQ(cli({"--yes", "replace", q(a)}).code, 2);                                   // no --rules
   EXPECT_EQ(cli({"--yes", "replace", "--rules", ruleFile("a\tb\n")}).code, 2);          // no PATH
+  for (const char* jobs : {"0", "x", "257"}) EXPECT_EQ(cli({"--jobs", jobs, "--yes", "replace", "--rules", ruleFile("a\tb\n"), q(a)}).code, 2);
   // A rule file that is missing, a folder, a device that never ends or a FIFO nobody writes:
   // a refusal at once, the document untouched.
   ASSERT_EQ(::mkfifo(dir_.file("fifo").c_str(), 0600), 0);
@@ -150,4 +151,22 @@ TEST_F(ReplaceCli, UsageErrors) {
     EXPECT_TRUE(r.err.contains(QStringLiteral("出错！: 无法读取规则文件"))) << r.err.toStdString();
   }
   EXPECT_EQ(body(a), "a");
+}
+
+// Side by side or one after the other: the same bytes, the same report in list order.
+TEST_F(ReplaceCli, SeveralWorkersWriteWhatOneWrites) {
+  std::vector<std::filesystem::path> one, four;
+  for (int i = 0; i < 12; ++i) {
+    const std::string text = "甲方第" + std::to_string(i) + "条" + std::string(i * 50, 'x') + "甲方";
+    one.push_back(doc("one/" + std::to_string(i) + ".docx", text));
+    four.push_back(doc("four/" + std::to_string(i) + ".docx", text));
+  }
+  const QString rules = ruleFile("甲方\t委托方\n");
+  Result a = cli({"--jobs", "1", "--yes", "replace", "--rules", rules, q(dir_.file("one"))});
+  Result b = cli({"--yes", "--jobs=4", "replace", "--rules", rules, q(dir_.file("four"))});
+  ASSERT_EQ(a.code, 0) << a.err.toStdString();
+  ASSERT_EQ(b.code, 0) << b.err.toStdString();
+  EXPECT_EQ(QString(a.out).replace("/one/", "/x/"), QString(b.out).replace("/four/", "/x/"));
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(readFile(one[i]), readFile(four[i])) << i;
+  EXPECT_EQ(body(four[3]), "委托方第3条" + std::string(150, 'x') + "委托方");
 }

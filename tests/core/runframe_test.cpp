@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <thread>
 #include <stdexcept>
@@ -506,4 +507,46 @@ TEST_F(RunFrameTest, EachFileOnceAPerRunAndBeginFinishSteps) {
   EXPECT_TRUE(callsSoFar().isEmpty());
   EXPECT_EQ(summary.failures(), 1);
   EXPECT_EQ(frame.state(), State::Idle);
+}
+
+TEST_F(RunFrameTest, SideBySideRunReportsInListOrderAndPausesAfterTheDocumentsInHand) {
+  frame.setMaxWorkers(3);
+  const QStringList docs = makeDocs(12);
+  QFile::remove(docs[7]);  // a missing file counts in its place
+  QStringList handled;
+  QObject::connect(&frame, &RunFrame::documentHandled,
+                   [&](int, const QString& path, bool, const QString&) { handled << path; });
+  std::atomic<int> inFlight{0}, mostAtOnce{0};
+  Gate gate;
+  vm::Operation op = recordingOp("docT", 0, [&](const QString& p) {
+    const int now = ++inFlight;
+    for (int seen = mostAtOnce; now > seen && !mostAtOnce.compare_exchange_weak(seen, now);) {
+    }
+    if (p == docs[4]) gate.pass();
+    ::usleep(static_cast<useconds_t>((12 - docs.indexOf(p)) * 2000));  // early ones finish last
+    --inFlight;
+  });
+  op.independent = true;
+  ASSERT_TRUE(frame.start(op));
+  ASSERT_TRUE(gate.waitEntered());
+  frame.pauseOrContinue();
+  gate.open();
+  ASSERT_TRUE(frame.waitUntilSettled(10000));
+  ASSERT_EQ(frame.state(), State::Paused);
+  // Nothing started after the pause; everything started finished and was reported in order.
+  const int started = frame.currentIndex() + 1;
+  EXPECT_GE(started, 5);
+  EXPECT_EQ(callsSoFar().size(), started);
+  EXPECT_EQ(handled, docs.mid(0, started));
+  frame.pauseOrContinue();
+  ASSERT_TRUE(frame.waitUntilSettled(10000));
+  ASSERT_EQ(frame.state(), State::Idle);
+  QStringList expected = docs;
+  expected.removeAt(7);
+  EXPECT_EQ(handled, expected);
+  EXPECT_EQ(callsSoFar().size(), 11);  // each once
+  EXPECT_EQ(summary.missing, QStringList{docs[7]});
+  EXPECT_GT(mostAtOnce.load(), 1);
+  for (int i = 1; i < stepsAfterStart().size(); ++i) EXPECT_GT(stepsAfterStart()[i], stepsAfterStart()[i - 1]);
+  EXPECT_EQ(stepsAfterStart().last(), 12);
 }
