@@ -186,7 +186,8 @@ void checkWordFile(const fs::path& path) {
 }  // namespace
 
 FeatureSet OfficeBackend::features() const {
-  return {Feature::MainText, Feature::Layout, Feature::InsertFile, Feature::Convert, Feature::Render};
+  return {Feature::MainText, Feature::Layout,        Feature::InsertFile, Feature::Convert,
+          Feature::Render,   Feature::WritePassword, Feature::Properties};
 }
 
 std::unique_ptr<Document> OfficeBackend::open(const fs::path& path, const OpenOptions& options) {

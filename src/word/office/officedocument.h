@@ -33,6 +33,8 @@
 #include "word/office/internal.h"
 #include "word/office/inventory.h"
 #include "word/office/wordfind.h"
+#include "word/metadata.h"
+#include "word/scripttext.h"
 #include "word/safesave.h"
 
 namespace vm::word::office {
@@ -157,7 +159,7 @@ class OfficeStory : public Story {
   int index_;
 };
 
-class OfficeDocument : public Document, public LayoutDocument {
+class OfficeDocument : public Document, public LayoutDocument, public MetadataDocument, public ScriptTextDocument {
  public:
   OfficeDocument(std::shared_ptr<OfficeBackend::Impl> pool, Office& office, fs::path path, Step creation,
                  std::string filter);
@@ -174,6 +176,14 @@ class OfficeDocument : public Document, public LayoutDocument {
 
   void save() override;
   void saveAs(const fs::path& target, SaveFormat format) override;
+  void saveAs(const fs::path& target, const SaveOptions& options) override;
+
+  // --- metadata and script text (metadata.cpp) ---
+  SummaryProperties properties() override;
+  void setProperties(const SummaryProperties& properties) override;
+  bool hasWritePassword() override;
+  bool writePasswordMatches(const std::string& password) override;
+  int convertText(const TextConverter& convert) override;
   void close() override;
 
   // --- layout ---
@@ -269,6 +279,8 @@ class OfficeDocument : public Document, public LayoutDocument {
   // the changes since the last save meant to alter.
   std::optional<DocumentInventory> original_;
   Effect effect_;
+  // More store arguments for the next store (the write password's ModifyPasswordInfo).
+  Sequence<css::beans::PropertyValue> storeExtras_;
 };
 
 }  // namespace vm::word::office

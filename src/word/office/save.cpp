@@ -167,6 +167,7 @@ void OfficeDocument::storeTo(const fs::path& target, const std::string& filter, 
       Reference<css::frame::XStorable> s(st.model, UNO_QUERY_THROW);
       std::vector<css::beans::PropertyValue> args = {prop("FilterName", Any(ou(filter))), prop("Overwrite", Any(true))};
       if (!options.empty()) args.push_back(prop("FilterOptions", Any(ou(options))));
+      for (const auto& extra : storeExtras_) args.push_back(extra);
       Sequence<css::beans::PropertyValue> seq(static_cast<sal_Int32>(args.size()));
       for (size_t i = 0; i < args.size(); ++i) seq.getArray()[i] = args[i];
       try {
