@@ -11,7 +11,7 @@ PACKAGES=(
   libreoffice-writer libreoffice-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  python3 python3-docx
+  python3 python3-docx parallel
   xvfb xauth fonts-noto-cjk
 )
 

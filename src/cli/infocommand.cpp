@@ -86,7 +86,7 @@ int runInfo(CliContext& ctx) {
   if (!vm::word::officeBackend() && qEnvironmentVariableIntValue("VELLUMARK_NO_OFFICE") == 0)
     vm::word::office::installForProgram(ctx.app.dataFolder().root().toStdString());
 #endif
-  const bool json = ctx.args.has(QStringLiteral("json"));
+  const bool json = ctx.args.json || ctx.args.has(QStringLiteral("json"));
   const DocumentList& list = ctx.app.documents();
   QJsonArray all;
   int failed = 0;

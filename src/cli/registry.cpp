@@ -138,6 +138,10 @@ bool parseArgs(const QStringList& args, const CliRegistry& registry, ParsedArgs*
       if (!takeValue(&p->home) || p->home.isEmpty()) return fail(QStringLiteral("--home needs a folder"));
     } else if (name == QLatin1String("yes")) {
       p->yes = true;
+    } else if (name == QLatin1String("json")) {
+      p->json = true;
+    } else if (name == QLatin1String("null")) {
+      p->nullPaths = true;
     } else if (name == QLatin1String("jobs")) {
       QString v;
       bool ok = false;
@@ -178,17 +182,20 @@ bool parseArgs(const QStringList& args, const CliRegistry& registry, ParsedArgs*
 QString usage(const CliRegistry& registry) {
   QString u;
   QTextStream s(&u);
-  s << "Usage: vellumark-cli [--home DIR] [--yes] [--jobs N] [--suffix doc,docx] [--recursive] COMMAND [options] PATH...\n"
+  s << "Usage: vellumark-cli [--home DIR] [--yes] [--jobs N] [--json] [--suffix doc,docx] [--recursive] COMMAND [options] PATH...\n"
     << "\n"
     << "Fills the document list from each PATH as the File menu does (a file: the single-file add;\n"
     << "a folder: the folder add; with --recursive: the folder and its subfolders) and runs COMMAND\n"
-    << "on every document of the list.\n"
+    << "on every document of the list. A PATH of - reads paths from standard input, one a line.\n"
     << "\n"
     << "Options:\n"
     << "  --home DIR        data folder (default: $VELLUMARK_HOME, else ~/.local/share/vellumark)\n"
     << "  --yes, -y         answer OK to every question\n"
     << "  --jobs N          documents worked on at once where they do not depend on each other\n"
     << "                    (default: [run] jobs in config.ini, else one per core)\n"
+    << "  --json            one JSON object a line on stdout for each document (path, ok, message,\n"
+    << "                    count) and a last one with \"summary\": true; the summary text goes to stderr\n"
+    << "  --null            paths read from standard input (PATH -) are NUL-separated\n"
     << "  --suffix LIST     suffixes to add: doc, docx or doc,docx (default: doc,docx when\n"
     << "                    LibreOffice is usable, docx otherwise)\n"
     << "  --recursive, -r   add folders with their subfolders\n"
@@ -232,7 +239,7 @@ int run(const QStringList& argsWithProgram, QTextStream& out, QTextStream& err, 
     return kExitRefused;
   }
   if (parsed.jobs > 0) app->runFrame().setMaxWorkers(parsed.jobs);
-  CliContext ctx{*app, prompter, out, err, parsed};
+  CliContext ctx{*app, prompter, out, err, parsed, in};
   const int code = command->run(ctx);
   app->errorLog().write();
   out.flush();

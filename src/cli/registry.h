@@ -38,6 +38,8 @@ struct ParsedArgs {
   QString home;
   bool yes = false;
   int jobs = 0;  // --jobs N; 0: the data folder's setting
+  bool json = false;       // --json: a JSON line per document and a summary line
+  bool nullPaths = false;  // --null: paths on standard input end with NUL, not a line break
   bool recursive = false;
   bool help = false;
   bool suffixGiven = false;
@@ -59,6 +61,7 @@ struct CliContext {
   QTextStream& out;
   QTextStream& err;
   ParsedArgs args;
+  QTextStream* in = nullptr;  // standard input (paths given as "-", answers to questions)
   // The suffix list of --suffix ("doc,docx,"), else the default: doc,docx with a usable
   // office, docx otherwise (runs the engine check when needed).
   QString suffixList();

@@ -1,11 +1,17 @@
 #include "cli/runner.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <atomic>
 #include <csignal>
+#include <optional>
 
 #include "app/appcontext.h"
 #include "app/listcommands.h"
@@ -23,7 +29,29 @@ QString absolutePath(const QString& p) {
 
 }  // namespace
 
+// "-" among the paths: the paths on standard input, one a line (NUL-separated with --null).
+void readPathsFromInput(CliContext& ctx) {
+  QStringList paths;
+  bool read = false;
+  for (const QString& p : ctx.args.paths) {
+    if (p != QLatin1String("-")) {
+      paths << p;
+      continue;
+    }
+    if (read || !ctx.in) continue;
+    read = true;
+    const QString all = ctx.in->readAll();
+    const QChar end = ctx.args.nullPaths ? QChar(0) : QChar('\n');
+    for (QString line : all.split(end, Qt::SkipEmptyParts)) {
+      if (!ctx.args.nullPaths && line.endsWith(QLatin1Char('\r'))) line.chop(1);
+      if (!line.isEmpty()) paths << line;
+    }
+  }
+  ctx.args.paths = paths;
+}
+
 int fillList(CliContext& ctx) {
+  readPathsFromInput(ctx);
   for (QString& p : ctx.args.paths) p = absolutePath(p);
   // Validation first, in order: every path exists; folders need a suffix.
   const QString suffixes = ctx.suffixList();
@@ -105,20 +133,92 @@ struct ProgressPrinter {
 
 }  // namespace
 
+namespace {
+
+// The number a document's line reports ("替换 3 处" -> 3); none when the line holds no single
+// number.
+std::optional<int> countIn(const QString& message) {
+  static const QRegularExpression number(QStringLiteral("\\d+"));
+  auto it = number.globalMatch(message);
+  if (!it.hasNext()) return std::nullopt;
+  const int n = it.next().captured().toInt();
+  if (it.hasNext()) return std::nullopt;
+  return n;
+}
+
+void printJson(QTextStream& out, const QJsonObject& o) {
+  out << QJsonDocument(o).toJson(QJsonDocument::Compact) << '\n';
+  out.flush();
+}
+
+QJsonObject documentJson(const QString& path, bool ok, const QString& message) {
+  QJsonObject o{{QStringLiteral("path"), path}, {QStringLiteral("ok"), ok}, {QStringLiteral("message"), message}};
+  if (ok)
+    if (const auto n = countIn(message)) o[QStringLiteral("count")] = *n;
+  return o;
+}
+
+QJsonObject summaryJson(const RunSummary& s) {
+  return {{QStringLiteral("summary"), true},
+          {QStringLiteral("operation"), s.operationId},
+          {QStringLiteral("title"), s.title},
+          {QStringLiteral("documents"), s.runSize},
+          {QStringLiteral("handled"), s.handled},
+          {QStringLiteral("failed"), s.failures()},
+          {QStringLiteral("missing"), static_cast<int>(s.missing.size())},
+          {QStringLiteral("skipped"), static_cast<int>(s.skipped.size())},
+          {QStringLiteral("stopped"), s.stopped}};
+}
+
+// A bar redrawn in place on a terminal; a line a document otherwise.
+class ProgressLine {
+ public:
+  explicit ProgressLine(QTextStream& err) : err_(err), live_(::isatty(STDERR_FILENO) != 0) {}
+  ~ProgressLine() { clear(); }
+  void document(int now, int all, const QString& percent, const QString& path, bool ok, const QString& message) {
+    if (!live_ || !ok) {
+      clear();
+      err_ << '[' << now << '/' << all << ' ' << percent << "] " << path;
+      if (!ok) err_ << " -- 失败：" << message;
+      else if (!message.isEmpty()) err_ << " -- " << message;
+      err_ << Qt::endl;
+      if (!live_) return;
+    }
+    const int width = 30;
+    const int filled = all > 0 ? width * now / all : width;
+    QString name = QFileInfo(path).fileName();
+    if (name.size() > 40) name = name.left(39) + QStringLiteral("…");
+    err_ << "\r\x1b[K[" << QString(filled, QLatin1Char('#')) << QString(width - filled, QLatin1Char('.')) << "] " << now
+         << '/' << all << ' ' << percent << ' ' << name << Qt::flush;
+    shown_ = true;
+  }
+  void clear() {
+    if (shown_) err_ << "\r\x1b[K" << Qt::flush;
+    shown_ = false;
+  }
+
+ private:
+  QTextStream& err_;
+  bool live_;
+  bool shown_ = false;
+};
+
+}  // namespace
+
 int waitAndReport(CliContext& ctx) {
   RunFrame& frame = ctx.app.runFrame();
   ProgressPrinter last;
   QTextStream& err = ctx.err;
+  const bool json = ctx.args.json;
+  ProgressLine line(err);
   auto c1 = QObject::connect(&frame, &RunFrame::documentHandled, &frame,
                              [&](int, const QString& path, bool ok, const QString& message) {
                                last = {path, ok, message, true};
+                               if (json) printJson(ctx.out, documentJson(path, ok, message));
                              });
   auto c2 = QObject::connect(&frame, &RunFrame::progress, &frame, [&](int now, int all, const QString& percent) {
     if (!last.pending) return;  // the start, or a missing file (reported in the summary)
-    err << '[' << now << '/' << all << ' ' << percent << "] " << last.path;
-    if (!last.ok) err << " -- 失败：" << last.message;
-    else if (!last.message.isEmpty()) err << " -- " << last.message;
-    err << Qt::endl;
+    line.document(now, all, percent, last.path, last.ok, last.message);
     last.pending = false;
   });
   RunSummary summary;
@@ -134,6 +234,7 @@ int waitAndReport(CliContext& ctx) {
   QObject::connect(&interruptPoll, &QTimer::timeout, &frame, [&] {
     if (!g_interrupted.exchange(false) || stopping) return;
     stopping = true;
+    line.clear();
     err << "vellumark-cli: 正在停止，当前文档处理完后结束（再按一次 Ctrl-C 立即退出）" << Qt::endl;
     frame.stop();
   });
@@ -147,8 +248,20 @@ int waitAndReport(CliContext& ctx) {
   QObject::disconnect(c1);
   QObject::disconnect(c2);
   QObject::disconnect(c3);
+  line.clear();
   if (!finished) summary = frame.lastSummary();
-  ctx.out << summary.text() << Qt::endl;
+  if (json) {
+    for (const QString& path : summary.missing) printJson(ctx.out, documentJson(path, false, QStringLiteral("文档不存在")));
+    for (const DocumentResult& r : summary.skipped) {
+      QJsonObject o = documentJson(r.path, true, r.message);
+      o[QStringLiteral("skipped")] = true;
+      printJson(ctx.out, o);
+    }
+    printJson(ctx.out, summaryJson(summary));
+    err << summary.text() << Qt::endl;
+  } else {
+    ctx.out << summary.text() << Qt::endl;
+  }
   ctx.app.errorLog().write();
   // A stopped run left documents untouched: a script must not take it as done.
   if (summary.stopped) return kExitRefused;

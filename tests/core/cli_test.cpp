@@ -1,6 +1,7 @@
 // The command line: `vellumark-cli list` as a process on temporary folders (exit codes 0, 1
 // and 2), the argument parser, and the shared runner in process.
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
@@ -81,6 +82,28 @@ TEST_F(CliProcess, InfoTellsNoneFromNotSupported) {
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_TRUE(r.out.contains("页数：不支持")) << r.out.toStdString();
   EXPECT_TRUE(r.out.contains("页眉：1  页脚：0  批注：不支持  图片：不支持")) << r.out.toStdString();
+}
+
+// The README's way to spread a batch over machines, with this machine as both "hosts": GNU
+// parallel hands each a share of the paths on standard input.
+TEST_F(CliProcess, SharesOfABatchThroughGnuParallel) {
+  if (QProcess::execute("sh", {"-c", "command -v parallel >/dev/null"}) != 0) GTEST_SKIP() << "no GNU parallel";
+  using namespace vm::test;
+  QDir().mkpath(docs.file("share"));
+  for (int i = 0; i < 6; ++i)
+    DocxBuilder().body(p(r("甲方" + std::to_string(i)))).write(docs.file(QString("share/%1.docx").arg(i)).toStdString());
+  docs.touch("rules.txt", "甲方\t委托方\n");
+  const QString command =
+      QString("find '%1' -name '*.docx' | parallel --will-cite --pipe -N 2 -j 2 --sshlogin : VELLUMARK_NO_OFFICE=1 "
+              "'%2' --home '%3' --yes --json replace --rules '%4' - 2>/dev/null")
+          .arg(docs.file("share"), cliPath(), home.file("data"), docs.file("rules.txt"));
+  QProcess sh;
+  sh.start("sh", {"-c", command});
+  ASSERT_TRUE(sh.waitForFinished(60000));
+  EXPECT_EQ(sh.exitCode(), 0);
+  const QString out = QString::fromUtf8(sh.readAllStandardOutput());
+  EXPECT_EQ(out.count("\"summary\":true"), 3) << out.toStdString();
+  EXPECT_EQ(out.count("\"count\":1"), 6) << out.toStdString();
 }
 
 TEST_F(CliProcess, ListFolder) {

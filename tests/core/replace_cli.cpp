@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 
 #include <QString>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 #include <filesystem>
@@ -169,4 +171,33 @@ TEST_F(ReplaceCli, SeveralWorkersWriteWhatOneWrites) {
   EXPECT_EQ(QString(a.out).replace("/one/", "/x/"), QString(b.out).replace("/four/", "/x/"));
   for (int i = 0; i < 12; ++i) EXPECT_EQ(readFile(one[i]), readFile(four[i])) << i;
   EXPECT_EQ(body(four[3]), "委托方第3条" + std::string(150, 'x') + "委托方");
+}
+
+// For scripts: paths from standard input and a JSON line per document, then the summary.
+TEST_F(ReplaceCli, JsonLinesAndPathsFromStandardInput) {
+  auto a = doc("a.docx", "甲方与甲方");
+  auto b = doc("b b.docx", "nothing");
+  std::filesystem::path gone = dir_.file("gone.docx");
+  for (bool nul : {false, true}) {
+    QString input = q(a) + (nul ? QChar(0) : QChar('\n')) + q(b) + (nul ? QChar(0) : QChar('\n'));
+    QTextStream in(&input);
+    Result r;
+    QTextStream out(&r.out), err(&r.err);
+    QStringList args{"vellumark-cli", "--home", q(dir_.file("home")), "--suffix", "docx", "--json", "--yes"};
+    if (nul) args << "--null";
+    r.code = vm::cli::run(args + QStringList{"replace", "--rules", ruleFile("甲方\t委托方\n"), "-"}, out, err, &in);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList lines = r.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 3) << r.out.toStdString();
+    const QJsonObject first = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+    EXPECT_EQ(first["path"].toString(), q(a));
+    EXPECT_TRUE(first["ok"].toBool());
+    EXPECT_EQ(first["count"].toInt(), nul ? 0 : 2);  // the second pass finds nothing left
+    EXPECT_EQ(QJsonDocument::fromJson(lines[1].toUtf8()).object()["path"].toString(), q(b));
+    const QJsonObject summary = QJsonDocument::fromJson(lines[2].toUtf8()).object();
+    EXPECT_TRUE(summary["summary"].toBool());
+    EXPECT_EQ(summary["handled"].toInt(), 2);
+    EXPECT_EQ(summary["failed"].toInt(), 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("文档替换已完成"))) << r.err.toStdString();
+  }
 }
