@@ -8,10 +8,14 @@
 
 #include <filesystem>
 
+#include "app/appcontext.h"
+#include "app/operation.h"
+#include "app/prompter.h"
 #include "cli/registry.h"
 #include "rename/renamer.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
+#include "word/error.h"
 
 using namespace vm;
 using namespace vm::rename;
@@ -110,6 +114,11 @@ TEST_F(Rename, HostileTitlesStayInsideTheFolder) {
   for (const QString& n : written()) EXPECT_LE(n.toUtf8().size(), 255) << n.toStdString();
   EXPECT_EQ(written().size(), 3);
   EXPECT_FALSE(fs::exists(dir_.file("x.docx")));
+  // A document the engine cannot read fails before anything is written.
+  writeFile(dir_.file("in/broken.docx"), "not a package");
+  Renamer renamer(settings("[$UnCha$]"), {}, true);
+  EXPECT_THROW(renamer.rename(q(dir_.file("in/broken.docx"))), word::EngineError);
+  EXPECT_EQ(written().size(), 3);
 }
 
 TEST_F(Rename, PreviewNamesWhatTheRunWrites) {
@@ -186,4 +195,30 @@ TEST_F(Rename, CommandLineRefusesInOrderPreviewsAndRuns) {
   const Cli done = runCli(dir_, args);
   EXPECT_EQ(done.code, 0) << done.err.toStdString();
   EXPECT_EQ(written(), (QStringList{"委托方-1.docx", "委托方-2.docx"}));
+}
+
+TEST_F(Rename, WindowStartListsThePreviewBeforeTheQuestion) {
+  RecordingPrompter prompter;
+  auto app = AppContext::create(q(dir_.file("home")), prompter);
+  ASSERT_TRUE(app);
+  auto a = doc("a.docx", {"标题"});
+  app->documents().append(QStringList{q(a)});
+  app->store<RenameSettings>() = settings("[$Titile$].docx");
+  ASSERT_FALSE(app->store<NameRules>().add("x", "y"));
+  bool confirm = false;
+  QStringList seen;
+  OperationEnv env{*app, prompter, {}, [&](const QString&, const DocumentRoutine& preview) {
+                     seen << preview(q(a));
+                     return confirm;
+                   }};
+  const OperationDecl& decl = *operations().find("docRName");
+  EXPECT_EQ(startOperation(decl, env, word::installedFeatures()), StartOutcome::Cancelled);
+  EXPECT_TRUE(prompter.empty());
+  EXPECT_TRUE(written().isEmpty());
+  confirm = true;
+  ASSERT_EQ(startOperation(decl, env, word::installedFeatures()), StartOutcome::Started);
+  app->runFrame().waitUntilSettled(30000);
+  EXPECT_EQ(seen, QStringList(2, "将另存为 " + q(out() / "标题.docx")));
+  EXPECT_EQ(prompter.last().title, "文档替换");
+  EXPECT_EQ(written(), QStringList{"标题.docx"});
 }
