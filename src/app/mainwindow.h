@@ -235,6 +235,7 @@ class MainWindow : public QMainWindow {
   QAction* m_convTxt = nullptr;
   QAction* m_convUni = nullptr;
   QAction* m_convHtml = nullptr;
+  QAction* m_convPdf = nullptr;
   QAction* m_jtzft = nullptr;
   QAction* m_ftzjt = nullptr;
 

@@ -55,7 +55,8 @@ OperationDecl convertDecl(const QString& id, const QString& item) {
   d.id = id;
   d.title = QStringLiteral("格式转换");
   if (!item.isEmpty()) d.menuItems = {item};
-  d.settingsItems = {kFolderWindow};
+  // The folder window serves the Chinese script conversion too, which needs no office: it
+  // stays with that operation, so that it is not disabled with these.
   d.features = {word::Feature::Convert};
   d.initialCount = 0;
   d.independent = false;  // free names depend on the copies written before

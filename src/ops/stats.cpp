@@ -65,13 +65,13 @@ VM_OPERATION(stats) {
       for (const QString& line : ops::statsRecord(templ, path, count)) bytes += line.toUtf8() + '\n';
       if (file->write(bytes) != bytes.size())
         throw std::runtime_error(QStringLiteral("无法写入 %1：%2").arg(file->fileName(), file->errorString()).toStdString());
-      return QStringLiteral("字符数 %1").arg(count);
+      return QString();
     };
-    steps.finish = [file](bool) {
+    steps.finish = [file, announce = s.announce](bool) {
       const bool ok = file->flush();
       file->close();
       if (!ok) throw std::runtime_error(QStringLiteral("无法写入 %1").arg(file->fileName()).toStdString());
-      return QStringLiteral("统计已写入 %1").arg(file->fileName());
+      return announce ? QStringLiteral("统计已写入 %1").arg(file->fileName()) : QString();
     };
     return steps;
   };
@@ -88,6 +88,7 @@ VM_OPERATION(stats) {
     s.templateText = values.value(QStringLiteral("template")).replace(QStringLiteral("\\n"), QStringLiteral("\n"));
     const QString out = values.value(QStringLiteral("out"));
     s.reportPath = out.isEmpty() ? out : QFileInfo(out).absoluteFilePath();
+    s.announce = true;
     return std::nullopt;
   };
   return d;

@@ -14,6 +14,7 @@ inline const QString kStatsOperationId = QStringLiteral("docWdtj");
 struct StatsSettings {
   QString templateText;  // txtWdgs
   QString reportPath;    // empty: wordStauts.txt in the data folder
+  bool announce = false; // the summary names the report (the window asks to open it instead)
 };
 
 QString statsReportPath(const QString& dataFolder);

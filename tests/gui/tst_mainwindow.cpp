@@ -93,6 +93,7 @@ QList<Menu> expectedMenus() {
         {"m_convTxt", "转换为文本(Txt)"},
         {"m_convUni", "转换为Unicode文本"},
         {"m_convHtml", "转换成网页(Html)"},
+        {"m_convPdf", "转换为PDF"},
         {"m_jtzft", "简体转繁体"},
         {"m_ftzjt", "繁体转简体"}}},
       {"m_name", "更名",
@@ -127,7 +128,11 @@ const QStringList kShellCommands = {"m_choosefile", "m_choosefolder", "m_choosef
                                     "m_delSelList", "m_clearSame",    "m_windowFront",   "m_exit"};
 // Operations the window binds already.
 const QStringList kBoundCommands = kShellCommands + QStringList{"m_replaceSetup", "m_startDocRep", "m_createRep",
-                                                                   "m_rName", "m_nameRep", "m_StartRName"};
+                                                                   "m_rName", "m_nameRep", "m_StartRName",
+                                                                   // the format conversions need the office
+                                                                   "m_htmlFileSetup", "m_jtzft", "m_ftzjt",
+                                                                   "m_pwd_setup", "m_pwd_start", "m_modify_info",
+                                                                   "m_start_modify_info", "m_wdtj"};
 
 void touch(const QString& path) {
   QDir().mkpath(QFileInfo(path).absolutePath());
