@@ -35,7 +35,7 @@ VM_OPERATION(stats) {
   d.settingsItems = {QStringLiteral("m_wdtj")};
   d.features = {word::Feature::MainText};
   d.independent = false;  // one report in list order
-  d.resume = Resume::Never;
+  // Continuing a paused report goes on writing into the same open file.
   d.checks = {
       [](OperationEnv& env) -> std::optional<Refusal> {
         const DocumentList& list = env.app.documents();

@@ -9,9 +9,13 @@
 
 #include <filesystem>
 
+#include "app/appcontext.h"
+#include "app/operation.h"
+#include "app/prompter.h"
 #include "cli/registry.h"
 #include "ops/outputnames.h"
 #include "ops/stats.h"
+#include "ops/summary.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
 
@@ -121,4 +125,36 @@ TEST_F(ConversionCli, PropertiesClearWhatIsNotGiven) {
   const std::string core = readPart(a, "docProps/core.xml");
   EXPECT_NE(core.find("<dc:title>标题</dc:title>"), std::string::npos) << core;
   EXPECT_NE(readPart(a, "docProps/app.xml").find("某公司"), std::string::npos);
+}
+
+// The summary run has an identifier of its own: continuing a paused one goes on with the summary
+// (under the replace run's identifier it would have started a replacement).
+TEST(SummaryRun, ContinuingAPausedRunContinuesTheSummary) {
+  TempDir dir;
+  vm::RecordingPrompter prompter;
+  auto app = vm::AppContext::create(q(dir.file("home")), prompter);
+  ASSERT_TRUE(app);
+  std::vector<std::filesystem::path> docs;
+  for (int i = 0; i < 3; ++i) {
+    docs.push_back(DocxBuilder().body(p(r("x"))).write(dir.file("d" + std::to_string(i) + ".docx")));
+    app->documents().append(QStringList{q(docs.back())});
+  }
+  app->store<vm::ops::SummarySettings>().title = "新标题";
+  vm::RunFrame& frame = app->runFrame();
+  frame.setEntryHook([&](int index) {
+    if (index == 1 && frame.paused() == 0)
+      QMetaObject::invokeMethod(&frame, [&] { frame.pauseOrContinue(); }, Qt::BlockingQueuedConnection);
+  });
+  vm::OperationEnv env{*app, prompter, {}};
+  const vm::OperationDecl* decl = vm::operations().forMenuItem("m_start_modify_info");
+  ASSERT_TRUE(decl);
+  ASSERT_EQ(vm::startOperation(*decl, env, vm::word::docxFeatures()), vm::StartOutcome::Started);
+  ASSERT_TRUE(frame.waitUntilSettled(60000));
+  ASSERT_EQ(frame.state(), vm::RunFrame::State::Paused);
+  EXPECT_EQ(frame.operationId(), vm::ops::kSummaryOperationId);
+  frame.setEntryHook({});
+  frame.pauseOrContinue();
+  ASSERT_TRUE(frame.waitUntilSettled(60000));
+  EXPECT_EQ(frame.state(), vm::RunFrame::State::Idle);
+  for (const auto& d : docs) EXPECT_NE(readPart(d, "docProps/core.xml").find("新标题"), std::string::npos) << d;
 }
