@@ -16,11 +16,14 @@ mkdir -p "$WORK"
 [ -d "$WORK/gen" ] || "$PY" bench/engine/gen_docs.py set "$WORK/gen" 1000
 printf '甲方\t委托方\n' >"$WORK/rules.txt"
 
-run() {  # where jobs
-  local dir=$1/j$2
+# The undo journal is on by default; a second data folder has it off ([run] keep=0).
+mkdir -p "$WORK/home-nojournal" && printf '[run]\nkeep=0\n' >"$WORK/home-nojournal/config.ini"
+
+run() {  # where jobs [home]
+  local dir=$1/j$2${3:+-nj}
   rm -rf "$dir" && cp -r "$WORK/gen" "$dir" && sync
   local t0=$(date +%s%N)
-  "$CLI" --home "$WORK/home" --yes --jobs "$2" --suffix docx replace --rules "$WORK/rules.txt" "$dir" >/dev/null 2>&1
+  "$CLI" --home "${3:-$WORK/home}" --yes --jobs "$2" --suffix docx replace --rules "$WORK/rules.txt" "$dir" >/dev/null 2>&1
   awk -v a="$t0" -v b="$(date +%s%N)" 'BEGIN { printf "%.3f", (b - a) / 1e9 }'
 }
 for place in "$SHM" "$WORK"; do
@@ -30,6 +33,9 @@ for place in "$SHM" "$WORK"; do
   same=$(diff -rq "$place/j1" "$place/j2" >/dev/null && echo identical || echo DIFFERENT)
   printf '%-28s 1 worker %6.2f s   2 workers %6.2f s   %.2fx   outputs %s\n' "$place" "$one" "$two" \
     "$(awk -v a="$one" -v b="$two" 'BEGIN { print a / b }')" "$same"
+  plain=$(run "$place" 1 "$WORK/home-nojournal")
+  printf '%-28s 1 worker without the undo journal %6.2f s (journal costs %.2fx)\n' "$place" "$plain" \
+    "$(awk -v a="$one" -v b="$plain" 'BEGIN { print a / b }')"
 done
 ls "$WORK"/gen/*.docx >"$WORK/gen.lst"
 rm -rf "$SHM/py" && mkdir -p "$SHM/py"

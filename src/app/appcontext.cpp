@@ -20,6 +20,12 @@ AppContext::AppContext(DataFolder folder, QObject* parent)
   // Documents worked on at once: [run] jobs in config.ini, by default one per core.
   bool given = false;
   const int jobs = ini_.readIni(QStringLiteral("run"), QStringLiteral("jobs")).trimmed().toInt(&given);
+  // Undo journals: [run] keep runs (default 20; 0: none).
+  bool keepGiven = false;
+  const int keep = ini_.readIni(QStringLiteral("run"), QStringLiteral("keep")).trimmed().toInt(&keepGiven);
+  const int keepRuns = keepGiven && keep >= 0 ? keep : 20;
+  const bool journal = keepRuns > 0 && !folder_.root().isEmpty();
+  frame_.setJournalFolder(journal ? folder_.root() + QStringLiteral("/runs") : QString(), keepRuns);
   frame_.setMaxWorkers(given && jobs > 0 ? jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
 }
 

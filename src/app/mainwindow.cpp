@@ -20,6 +20,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -39,6 +40,7 @@
 #include "app/listcommands.h"
 #include "app/messages.h"
 #include "app/prompter.h"
+#include "app/runjournal.h"
 #include "app/version.h"
 #include "app/operation.h"
 #include "app/windowpart.h"
@@ -138,8 +140,9 @@ QLabel* makeLabel(const QString& text, QWidget* parent, const char* name = nullp
   return l;
 }
 
-// The run summary for long lists: a read-only text in a small dialog.
-void showSummaryDialog(QWidget* parent, const QString& title, const QString& text) {
+// The run summary for long lists: a read-only text in a small dialog. With undo, a button
+// "撤销本次操作" beside 确定; returns whether it was pressed.
+bool showSummaryDialog(QWidget* parent, const QString& title, const QString& text, bool undo = false) {
   QDialog dlg(parent);
   dlg.setObjectName(QStringLiteral("frmRunSummary"));
   dlg.setWindowTitle(title);
@@ -153,9 +156,19 @@ void showSummaryDialog(QWidget* parent, const QString& title, const QString& tex
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dlg);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+  bool undoPressed = false;
+  if (undo) {
+    QPushButton* b = buttons->addButton(QStringLiteral("撤销本次操作"), QDialogButtonBox::ActionRole);
+    b->setObjectName(QStringLiteral("cmdUndoRun"));
+    QObject::connect(b, &QPushButton::clicked, &dlg, [&] {
+      undoPressed = true;
+      dlg.accept();
+    });
+  }
   lay->addWidget(buttons);
   dlg.resize(640, 420);
   dlg.exec();
+  return undoPressed;
 }
 
 }  // namespace
@@ -829,12 +842,38 @@ void MainWindow::defaultShowSummary(const RunSummary& summary) {
   const QString text = summary.text();
   if (text.trimmed().isEmpty()) return;
   const QString title = summary.title.isEmpty() ? productCaption() : summary.title;
-  if (text.count(QLatin1Char('\n')) < kSummaryBoxLines) {
+  bool undo = false;
+  if (summary.runId.isEmpty() && text.count(QLatin1Char('\n')) < kSummaryBoxLines) {
     prompter_.inform(title, text);
-  } else {
+  } else if (summary.runId.isEmpty()) {
     leaveFront();
     showSummaryDialog(this, title, text);
+  } else if (text.count(QLatin1Char('\n')) < kSummaryBoxLines) {
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("vmSummaryBox"));
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    QPushButton* undoButton = box.addButton(QStringLiteral("撤销本次操作"), QMessageBox::ActionRole);
+    undoButton->setObjectName(QStringLiteral("cmdUndoRun"));
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    undo = box.clickedButton() == undoButton;
+  } else {
+    leaveFront();
+    undo = showSummaryDialog(this, title, text, true);
   }
+  if (undo) undoLastRun(summary.runId);
+}
+
+void MainWindow::undoLastRun(const QString& runId) {
+  QList<UndoResult> results;
+  QString error;
+  if (!undoRun(app_.dataFolder().root() + QStringLiteral("/runs"), runId, &results, &error)) {
+    prompter_.inform(QStringLiteral("撤销本次操作"), error);
+    return;
+  }
+  QString text = QStringLiteral("撤销完成：共 %1 个文件。").arg(results.size());
+  for (const UndoResult& r : results) text += QLatin1Char('\n') + r.path + QStringLiteral("：") + r.message;
+  prompter_.inform(QStringLiteral("撤销本次操作"), text);
 }
 
 }  // namespace vm

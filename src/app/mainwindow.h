@@ -156,6 +156,8 @@ class MainWindow : public QMainWindow {
   void chooseFolderCommand(bool tree);
   void startScan(const QString& folder, bool tree);
   void finishScan(const QStringList& paths, const QStringList& problems, bool cancelled);
+  // 撤销本次操作 in the summary: takes the run back and reports each file.
+  void undoLastRun(const QString& runId);
   void filterCommand();
   void selectLink(int index);
 

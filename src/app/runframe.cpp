@@ -22,6 +22,7 @@
 #include "app/errorlog.h"
 #include "app/messages.h"
 #include "app/prompter.h"
+#include "app/runjournal.h"
 #include "word/error.h"
 
 namespace vm {
@@ -203,6 +204,8 @@ bool RunFrame::start(const Operation& op, QString* refusal) {
   }
   resetButtons();
   operation_ = op;
+  journal_.reset();
+  if (!runsFolder_.isEmpty()) journal_ = RunJournal::begin(runsFolder_, op.id, op.title);
   const int size = list_.tickedCount();
   runSize_ = size;
   view_.all = size;
@@ -257,7 +260,9 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
     worker_->active = true;
   }
   setState(State::Running);
-  worker_->thread = std::thread([this, op, entries, runSize, startIndex, generation, hook = entryHook_] {
+  word::SaveObserver* journal = journal_.get();
+  worker_->thread = std::thread([this, op, entries, runSize, startIndex, generation, hook = entryHook_, journal] {
+    word::setSaveObserver(journal);  // every file the run saves goes into its undo journal
     auto post = [this](auto fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); };
     const int from = startIndex < 1 ? 0 : startIndex;
     bool broken = false;  // begin failed: no document is worked on
@@ -372,6 +377,7 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
         std::vector<std::thread> pool;
         for (int w = 0; w < workers; ++w)
           pool.emplace_back([&] {
+            word::setSaveObserver(journal);
             Outcome o;
             while (take(o)) {
               work(o);
@@ -491,6 +497,11 @@ void RunFrame::finishRun() {
   setLocked(false);
   setState(State::Idle);
   publish();
+  if (journal_) {
+    summary_.runId = journal_->changes() > 0 ? journal_->id() : QString();
+    journal_.reset();
+    pruneRuns(runsFolder_, keepRuns_);
+  }
   emit runFinished(summary_);
   log_.write();
 }

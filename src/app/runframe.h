@@ -36,6 +36,7 @@ namespace vm {
 
 class DocumentList;
 class ErrorLog;
+class RunJournal;
 class Prompter;
 
 // What a per-document routine returns: a short line for the summary, e.g. "替换 3 处";
@@ -75,6 +76,7 @@ struct RunSummary {
   QList<DocumentResult> results;  // in the order handled
   QStringList missing;            // ticked entries whose file was missing (each once)
   QList<DocumentResult> skipped;  // second paths to a file already worked on in this run
+  QString runId;                  // its undo journal; empty when it changed no file
   int failures() const;
   QList<DocumentResult> failed() const;
   // Worth showing: a failure, a missing file or a document line.
@@ -133,6 +135,12 @@ class RunFrame : public QObject {
   // first document not yet started (CurrentIndex is the last one started).
   void setMaxWorkers(int n) { maxWorkers_ = n < 1 ? 1 : n; }
   int maxWorkers() const { return maxWorkers_.load(); }
+  // Where each run keeps its undo journal (see runjournal.h), and how many runs are kept; an
+  // empty folder: no journal.
+  void setJournalFolder(const QString& runsFolder, int keepRuns) {
+    runsFolder_ = runsFolder;
+    keepRuns_ = keepRuns;
+  }
 
   // --- commands -------------------------------------------------------------------------
   // Shows the busy refusal (msg::runBusy(), "出错了！") and returns true while a run is in
@@ -221,6 +229,9 @@ class RunFrame : public QObject {
   std::atomic<int> currentIndex_{-1};
   std::atomic<int> runSize_{0};
   std::atomic<int> maxWorkers_{1};
+  QString runsFolder_;
+  int keepRuns_ = 20;
+  std::unique_ptr<RunJournal> journal_;
   std::atomic<bool> beginDone_{false};   // the run's begin step has run
   std::atomic<bool> finishDone_{false};  // the run's finish step has run
   std::map<std::pair<unsigned long, unsigned long>, int> filesSeen_;  // (device, inode) -> list index; worker only

@@ -9,6 +9,7 @@ void registerBuiltinCommands(CliRegistry& registry) {
   registerListCommand(registry);
   registerOperationCommands(registry);
   registerInfoCommand(registry);
+  registerUndoCommands(registry);
 }
 
 }  // namespace vm::cli

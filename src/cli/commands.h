@@ -10,5 +10,6 @@ void registerListCommand(CliRegistry& registry);
 // Every declared operation's command (operationcommands.cpp), in the registry's order.
 void registerOperationCommands(CliRegistry& registry);
 void registerInfoCommand(CliRegistry& registry);
+void registerUndoCommands(CliRegistry& registry);  // runs, undo
 
 }  // namespace vm::cli

@@ -167,7 +167,8 @@ QJsonObject summaryJson(const RunSummary& s) {
           {QStringLiteral("failed"), s.failures()},
           {QStringLiteral("missing"), static_cast<int>(s.missing.size())},
           {QStringLiteral("skipped"), static_cast<int>(s.skipped.size())},
-          {QStringLiteral("stopped"), s.stopped}};
+          {QStringLiteral("stopped"), s.stopped},
+          {QStringLiteral("run"), s.runId}};
 }
 
 // A bar redrawn in place on a terminal; a line a document otherwise.
@@ -262,6 +263,7 @@ int waitAndReport(CliContext& ctx) {
   } else {
     ctx.out << summary.text() << Qt::endl;
   }
+  if (!summary.runId.isEmpty()) err << QStringLiteral("撤销本次操作：vellumark-cli undo %1").arg(summary.runId) << Qt::endl;
   ctx.app.errorLog().write();
   // A stopped run left documents untouched: a script must not take it as done.
   if (summary.stopped) return kExitRefused;

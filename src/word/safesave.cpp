@@ -17,6 +17,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "word/error.h"
@@ -26,6 +27,15 @@ namespace vm::word {
 namespace {
 
 constexpr const char* kTempPrefix = ".vm-save-";
+
+thread_local SaveObserver* t_observer = nullptr;
+
+void observeBefore(const std::filesystem::path& target, bool exists, bool mayLink) {
+  if (t_observer) t_observer->beforeReplace(target, exists, mayLink);
+}
+void observeAfter(const std::filesystem::path& target) {
+  if (t_observer) t_observer->replaced(target);
+}
 
 [[noreturn]] void fail(int err, const std::filesystem::path& target, const char* step) {
   bool full = err == ENOSPC || err == EFBIG || err == EDQUOT;
@@ -363,7 +373,18 @@ void commit(const std::filesystem::path& target, bool sync, const std::function<
   };
   if (int err = fill(fd)) abandon(err, "write");
   if (sync && ::fdatasync(fd) != 0) abandon(errno, "fsync");
-  if (original.exists && original.st.st_nlink > 1) return writeInPlace(target, sync, lock, fd, temp);
+  const bool inPlace = original.exists && original.st.st_nlink > 1;
+  try {
+    observeBefore(target, original.exists, !inPlace);
+  } catch (...) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    throw;
+  }
+  if (inPlace) {
+    writeInPlace(target, sync, lock, fd, temp);
+    return observeAfter(target);
+  }
   if (int err = adopt(fd, target, original)) abandon(err, "permissions");
   if (lock && ::flock(fd, LOCK_EX | LOCK_NB) != 0) abandon(errno, "lock");
   try {
@@ -377,9 +398,12 @@ void commit(const std::filesystem::path& target, bool sync, const std::function<
   LockAccess::moveTo(lock, fd);
   ::close(fd);  // no error left to see: the data was flushed (or sync is off)
   // The folder is not flushed: after a crash the target is the old file or the new one, whole.
+  observeAfter(target);
 }
 
 }  // namespace
+
+SaveObserver* setSaveObserver(SaveObserver* observer) { return std::exchange(t_observer, observer); }
 
 void writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes, bool sync) {
   commit(resolve(requested), sync, [&](int fd) {
@@ -410,6 +434,7 @@ void replaceFile(const std::filesystem::path& requested, const std::filesystem::
       if (!err && lock && ::flock(in, LOCK_EX | LOCK_NB) != 0) err = errno, step = "lock";
       if (err) fail(err, target, step);
       LockAccess::verify(lock, target);
+      observeBefore(target, original.exists, true);
       if (::rename(written.c_str(), target.c_str()) != 0) fail(errno, target, "rename");
       LockAccess::moveTo(lock, in);
     } catch (...) {
@@ -417,6 +442,7 @@ void replaceFile(const std::filesystem::path& requested, const std::filesystem::
       throw;
     }
     ::close(in);
+    observeAfter(target);
     return;
   }
   try {

@@ -57,6 +57,21 @@ class DocumentLock {
   Identity id_;
 };
 
+// Told of every file a save puts in place (for a run's undo journal); set per thread, none by
+// default. A throw from beforeReplace fails the save with the target untouched.
+class SaveObserver {
+ public:
+  virtual ~SaveObserver() = default;
+  // Before target gets its new content. exists: the old content is still at target; mayLink:
+  // the save renames a new file over it, so a hard link to target keeps the old content (false
+  // when it is rewritten in place: only a copy keeps it).
+  virtual void beforeReplace(const std::filesystem::path& target, bool exists, bool mayLink) = 0;
+  // Once the new content is in place.
+  virtual void replaced(const std::filesystem::path& target) = 0;
+};
+// This thread's observer (nullptr: none); returns the previous one.
+SaveObserver* setSaveObserver(SaveObserver* observer);
+
 // A fresh name for a scratch folder beside target, removed as a leftover once its writer died.
 std::filesystem::path scratchFolderBeside(const std::filesystem::path& target);
 
