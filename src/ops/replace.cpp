@@ -5,6 +5,7 @@
 #include "app/operation.h"
 #include "rules/replacerules.h"
 #include "word/document.h"
+#include "word/error.h"
 
 namespace vm::ops {
 
@@ -14,20 +15,36 @@ std::filesystem::path toPath(const QString& s) { return std::filesystem::path(s.
 
 }  // namespace
 
-int replaceInDocument(const QString& path, const QList<rules::Rule>& rules, bool save) {
+int replaceInDocument(const QString& path, const QList<rules::Rule>& rules, bool save, bool allStories,
+                      QStringList* notReached) {
   // The search settings are fixed: the FindOptions defaults (case-insensitive, not whole
   // words, no wildcards, full-width and half-width distinguished, no formatting).
   const word::FindOptions options;
   auto doc = word::open(toPath(path));
-  word::Story& story = doc->mainStory();
+  std::vector<word::Story*> stories{&doc->mainStory()};
+  if (allStories) {
+    using K = word::StoryKind;
+    const std::pair<K, const char*> kinds[] = {{K::Header, "页眉"},   {K::Footer, "页脚"},     {K::TextFrames, "文本框"},
+                                               {K::Footnotes, "脚注"}, {K::Endnotes, "尾注"}};
+    for (const auto& [kind, name] : kinds) {
+      try {
+        for (word::Story* s : doc->stories(kind)) stories.push_back(s);
+      } catch (const word::EngineError& e) {
+        if (e.code() != word::ErrorCode::Unsupported) throw;
+        if (notReached) *notReached << QString::fromUtf8(name);
+      }
+    }
+  }
   int total = 0;
   for (const rules::Rule& rule : rules) {
     if (!rule.ticked) continue;
     const std::string find = rule.find.toStdString();
-    if (rules::isPictureReference(rule.replacement))
-      total += story.replaceWithPicture(find, toPath(rules::picturePath(rule.replacement)), options);
-    else
-      total += story.replaceAll(find, rule.replacement.toStdString(), options);
+    for (word::Story* story : stories) {
+      if (rules::isPictureReference(rule.replacement))
+        total += story->replaceWithPicture(find, toPath(rules::picturePath(rule.replacement)), options);
+      else
+        total += story->replaceAll(find, rule.replacement.toStdString(), options);
+    }
   }
   if (save) doc->save();
   doc->close();
@@ -36,13 +53,17 @@ int replaceInDocument(const QString& path, const QList<rules::Rule>& rules, bool
 
 QString replacementLine(int count) { return QStringLiteral("替换 %1 处").arg(count); }
 
-Operation replaceOperation(const rules::ReplaceRules& rules, bool save) {
+Operation replaceOperation(const rules::ReplaceRules& rules, bool save, bool allStories) {
   Operation op;
   op.id = kReplaceOperationId;
   op.title = save ? QStringLiteral("文档替换") : QStringLiteral("文档替换（试运行，未保存）");
   op.initialCount = 0;
-  op.perDocument = [&rules, save](const QString& path) {
-    return replacementLine(replaceInDocument(path, rules.rules(), save));
+  op.perDocument = [&rules, save, allStories](const QString& path) {
+    QStringList notReached;
+    QString line = replacementLine(replaceInDocument(path, rules.rules(), save, allStories, &notReached));
+    if (!notReached.isEmpty())
+      line += QStringLiteral("（%1未替换：该文档的引擎不支持）").arg(notReached.join(QStringLiteral("、")));
+    return line;
   };
   return op;
 }
@@ -79,14 +100,15 @@ VM_OPERATION(replace) {
                                    "你可以点确认按钮开始替换所有文档,也可以点取消按钮取消替换！")};
   };
   d.prepare = [](OperationEnv& env) {
-    const Operation op = ops::replaceOperation(env.app.replaceRules(), env.app.store<ops::ReplaceSettings>().save);
+    const ops::ReplaceSettings& settings = env.app.store<ops::ReplaceSettings>();
+    const Operation op = ops::replaceOperation(env.app.replaceRules(), settings.save, settings.allStories);
     RunSteps s;
     s.title = op.title;
     s.perDocument = op.perDocument;
     return s;
   };
   d.cli.name = QStringLiteral("replace");
-  d.cli.synopsis = QStringLiteral("--rules FILE [--dry-run] PATH...");
+  d.cli.synopsis = QStringLiteral("--rules FILE [--dry-run] [--scope main|all] PATH...");
   d.cli.summary = QStringLiteral("replace by rules in the documents (开始替换)");
   d.cli.options = {
       {QStringLiteral("rules"), true, QStringLiteral("FILE"),
@@ -94,13 +116,20 @@ VM_OPERATION(replace) {
                       "[img]path[/img] for pictures"),
        true},
       {QStringLiteral("dry-run"), false, {}, QStringLiteral("count the replacements without saving any document")},
+      {QStringLiteral("scope"), true, QStringLiteral("main|all"),
+       QStringLiteral("main: the main text only (default); all: headers, footers, text boxes and notes too")},
   };
   d.cli.apply = [](OperationEnv& env, const CliValues& values) -> std::optional<Refusal> {
     rules::ReplaceRules& rules = env.app.replaceRules();
     rules.clear();
     if (auto error = rules::importRuleFile(values.value(QStringLiteral("rules")), rules))
       return Refusal{error->refusal.title, error->text(), {}};
-    env.app.store<ops::ReplaceSettings>().save = !values.has(QStringLiteral("dry-run"));
+    ops::ReplaceSettings& settings = env.app.store<ops::ReplaceSettings>();
+    settings.save = !values.has(QStringLiteral("dry-run"));
+    const QString scope = values.value(QStringLiteral("scope"), QStringLiteral("main"));
+    if (scope != QLatin1String("main") && scope != QLatin1String("all"))
+      return Refusal{{}, QStringLiteral("--scope takes main or all"), {}};
+    settings.allStories = scope == QLatin1String("all");
     return std::nullopt;
   };
   d.taskKind = QStringLiteral("replace");

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "app/runframe.h"
 
@@ -20,6 +21,8 @@ inline const QString kReplaceOperationId = QStringLiteral("docR");
 // The replace settings besides the rule list (AppContext::replaceRules()).
 struct ReplaceSettings {
   bool save = true;  // false: a dry run that counts without saving
+  // "同时替换页眉页脚、文本框和脚注": the rules reach every story, not the main text only.
+  bool allStories = false;
 };
 
 // ReplaceInDocument: opens the document, applies every ticked rule in list order to its main
@@ -27,7 +30,11 @@ struct ReplaceSettings {
 // place when save is true (a document nothing changed in stays byte for byte as it was), and
 // closes it. Returns the number of replacements. Engine failures are thrown; the document is
 // closed in any case and the file on disk is never half written.
-int replaceInDocument(const QString& path, const QList<rules::Rule>& rules, bool save = true);
+// With allStories the rules reach every header, footer, text box, footnote and endnote too,
+// with the same find settings; the kinds of story the document's back end has not built are
+// named in *notReached (empty when all were reached).
+int replaceInDocument(const QString& path, const QList<rules::Rule>& rules, bool save = true, bool allStories = false,
+                      QStringList* notReached = nullptr);
 
 // The summary line of one document: "替换 N 处".
 QString replacementLine(int count);
@@ -35,6 +42,6 @@ QString replacementLine(int count);
 // The run of "docR" over the frame (title "文档替换", initial count 0). Its per-document routine
 // reads the rules anew for every document; with save false (a dry run, titled so) it counts
 // without saving anything.
-Operation replaceOperation(const rules::ReplaceRules& rules, bool save = true);
+Operation replaceOperation(const rules::ReplaceRules& rules, bool save = true, bool allStories = false);
 
 }  // namespace vm::ops

@@ -1,6 +1,7 @@
 #include "rules/replacesetupwindow.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,6 +17,7 @@
 #include "app/messages.h"
 #include "app/windowpart.h"
 #include "dialogs/messageboxprompter.h"
+#include "ops/replace.h"
 #include "rules/addruledialog.h"
 #include "rules/modifyruledialog.h"
 #include "rules/replacerules.h"
@@ -236,6 +238,12 @@ void ReplaceSetupWindow::saveSettings() { accept(); }
 // 替换规则设置 (and 生成's 替换规则设置, the same list): the rule window, created once.
 VM_WINDOW_PART(replaceRules) {
   auto* setup = new vm::rules::ReplaceSetupWindow(window.app().replaceRules(), &window);
+  auto* scope = setup->chkAllStories = new QCheckBox(QStringLiteral("同时替换页眉页脚、文本框和脚注"), setup);
+  scope->setObjectName(QStringLiteral("chkAllStories"));
+  static_cast<QBoxLayout*>(setup->layout())->insertWidget(setup->layout()->count() - 1, scope);
+  vm::ops::ReplaceSettings& settings = window.app().store<vm::ops::ReplaceSettings>();
+  scope->setChecked(settings.allStories);
+  QObject::connect(scope, &QCheckBox::toggled, setup, [&settings](bool on) { settings.allStories = on; });
   auto showRuleWindow = [setup] { setup->exec(); };
   window.bindWindowCommand(QStringLiteral("m_replaceSetup"), showRuleWindow);
   window.bindWindowCommand(QStringLiteral("m_createRep"), showRuleWindow);

@@ -18,6 +18,7 @@
 #include <memory>
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -81,6 +82,8 @@ class ReplaceSetupWindow : public QDialog {
   std::array<LinkLabel*, 4> lvw_select{};
   std::array<QLabel*, 2> lblNotice{};
   QPushButton* cmdSave = nullptr;
+  // "同时替换页眉页脚、文本框和脚注" (content rules only; unticked: the main text, as written).
+  QCheckBox* chkAllStories = nullptr;
 
  private:
   void refresh();

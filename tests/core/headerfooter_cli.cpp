@@ -58,6 +58,19 @@ TEST_F(HeaderFooterCli, AddReplaceAndDeleteReachOnlyTheirStories) {
   EXPECT_EQ(part(a, "word/footer1.xml"), "页脚");
 }
 
+TEST_F(HeaderFooterCli, ReplaceScopeAllReachesHeadersAndFootersToo) {
+  auto a = DocxBuilder().body(p(r("甲方"))).header(p(r("甲方页眉"))).footer(p(r("甲方"))).write(dir.file("a.docx"));
+  writeFile(dir.file("rules.txt"), "甲方\t乙方\n");
+  EXPECT_EQ(cli({"replace", "--rules", q(dir.file("rules.txt")), q(a)}).code, 0);
+  EXPECT_EQ(part(a, "word/header1.xml"), "甲方页眉");  // the written scope: the main text only
+  writeFile(dir.file("rules.txt"), "乙方\t丙方\n甲方\t丙方\n");
+  Result r = cli({"replace", "--scope", "all", "--rules", q(dir.file("rules.txt")), q(a)});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains(QStringLiteral("替换 3 处"))) << r.out.toStdString();
+  EXPECT_EQ(part(a, "word/document.xml") + part(a, "word/header1.xml") + part(a, "word/footer1.xml"), "丙方丙方页眉丙方");
+  EXPECT_EQ(cli({"replace", "--scope", "some", "--rules", q(dir.file("rules.txt")), q(a)}).code, 2);
+}
+
 TEST_F(HeaderFooterCli, StartChecksComeInTheirOrder) {
   auto a = DocxBuilder().body(p(r("x"))).write(dir.file("a.docx"));
   std::filesystem::create_directories(dir.file("empty"));

@@ -132,7 +132,13 @@ const QStringList kBoundCommands = kShellCommands + QStringList{"m_replaceSetup"
                                                                    // the format conversions need the office
                                                                    "m_htmlFileSetup", "m_jtzft", "m_ftzjt",
                                                                    "m_pwd_setup", "m_pwd_start", "m_modify_info",
-                                                                   "m_start_modify_info", "m_wdtj"};
+                                                                   "m_start_modify_info", "m_wdtj",
+                                                                   // headers, footers, watermarks, clean-up
+                                                                   "m_ymyjAddRuler", "m_ymAdd", "m_yjAdd", "m_ymDel",
+                                                                   "m_yjDel", "m_ymyjRepRuler", "m_ymRepStart",
+                                                                   "m_yjRepStart", "m_sy_setup", "m_start_sy_add",
+                                                                   "m_start_sy_del", "m_start_del_pz", "m_wdqlSetup",
+                                                                   "m_wdql"};
 
 void touch(const QString& path) {
   QDir().mkpath(QFileInfo(path).absolutePath());
