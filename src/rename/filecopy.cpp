@@ -13,6 +13,7 @@
 #include <string>
 
 #include "word/error.h"
+#include "word/safesave.h"
 
 namespace vm::rename {
 
@@ -127,6 +128,10 @@ bool PendingCopy::place(const QString& target) {
   const std::string dir = local(target.left(target.lastIndexOf(QLatin1Char('/'))));
   Fd d(::open(dir.empty() ? "/" : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (d.get() >= 0) ::fsync(d.get());
+  try {
+    word::noteCreatedFile(to);  // the run's undo removes it again
+  } catch (...) {
+  }
   return true;
 }
 

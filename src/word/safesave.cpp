@@ -405,6 +405,12 @@ void commit(const std::filesystem::path& target, bool sync, const std::function<
 
 SaveObserver* setSaveObserver(SaveObserver* observer) { return std::exchange(t_observer, observer); }
 
+void noteCreatedFile(const std::filesystem::path& target) {
+  if (!t_observer) return;
+  t_observer->beforeReplace(target, false, false);
+  t_observer->replaced(target);
+}
+
 void writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes, bool sync) {
   commit(resolve(requested), sync, [&](int fd) {
     int err = 0;

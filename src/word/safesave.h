@@ -71,6 +71,9 @@ class SaveObserver {
 };
 // This thread's observer (nullptr: none); returns the previous one.
 SaveObserver* setSaveObserver(SaveObserver* observer);
+// For writers that place a new file by other means (an exclusive rename): tells the observer
+// that target was created.
+void noteCreatedFile(const std::filesystem::path& target);
 
 // A fresh name for a scratch folder beside target, removed as a leftover once its writer died.
 std::filesystem::path scratchFolderBeside(const std::filesystem::path& target);

@@ -66,3 +66,18 @@ TEST_F(Undo, RestoresWhatTheRunLeftAndNeverALaterEdit) {
   EXPECT_EQ(cli({"undo", "../../etc"}).code, 1);  // a run id names a run, nothing else
   EXPECT_TRUE(cli({"runs"}).out.contains("已撤销"));
 }
+
+TEST_F(Undo, RemovesTheFilesARunCreatedWhileUnchanged) {
+  writeFile(dir_.file("rules.txt"), "甲方\t委托方\n");
+  std::filesystem::create_directories(dir_.file("out"));
+  auto a = doc("a.docx", "合同"), b = doc("b.docx", "协议");
+  Result run = cli({"rename", "--pattern", "copy-[$ID$].docx", "--out", q(dir_.file("out")), "--rules",
+                    q(dir_.file("rules.txt")), q(a), q(b)});
+  ASSERT_EQ(run.code, 0) << run.err.toStdString();
+  ASSERT_TRUE(std::filesystem::exists(dir_.file("out/copy-1.docx")));
+  writeFile(dir_.file("out/copy-2.docx"), "kept: changed since");
+  EXPECT_EQ(cli({"undo"}).code, 3);
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("out/copy-1.docx")));
+  EXPECT_EQ(readFile(dir_.file("out/copy-2.docx")), "kept: changed since");
+  EXPECT_TRUE(std::filesystem::exists(a));
+}
