@@ -58,9 +58,10 @@ Operation replaceOperation(const rules::ReplaceRules& rules, bool save, bool all
   op.id = kReplaceOperationId;
   op.title = save ? QStringLiteral("文档替换") : QStringLiteral("文档替换（试运行，未保存）");
   op.initialCount = 0;
-  op.perDocument = [&rules, save, allStories](const QString& path) {
+  // A copy: rules edited while the run is paused must not change the rest of that run.
+  op.perDocument = [rules = rules.rules(), save, allStories](const QString& path) {
     QStringList notReached;
-    QString line = replacementLine(replaceInDocument(path, rules.rules(), save, allStories, &notReached));
+    QString line = replacementLine(replaceInDocument(path, rules, save, allStories, &notReached));
     if (!notReached.isEmpty())
       line += QStringLiteral("（%1未替换：该文档的引擎不支持）").arg(notReached.join(QStringLiteral("、")));
     return line;

@@ -40,8 +40,8 @@ int replaceInDocument(const QString& path, const QList<rules::Rule>& rules, bool
 QString replacementLine(int count);
 
 // The run of "docR" over the frame (title "文档替换", initial count 0). Its per-document routine
-// reads the rules anew for every document; with save false (a dry run, titled so) it counts
-// without saving anything.
+// works with the rules as they are now, for the whole run (continuing after a pause
+// included); with save false (a dry run, titled so) it counts without saving anything.
 Operation replaceOperation(const rules::ReplaceRules& rules, bool save = true, bool allStories = false);
 
 }  // namespace vm::ops
