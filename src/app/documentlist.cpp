@@ -48,12 +48,14 @@ QString DocumentList::suffixList(bool doc, bool docx) {
 }
 
 bool DocumentList::qualifies(const QString& ext, const QString& suffixList) {
-  if (ext.size() < 3 || ext == QLatin1String("ocx")) return false;
+  if (ext.size() < 3 || ext.compare(QLatin1String("ocx"), Qt::CaseInsensitive) == 0) return false;
   qsizetype from = 0;
   while (from <= suffixList.size()) {
     qsizetype comma = suffixList.indexOf(QLatin1Char(','), from);
     if (comma < 0) comma = suffixList.size();
-    if (comma - from == ext.size() && QStringView(suffixList).mid(from, comma - from) == ext) return true;
+    // Case-insensitive: "REPORT.DOC" and "合同.Docx" are the user's documents too.
+    if (comma - from == ext.size() && QStringView(suffixList).mid(from, comma - from).compare(ext, Qt::CaseInsensitive) == 0)
+      return true;
     from = comma + 1;
   }
   return false;
@@ -73,7 +75,24 @@ int DocumentList::characterCount(const QString& name) {
 }
 
 bool DocumentList::entersSubfolder(const QString& name) {
-  return !name.isEmpty() && !name.startsWith(QLatin1Char('.')) && characterCount(name) <= 20;
+  // Any length: a long folder name must not hide the documents in it.
+  return !name.isEmpty() && !name.startsWith(QLatin1Char('.'));
+}
+
+bool DocumentList::isHiddenName(const QString& name) {
+  // Dot files, and Word's owner files ("~$合同.docx"), hidden on the desktop where they come from.
+  return name.startsWith(QLatin1Char('.')) || name.startsWith(QLatin1String("~$"));
+}
+
+QString DocumentList::whyNotListed(const QString& path, const QString& suffixList) {
+  const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+  if (isHiddenName(name))
+    return name.startsWith(QLatin1String("~$")) ? QStringLiteral("这是 Word 打开文档时生成的临时文件，不是文档，未加入列表")
+                                                 : QStringLiteral("这是隐藏文件，未加入列表");
+  if (!pathQualifies(path, suffixList))
+    return QStringLiteral("文件后缀名不是所选的文档后缀名（%1），未加入列表")
+        .arg(QString(suffixList).replace(QLatin1Char(','), QLatin1Char(' ')).trimmed());
+  return {};
 }
 
 QString DocumentList::folderWithSlash(const QString& folder) {
@@ -101,7 +120,7 @@ bool decodeName(const char* raw, QString* name) {
 // Names of the files (and, when wanted, the subfolders) of one folder, each sorted. Entries
 // that cannot be listed (a dangling or looping link, a name that is not UTF-8, a device or
 // pipe) go to problems when their name qualifies (files) or always (subfolders).
-void readFolder(const QString& folder, bool hiddenFiles, const QString& suffixList, QStringList* files,
+void readFolder(const QString& folder, const QString& suffixList, QStringList* files,
                 QStringList* subfolders, QStringList* linkedSubfolders, QStringList* problems) {
   const QByteArray native = QFile::encodeName(folder);
   DIR* dir = ::opendir(native.constData());
@@ -115,6 +134,7 @@ void readFolder(const QString& folder, bool hiddenFiles, const QString& suffixLi
     if (std::strcmp(raw, ".") == 0 || std::strcmp(raw, "..") == 0) continue;
     QString name;
     const bool decoded = decodeName(raw, &name);
+    if (DocumentList::isHiddenName(name)) continue;
     struct stat st {};
     bool linked = false;
     if (::fstatat(dfd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
@@ -137,7 +157,6 @@ void readFolder(const QString& folder, bool hiddenFiles, const QString& suffixLi
       if (linked && linkedSubfolders) linkedSubfolders->append(name);
       continue;
     }
-    if (raw[0] == '.' && !hiddenFiles) continue;
     if (!DocumentList::pathQualifies(name, suffixList)) continue;
     if (!decoded)
       report(name, "文件名不是有效的 UTF-8 编码，无法处理，未加入列表");
@@ -159,7 +178,7 @@ QStringList DocumentList::scanFolder(const QString& folder, const QString& suffi
   const QString base = folderWithSlash(folder);
   if (base.isEmpty() || (cancel && cancel->load())) return out;
   QStringList files;
-  readFolder(base, /*hiddenFiles=*/true, suffixList, &files, nullptr, nullptr, problems);
+  readFolder(base, suffixList, &files, nullptr, nullptr, problems);
   for (const QString& name : files) out.append(base + name);
   return out;
 }
@@ -194,8 +213,7 @@ QStringList DocumentList::scanTree(const QString& folder, const QString& suffixL
     files.clear();
     subfolders.clear();
     linked.clear();
-    // Hidden (and, on Windows, system) files are not listed by the tree add.
-    readFolder(cur.path, /*hiddenFiles=*/false, suffixList, &files, &subfolders, &linked, problems);
+    readFolder(cur.path, suffixList, &files, &subfolders, &linked, problems);
     for (const QString& name : files) out.append(cur.path + name);
     // Subfolders in name order, depth first: push them in reverse.
     for (auto it = subfolders.crbegin(); it != subfolders.crend(); ++it) {
@@ -225,7 +243,7 @@ int DocumentList::addFiles(const QString& path, const QString& suffixList, bool 
     return static_cast<int>(found.size());
   }
   const QFileInfo fi(path);
-  if (!fi.exists() || fi.isDir() || !pathQualifies(path, suffixList)) return 0;
+  if (!fi.exists() || fi.isDir() || !whyNotListed(path, suffixList).isEmpty()) return 0;
   append(QStringList{path});
   return 1;
 }

@@ -32,16 +32,20 @@ class DocumentList : public QAbstractListModel {
   static QString suffixList(bool doc, bool docx);
   // The same for any captions: each followed by a comma, runs of commas reduced to one.
   static QString suffixList(const QStringList& captions);
-  // Whether an extension qualifies for a suffix list: equal to one entry (case-sensitive),
-  // at least three characters, never "ocx".
+  // Whether an extension qualifies for a suffix list: equal to one entry (in any case), at
+  // least three characters, never "ocx".
   static bool qualifies(const QString& ext, const QString& suffixList);
   // Whether a path's extension qualifies.
   static bool pathQualifies(const QString& path, const QString& suffixList);
   // The number of characters (code points, not UTF-16 units or bytes) of a name.
   static int characterCount(const QString& name);
-  // Whether the tree add enters a subfolder of this name: not starting with "." and at most
-  // 20 characters.
+  // Whether the tree add enters a subfolder of this name: not starting with ".".
   static bool entersSubfolder(const QString& name);
+  // Files no add lists: names starting with "." and Word's owner files ("~$…").
+  static bool isHiddenName(const QString& name);
+  // Why a file picked on its own is not added (hidden, or its suffix not chosen); empty when
+  // it qualifies.
+  static QString whyNotListed(const QString& path, const QString& suffixList);
   // A folder path with "/" appended when missing ("\" is read as "/"); blank stays blank.
   static QString folderWithSlash(const QString& folder);
 
@@ -49,14 +53,14 @@ class DocumentList : public QAbstractListModel {
   // Called once per folder read with the number of documents found so far; return false to
   // cancel.
   using ScanProgress = std::function<bool(int found, const QString& folder)>;
-  // Every qualifying file of one folder (normal, read-only and hidden files), as folder +
+  // Every qualifying file of one folder that is not hidden (isHiddenName), as folder +
   // "/" + name, sorted by name (code-unit order). Subfolders are passed over. Qualifying
   // entries that cannot be listed (dangling or looping links, names that are not UTF-8, pipes)
   // are described in problems ("path：reason"), never left out unseen.
   static QStringList scanFolder(const QString& folder, const QString& suffixList,
                                 const std::atomic<bool>* cancel = nullptr, QStringList* problems = nullptr);
   // The folder and its subfolders: qualifying files not hidden, then each subfolder whose
-  // name does not start with "." and is at most 20 characters, by name, depth first.
+  // name does not start with ".", by name, depth first.
   // Linked subfolders are not entered. A set cancel flag (or a progress callback returning
   // false) ends the scan early with what was found so far; *cancelled tells. problems as for
   // scanFolder, and subfolders whose names are not UTF-8.

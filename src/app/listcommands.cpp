@@ -30,6 +30,11 @@ int chooseFile(AppContext& app, Prompter& prompter, const QString& file, const Q
   ErrorLog::Scope scope(app.errorLog());
   if (file.trimmed().isEmpty() || !QFileInfo::exists(file)) return 0;
   if (!canChangeList(app, prompter)) return 0;
+  const QString why = DocumentList::whyNotListed(file, suffixList);
+  if (!why.isEmpty() && !QFileInfo(file).isDir()) {
+    prompter.inform(msg::titleNotListed(), QStringLiteral("%1：%2").arg(file, why));
+    return 0;
+  }
   return app.documents().addFiles(file, suffixList, false);
 }
 

@@ -47,33 +47,22 @@ TEST(DocumentListRules, SuffixList) {
   EXPECT_EQ(DocumentList::suffixList(QStringList{"doc", "", "", "docx"}), "doc,docx,");  // runs of commas
 }
 
-TEST(DocumentListRules, Qualifies) {
+TEST(DocumentListRules, QualifiesAndSubfolders) {
   EXPECT_TRUE(DocumentList::qualifies("docx", "doc,docx,"));
   EXPECT_TRUE(DocumentList::qualifies("doc", "doc,docx,"));
   EXPECT_FALSE(DocumentList::qualifies("doc", "docx,"));   // equality, not a substring
-  EXPECT_FALSE(DocumentList::qualifies("DOC", "doc,docx,"));  // case-sensitive
-  EXPECT_FALSE(DocumentList::qualifies("Docx", "doc,docx,"));
-  EXPECT_FALSE(DocumentList::qualifies("ocx", "ocx,docx,"));  // never "ocx"
+  EXPECT_TRUE(DocumentList::qualifies("DOC", "doc,docx,"));  // in any case: the user's documents too
+  EXPECT_TRUE(DocumentList::qualifies("Docx", "doc,docx,"));
+  EXPECT_FALSE(DocumentList::qualifies("OCX", "ocx,docx,"));  // never "ocx"
   EXPECT_FALSE(DocumentList::qualifies("do", "do,docx,"));    // at least three characters
   EXPECT_FALSE(DocumentList::qualifies("", "doc,,docx,"));
   EXPECT_FALSE(DocumentList::qualifies("docx", ""));
   EXPECT_TRUE(DocumentList::qualifies("docx", "docx"));  // no trailing comma
-}
-
-TEST(DocumentListRules, SubfolderNames) {
-  EXPECT_TRUE(DocumentList::entersSubfolder(QString(20, 'a')));
-  EXPECT_FALSE(DocumentList::entersSubfolder(QString(21, 'a')));
+  // Every subfolder is entered whatever its length; hidden ones are not.
+  EXPECT_TRUE(DocumentList::entersSubfolder(QString(200, QChar(0x6587))));
   EXPECT_FALSE(DocumentList::entersSubfolder(".git"));
-  // Characters, not bytes: 20 Chinese characters are 60 bytes in UTF-8.
-  EXPECT_TRUE(DocumentList::entersSubfolder(QString(20, QChar(0x6587))));
-  EXPECT_FALSE(DocumentList::entersSubfolder(QString(21, QChar(0x6587))));
-  // A character outside the BMP counts once.
   const QString emoji = QString::fromUcs4(U"\U0001F4C4");
-  EXPECT_EQ(DocumentList::characterCount(emoji), 1);
-  QString twenty;
-  for (int i = 0; i < 20; ++i) twenty += emoji;
-  EXPECT_TRUE(DocumentList::entersSubfolder(twenty));
-  EXPECT_FALSE(DocumentList::entersSubfolder(twenty + "x"));
+  EXPECT_EQ(DocumentList::characterCount(emoji + "x"), 2);  // a character outside the BMP counts once
 }
 
 TEST(DocumentListRules, FolderWithSlash) {
@@ -102,18 +91,26 @@ TEST(DocumentListAdd, FolderAddBySuffix) {
   EXPECT_EQ(list.at(0).path, f.path() + "/a.doc");
 }
 
-TEST(DocumentListAdd, UpperCaseExtensionNotAdded) {
+TEST(DocumentListAdd, NothingLeftOutUnseen) {
   Folder f;
-  f.touch("REPORT.DOC");
-  f.touch("Memo.DOCX");
-  f.touch("ok.doc");
+  for (const char* name : {"REPORT.DOC", "合同.Docx", "ok.doc", ".hidden.docx", "~$合同.docx", "notes.txt",
+                           "sub/.also-hidden.docx", "sub/inner.docx", ".git/in-dot-folder.docx"})
+    f.touch(QString::fromUtf8(name));
+  const QString longFolder(40, QChar(0x6587));
+  f.touch(longFolder + "/deep.docx");
+  f.mkdir("subfolder.docx");  // a folder with a qualifying name is not a file
   DocumentList list;
   list.addFiles(f.path(), "doc,docx,", true);
-  EXPECT_EQ(names(list.paths(), f.path() + "/"), QStringList{"ok.doc"});
+  EXPECT_EQ(names(list.paths(), f.path() + "/"), (QStringList{"REPORT.DOC", "ok.doc", "合同.Docx"}));
   list.clear();
-  EXPECT_EQ(list.addFiles(f.file("REPORT.DOC"), "doc,docx,", false), 0);
   list.showAllFile(f.path(), "doc,docx,");
-  EXPECT_EQ(names(list.paths(), f.path() + "/"), QStringList{"ok.doc"});
+  EXPECT_EQ(names(list.paths(), f.path() + "/"),
+            (QStringList{"REPORT.DOC", "ok.doc", "合同.Docx", "sub/inner.docx", longFolder + "/deep.docx"}));
+  // A file picked on its own that does not qualify says why.
+  EXPECT_TRUE(DocumentList::whyNotListed(f.file("~$合同.docx"), "docx,").contains("临时文件"));
+  EXPECT_TRUE(DocumentList::whyNotListed(f.file(".hidden.docx"), "docx,").contains("隐藏文件"));
+  EXPECT_TRUE(DocumentList::whyNotListed(f.file("notes.txt"), "doc,docx,").contains("doc docx"));
+  EXPECT_TRUE(DocumentList::whyNotListed(f.file("REPORT.DOC"), "doc,").isEmpty());
 }
 
 TEST(DocumentListAdd, SameFolderTwiceThenClearSame) {
@@ -150,43 +147,13 @@ TEST(DocumentListAdd, SingleFileAdd) {
   DocumentList list;
   EXPECT_EQ(list.addFiles("", "docx,", false), 0);      // blank: nothing
   EXPECT_EQ(list.addFiles("   ", "docx,", true), 0);
-  EXPECT_EQ(list.addFiles(t, "docx,", false), 0);       // does not qualify: no message, not added
+  EXPECT_EQ(list.addFiles(t, "docx,", false), 0);       // does not qualify: not added
   EXPECT_EQ(list.addFiles(f.file("gone.docx"), "docx,", false), 0);  // missing
   EXPECT_EQ(list.addFiles(f.file("dir.docx"), "docx,", false), 0);   // a folder is not a file
   EXPECT_EQ(list.addFiles(a, "docx,", false), 1);
   EXPECT_EQ(list.paths(), QStringList{a});              // unchanged
   EXPECT_EQ(list.addFiles(a, "docx,", false), 1);       // twice is twice
   EXPECT_EQ(list.entryCount(), 2);
-}
-
-TEST(DocumentListAdd, HiddenFilesInFolderAddNotInTreeAdd) {
-  Folder f;
-  f.touch(".hidden.docx");
-  f.touch("shown.docx");
-  f.touch("sub/.also-hidden.docx");
-  f.touch("sub/inner.docx");
-  f.touch(".git/in-dot-folder.docx");
-  f.mkdir("subfolder.docx");  // a folder with a qualifying name is not a file
-  DocumentList list;
-  list.addFiles(f.path(), "docx,", true);
-  EXPECT_EQ(names(list.paths(), f.path() + "/"), (QStringList{".hidden.docx", "shown.docx"}));
-  list.clear();
-  list.showAllFile(f.path(), "docx,");
-  EXPECT_EQ(names(list.paths(), f.path() + "/"), (QStringList{"shown.docx", "sub/inner.docx"}));
-}
-
-TEST(DocumentListAdd, TreeAddSubfolderNameLength) {
-  Folder f;
-  const QString n20(20, 'a'), n21(21, 'b');
-  const QString c20(20, QChar(0x6587)), c21(21, QChar(0x4EF6));
-  f.touch(n20 + "/in20.docx");
-  f.touch(n21 + "/in21.docx");
-  f.touch(c20 + "/zh20.docx");
-  f.touch(c21 + "/zh21.docx");
-  f.touch(n20 + "/" + n21 + "/deep21.docx");
-  DocumentList list;
-  list.showAllFile(f.path(), "docx,");
-  EXPECT_EQ(names(list.paths(), f.path() + "/"), (QStringList{n20 + "/in20.docx", c20 + "/zh20.docx"}));
 }
 
 TEST(DocumentListAdd, TreeAddOrder) {

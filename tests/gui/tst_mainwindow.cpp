@@ -415,8 +415,8 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     touch(docs("c.ocx"));
     touch(docs("REPORT.DOC"));
     touch(docs("sub/d.docx"));
-    touch(docs("abcdefghijklmnopqrst/e.docx"));   // 20 characters: entered
-    touch(docs("abcdefghijklmnopqrstu/f.docx"));  // 21: not entered
+    touch(docs("abcdefghijklmnopqrst/e.docx"));
+    touch(docs("abcdefghijklmnopqrstu/f.docx"));  // long names are entered too
     const QString folder = docs_->path();  // without "/": the command appends it
 
     // Only docx ticked.
@@ -426,9 +426,9 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     // Both ticked, the same folder again: every document again.
     w().chkHzm[0]->setChecked(true);
     addFolder(folder, false);
-    QCOMPARE(entries(), (QStringList{docs("b.docx"), docs("a.doc"), docs("b.docx")}));
+    QCOMPARE(entries(), (QStringList{docs("b.docx"), docs("REPORT.DOC"), docs("a.doc"), docs("b.docx")}));
     w().m_clearSame->trigger();
-    QCOMPARE(entries(), (QStringList{docs("b.docx"), docs("a.doc")}));
+    QCOMPARE(entries(), (QStringList{docs("b.docx"), docs("REPORT.DOC"), docs("a.doc")}));
     w().m_clearDocList->trigger();
     QCOMPARE(list().entryCount(), 0);
 
@@ -439,10 +439,10 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     QVERIFY(got.contains(docs("b.docx")));
     QVERIFY(got.contains(docs("sub/d.docx")));
     QVERIFY(got.contains(docs("abcdefghijklmnopqrst/e.docx")));
-    QVERIFY(!got.contains(docs("abcdefghijklmnopqrstu/f.docx")));
+    QVERIFY(got.contains(docs("abcdefghijklmnopqrstu/f.docx")));
     QVERIFY(!got.contains(docs("c.ocx")));
-    QVERIFY(!got.contains(docs("REPORT.DOC")));
-    QCOMPARE(got.size(), 4);
+    QVERIFY(got.contains(docs("REPORT.DOC")));
+    QCOMPARE(got.size(), 6);
     QVERIFY(prompter_->entries.isEmpty());
 
     // No suffix ticked: the refusal, and the chooser is not even asked.
@@ -466,7 +466,7 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     w().m_choosefolder->trigger();
     QVERIFY(asked);
     QVERIFY(!w().isScanning());
-    QCOMPARE(list().entryCount(), 4);
+    QCOMPARE(list().entryCount(), 6);
   }
 
   void singleFileAdd() {
@@ -475,7 +475,9 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     touch(docs("note.txt"));
     QString chosen;
     w().setFileChooser([&chosen] { return chosen; });
-    chosen = docs("REPORT.DOC");  // case-sensitive: not added, no message
+    w().chkHzm[0]->setChecked(false);  // docx only
+    w().chkHzm[1]->setChecked(true);
+    chosen = docs("REPORT.DOC");  // not a chosen suffix: says why
     w().m_choosefile->trigger();
     chosen = docs("note.txt");
     w().m_choosefile->trigger();
@@ -488,7 +490,8 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     w().m_choosefile->trigger();
     QCOMPARE(entries(), QStringList{docs("b.docx")});
     QVERIFY(list().isTicked(0));
-    QVERIFY(prompter_->entries.isEmpty());
+    QCOMPARE(prompter_->entries.size(), 2);  // REPORT.DOC and note.txt; a missing file or a cancel says nothing
+    QVERIFY(prompter_->entries[0].text.contains(QStringLiteral("文件后缀名不是所选的文档后缀名（docx）")));
   }
 
   void treeScanLocksTheList() {
