@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/appcontext.h"
@@ -110,6 +111,7 @@ VM_WINDOW_PART(headerFooterRules) {
   auto* w = new rules::ReplaceSetupWindow(window.app().store<ops::HeaderFooterRules>().list, &window);
   w->setObjectName(QStringLiteral("frmWordYmYjReplaceSetup"));
   w->setWindowTitle(QStringLiteral("页眉页脚替换规则设置"));
+  w->lvwReplace->setHeaderLabels({QStringLiteral("要替换的"), QStringLiteral("被替换为")});
   w->m_import->setVisible(false);
   w->m_export->setVisible(false);
   w->addDialog()->setObjectName(QStringLiteral("frmYmyjAddR"));
