@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "app/messages.h"
 #include "app/operation.h"
+#include "app/prompter.h"
 #include "rules/replacerules.h"
 #include "word/document.h"
 #include "word/error.h"
@@ -123,8 +124,10 @@ VM_OPERATION(replace) {
   d.cli.apply = [](OperationEnv& env, const CliValues& values) -> std::optional<Refusal> {
     rules::ReplaceRules& rules = env.app.replaceRules();
     rules.clear();
-    if (auto error = rules::importRuleFile(values.value(QStringLiteral("rules")), rules))
+    QStringList skipped;
+    if (auto error = rules::importRuleFile(values.value(QStringLiteral("rules")), rules, &skipped))
       return Refusal{error->refusal.title, error->text(), {}};
+    for (const QString& line : skipped) env.prompter.inform(QStringLiteral("规则文件"), line);
     ops::ReplaceSettings& settings = env.app.store<ops::ReplaceSettings>();
     settings.save = !values.has(QStringLiteral("dry-run"));
     const QString scope = values.value(QStringLiteral("scope"), QStringLiteral("main"));

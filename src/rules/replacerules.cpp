@@ -164,7 +164,7 @@ QString RuleFileError::text() const {
 
 QString RuleFileError::toString() const { return refusal.title + QStringLiteral(": ") + text(); }
 
-std::optional<RuleFileError> importRules(const QString& text, ReplaceRules& into) {
+std::optional<RuleFileError> importRules(const QString& text, ReplaceRules& into, QStringList* skipped) {
   // Validate against a scratch list that starts as a copy, so that duplicates within the
   // file and against the existing rules are both refused, and into changes only at the end.
   ReplaceRules scratch;
@@ -189,6 +189,12 @@ std::optional<RuleFileError> importRules(const QString& text, ReplaceRules& into
       else if (!flag.isEmpty() && flag != u"1")
         return RuleFileError{lineNo, refusal(QStringLiteral("第三列只能是 0 或 1。"))};
     }
+    // A rule already there (in the list or earlier in the file): skipped and told, where the
+    // caller takes such a report.
+    if (skipped && scratch.indexOf(trimBlanks(cols[0])) >= 0) {
+      *skipped << QStringLiteral("第 %1 行“%2”与已有规则重复，已跳过").arg(lineNo).arg(trimBlanks(cols[0]));
+      continue;
+    }
     // into's own checks first: a stricter list (the filename rules) refuses what it must.
     if (auto r = into.checkAdd(cols[0], cols[1])) return RuleFileError{lineNo, *r};
     if (auto r = scratch.add(cols[0], cols[1])) return RuleFileError{lineNo, *r};
@@ -202,7 +208,7 @@ namespace {
 constexpr qint64 kMaxRuleFileBytes = 16 * 1024 * 1024;
 }  // namespace
 
-std::optional<RuleFileError> importRuleFile(const QString& path, ReplaceRules& into) {
+std::optional<RuleFileError> importRuleFile(const QString& path, ReplaceRules& into, QStringList* skipped) {
   // Only a regular file, opened without blocking (a FIFO would hang) and read within a cap (a
   // device such as /dev/zero never ends).
   const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -220,9 +226,15 @@ std::optional<RuleFileError> importRuleFile(const QString& path, ReplaceRules& i
   if (bytes.size() > kMaxRuleFileBytes)
     return RuleFileError{0, refusal(QStringLiteral("规则文件过大（超过 16 MB）：%1").arg(path))};
   auto decode = QStringDecoder(QStringDecoder::Utf8);
-  const QString text = decode(bytes);
-  if (decode.hasError()) return RuleFileError{0, refusal(QStringLiteral("规则文件不是 UTF-8 文本：%1").arg(path))};
-  return importRules(text, into);
+  QString text = decode(bytes);
+  if (decode.hasError()) {
+    // What Notepad on a Chinese desktop saves as "ANSI".
+    auto gb = QStringDecoder("GB18030");
+    text = gb.isValid() ? gb(bytes) : QString();
+    if (!gb.isValid() || gb.hasError())
+      return RuleFileError{0, refusal(QStringLiteral("规则文件不是 UTF-8 或 GB18030 文本：%1").arg(path))};
+  }
+  return importRules(text, into, skipped);
 }
 
 std::optional<QString> exportRules(const QList<Rule>& rules, Refusal* problem) {

@@ -108,10 +108,12 @@ struct RuleFileError {
   QString toString() const;
 };
 
-// Appends the rules of text to into, every rule through the add validation (so a duplicate
-// of a rule already in into is refused too). All or nothing: on an error, into is unchanged.
-std::optional<RuleFileError> importRules(const QString& text, ReplaceRules& into);
-std::optional<RuleFileError> importRuleFile(const QString& path, ReplaceRules& into);
+// Appends the rules of text to into, every rule through the add validation. A rule whose find
+// text is already there is skipped and described in *skipped when given, else refused. All or
+// nothing: on an error, into is unchanged.
+std::optional<RuleFileError> importRules(const QString& text, ReplaceRules& into, QStringList* skipped = nullptr);
+// The same from a file in UTF-8, else GB18030.
+std::optional<RuleFileError> importRuleFile(const QString& path, ReplaceRules& into, QStringList* skipped = nullptr);
 
 // The file text for rules. A rule that cannot be written as one line (a tab or a line break
 // in a text, a find text starting with "#") is refused: nothing is returned and *problem says

@@ -206,11 +206,14 @@ void ReplaceSetupWindow::importRules() {
   const QString path = ruleFileChooser_ ? ruleFileChooser_(this, false) : QString();
   if (path.isEmpty()) return;
   const int before = rules_.count();
-  if (auto error = importRuleFile(path, rules_)) {
+  QStringList skipped;
+  if (auto error = importRuleFile(path, rules_, &skipped)) {
     prompter().inform(error->refusal.title, error->text());
     return;
   }
-  prompter().inform(QStringLiteral("导入规则"), QStringLiteral("已导入 %1 条规则。").arg(rules_.count() - before));
+  QString text = QStringLiteral("已导入 %1 条规则。").arg(rules_.count() - before);
+  if (!skipped.isEmpty()) text += QLatin1Char('\n') + skipped.join(QLatin1Char('\n'));
+  prompter().inform(QStringLiteral("导入规则"), text);
 }
 
 void ReplaceSetupWindow::exportRules() {

@@ -93,10 +93,11 @@ TEST_F(ReplaceCli, RefusedRulePrintsTitleAndTextAndExits1) {
   EXPECT_TRUE(r.err.contains(QStringLiteral("第 2 行")));
   EXPECT_EQ(readFile(a), before);
 
-  r = cli({"--yes", "replace", "--rules", ruleFile("a\tb\na\tc\n"), q(a)});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_TRUE(r.err.contains(QStringLiteral("出错！: 该规则已被添加过，请不要重复添加！")));
-  EXPECT_EQ(readFile(a), before);
+  // A rule given twice is skipped and said, not a refusal of the whole file.
+  r = cli({"--yes", "replace", "--rules", ruleFile("ab\tx\nab\ty\n"), q(a)});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(r.err.contains(QStringLiteral("第 2 行“ab”与已有规则重复，已跳过"))) << r.err.toStdString();
+  EXPECT_EQ(body(a), "xc");
 }
 
 TEST_F(ReplaceCli, StartCommandRefusalsExit1) {

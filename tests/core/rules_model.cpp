@@ -186,9 +186,23 @@ TEST(RuleFile, FormatErrors) {
   EXPECT_EQ(rules.count(), 0);
 }
 
-TEST(RuleFile, RejectsInvalidUtf8AndMissingFiles) {
+TEST(RuleFile, DuplicatesAreSkippedAndToldWhereTheCallerListens) {
+  ReplaceRules rules;
+  ASSERT_FALSE(rules.add(QStringLiteral("keep"), QStringLiteral("me")));
+  QStringList skipped;
+  ASSERT_FALSE(importRules(QStringLiteral("a\tb\nkeep\tother\na\tc\n"), rules, &skipped));
+  EXPECT_EQ(finds(rules), (QStringList{"keep", "a"}));
+  EXPECT_EQ(skipped, (QStringList{QStringLiteral("第 2 行“keep”与已有规则重复，已跳过"),
+                                  QStringLiteral("第 3 行“a”与已有规则重复，已跳过")}));
+}
+
+TEST(RuleFile, ReadsGb18030AndRefusesOtherBytesAndMissingFiles) {
   vm::test::TempDir dir;
   ReplaceRules rules;
+  vm::test::writeFile(dir.file("ansi.txt"), "\xBC\xD7\xB7\xBD\t\xCE\xAF\xCD\xD0\xB7\xBD\r\n");  // 甲方 -> 委托方
+  ASSERT_FALSE(importRuleFile(QString::fromStdString(dir.file("ansi.txt").string()), rules));
+  EXPECT_EQ(rules.at(0), (Rule{QStringLiteral("甲方"), QStringLiteral("委托方"), true}));
+  rules.clear();
   vm::test::writeFile(dir.file("latin1.txt"), "caf\xE9\tx\n");
   auto error = importRuleFile(QString::fromStdString(dir.file("latin1.txt").string()), rules);
   ASSERT_TRUE(error);
