@@ -12,6 +12,7 @@
 // 4. The check window closes and the main window is shown.
 
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 
 #include <cstdio>
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vellumark"));
   QApplication::setOrganizationName(QStringLiteral("Vellumark"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/vellumark.png")));
+  QGuiApplication::setDesktopFileName(QStringLiteral("vellumark"));  // the installed .desktop entry
 
   vm::MessageBoxPrompter prompter;
   std::unique_ptr<vm::AppContext> app = vm::AppContext::create(home, prompter);
