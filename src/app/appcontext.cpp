@@ -17,6 +17,9 @@ AppContext::AppContext(DataFolder folder, QObject* parent)
       frame_(list_, log_) {
   settings_ = Settings::load(ini_);
   registerContinuations(frame_);
+  // The list shows how each document came out, until the next run starts.
+  connect(&frame_, &RunFrame::runStarted, &list_, [this] { list_.clearResults(); });
+  connect(&frame_, &RunFrame::entryReported, &list_, &DocumentList::setResult);
   // Documents worked on at once: [run] jobs in config.ini, by default one per core.
   bool given = false;
   const int jobs = ini_.readIni(QStringLiteral("run"), QStringLiteral("jobs")).trimmed().toInt(&given);

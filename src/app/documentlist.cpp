@@ -276,6 +276,21 @@ void DocumentList::append(const QVector<DocumentEntry>& entries) {
   notifyCounts();
 }
 
+void DocumentList::setResult(int index, const QString& result) {
+  if (index < 0 || index >= entryCount() || entries_[index].result == result) return;
+  entries_[index].result = result;
+  emit dataChanged(this->index(index), this->index(index), {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+void DocumentList::clearResults() {
+  bool any = false;
+  for (DocumentEntry& e : entries_) {
+    any = any || !e.result.isEmpty();
+    e.result.clear();
+  }
+  if (any) emit dataChanged(index(0), index(entryCount() - 1), {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
 // --- editing -----------------------------------------------------------------------------------
 
 void DocumentList::clear() {
@@ -415,6 +430,7 @@ QVariant DocumentList::data(const QModelIndex& idx, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
+      return e.result.isEmpty() ? e.path : e.path + QStringLiteral("　——　") + e.result;
     case Qt::EditRole:
       return e.path;
     case Qt::CheckStateRole:

@@ -18,6 +18,7 @@ namespace vm {
 struct DocumentEntry {
   QString path;
   bool ticked = true;
+  QString result;  // how the last run left it ("完成：替换 2 处", "失败：…"); empty before a run
 };
 
 class DocumentList : public QAbstractListModel {
@@ -79,6 +80,9 @@ class DocumentList : public QAbstractListModel {
   // Appends paths, each ticked, in one insert (for scans done elsewhere).
   void append(const QStringList& paths);
   void append(const QVector<DocumentEntry>& entries);
+  // The outcome of the last run, shown after the path until the next run starts.
+  void setResult(int index, const QString& result);
+  void clearResults();
 
   // --- editing ------------------------------------------------------------------------------
   void clear();

@@ -428,9 +428,12 @@ void RunFrame::onDocument(int, const DocumentResult& result, bool exists, int no
     summary_.results << result;
     ++summary_.handled;
     emit documentHandled(result.index, result.path, result.ok, result.message);
+    emit entryReported(result.index, (result.ok ? QStringLiteral("完成") : QStringLiteral("失败")) +
+                                         (result.message.isEmpty() ? QString() : QStringLiteral("：") + result.message));
   } else if (!missingSeen_.contains(result.index)) {
     missingSeen_.insert(result.index);
     summary_.missing << result.path;
+    emit entryReported(result.index, QStringLiteral("文档不存在"));
   }
   emit progress(view_.now, view_.all, view_.percent);
   publish();
@@ -438,6 +441,7 @@ void RunFrame::onDocument(int, const DocumentResult& result, bool exists, int no
 
 void RunFrame::onSkipped(const DocumentResult& result, int now) {
   summary_.skipped << result;
+  emit entryReported(result.index, QStringLiteral("已跳过：") + result.message);
   view_.now = now;
   view_.percent = formatPercent(now, view_.all);
   emit progress(view_.now, view_.all, view_.percent);

@@ -191,6 +191,8 @@ class RunFrame : public QObject {
   void progress(int now, int all, const QString& percent);
   // After each document whose routine ran (ok or not): lblDqwj.
   void documentHandled(int index, const QString& path, bool ok, const QString& message);
+  // Every ticked entry's outcome, for the list: done, failed, missing or skipped, with its line.
+  void entryReported(int index, const QString& outcome);
   void lockChanged(bool locked);
   void stateChanged(vm::RunFrame::State state);
   void viewChanged(const vm::RunView& view);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <stdexcept>
 
+#include "app/appcontext.h"
 #include "app/documentlist.h"
 #include "app/errorlog.h"
 #include "app/messages.h"
@@ -549,4 +550,30 @@ TEST_F(RunFrameTest, SideBySideRunReportsInListOrderAndPausesAfterTheDocumentsIn
   EXPECT_GT(mostAtOnce.load(), 1);
   for (int i = 1; i < stepsAfterStart().size(); ++i) EXPECT_GT(stepsAfterStart()[i], stepsAfterStart()[i - 1]);
   EXPECT_EQ(stepsAfterStart().last(), 12);
+}
+
+TEST(RunFrameList, EachDocumentShowsHowItCameOutUntilTheNextRun) {
+  Folder dir;
+  vm::RecordingPrompter prompter;
+  auto app = vm::AppContext::create(dir.file("home"), prompter);
+  ASSERT_TRUE(app);
+  const QString ok = dir.touch("ok.docx"), bad = dir.touch("bad.docx");
+  app->documents().append(QStringList{ok, bad, dir.file("gone.docx")});
+  vm::Operation op;
+  op.id = "docT";
+  op.perDocument = [&](const QString& path) -> QString {
+    if (path == bad) throw std::runtime_error("坏了");
+    return QStringLiteral("替换 2 处");
+  };
+  auto shown = [&](int i) { return app->documents().data(app->documents().index(i), Qt::DisplayRole).toString(); };
+  ASSERT_TRUE(app->runFrame().start(op));
+  ASSERT_TRUE(app->runFrame().waitUntilSettled(10000));
+  EXPECT_EQ(shown(0), ok + QStringLiteral("　——　完成：替换 2 处"));
+  EXPECT_EQ(shown(1), bad + QStringLiteral("　——　失败：坏了"));
+  EXPECT_EQ(shown(2), dir.file("gone.docx") + QStringLiteral("　——　文档不存在"));
+  app->documents().setTicked(0, false);
+  app->documents().setTicked(1, false);
+  ASSERT_TRUE(app->runFrame().start(op));
+  EXPECT_EQ(shown(0), ok);  // cleared as the next run starts
+  ASSERT_TRUE(app->runFrame().waitUntilSettled(10000));
 }
