@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/engines.h"
+#include "word/document.h"
 #include "shelltestutil.h"
 
 using vm::shelltest::Folder;
@@ -57,6 +58,12 @@ TEST(Engines, NoOfficeMeansDocxOnly) {
 
 TEST(Engines, ProbesSofficeVersion) {
   EnvGuard g1("VELLUMARK_NO_OFFICE"), g2("VELLUMARK_SOFFICE");
+  // An office back end installed by an earlier test of this process would answer instead.
+  struct Uninstalled {
+    std::shared_ptr<vm::word::Backend> saved = vm::word::officeBackend();
+    Uninstalled() { vm::word::setOfficeBackend(nullptr); }
+    ~Uninstalled() { vm::word::setOfficeBackend(saved); }
+  } uninstalled;
   qunsetenv("VELLUMARK_NO_OFFICE");
   Folder f;
   qputenv("VELLUMARK_SOFFICE", script(f, "soffice", "echo 'LibreOffice 7.4.7.2 40(Build:2)'").toLocal8Bit());
