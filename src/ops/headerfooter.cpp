@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "app/messages.h"
 #include "app/operation.h"
+#include "app/prompter.h"
 
 namespace vm::ops {
 
@@ -205,8 +206,10 @@ OperationDecl replaceDecl(const Side& side) {
   d.cli.apply = [](OperationEnv& env, const CliValues& v) -> std::optional<Refusal> {
     rules::ReplaceRules& list = env.app.store<HeaderFooterRules>().list;
     list.clear();
-    if (auto error = rules::importRuleFile(v.value(QStringLiteral("rules")), list))
+    QStringList skipped;
+    if (auto error = rules::importRuleFile(v.value(QStringLiteral("rules")), list, &skipped))
       return Refusal{error->refusal.title, error->text(), {}};
+    for (const QString& line : skipped) env.prompter.inform(QStringLiteral("规则文件"), line);
     return std::nullopt;
   };
   return d;

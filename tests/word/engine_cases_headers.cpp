@@ -118,8 +118,7 @@ TEST_P(HeaderEngine, ContentGoesAtTheStartOfTheCurrentPageHeaderOrFooter) {
 TEST_P(HeaderEngine, ClearingEveryHeaderLeavesMainTextAndFooters) {
   auto path = sections().footer(p(r("foot"))).write(dir.file("a.docx"));
   auto doc = open(path);
-  SKIP_IF_UNSUPPORTED(doc->stories(StoryKind::Header));
-  for (Story* s : doc->stories(StoryKind::Header)) s->clear();
+  SKIP_IF_UNSUPPORTED(for (Story* s : doc->stories(StoryKind::Header)) s->clear());
   doc->save();
   doc->close();
   doc = open(path);
@@ -261,7 +260,9 @@ TEST_P(HeaderEngine, OnlyParagraphsWithNothingButTheirMarkGo) {
   doc = open(path);
   EXPECT_EQ(texts(doc->mainStory())[1], "");
   EXPECT_EQ(texts(doc->mainStory())[11], "　x　y");
-  if (writesPackage()) EXPECT_NE(readPart(path, "word/document.xml").find("w:name=\"b\""), std::string::npos);
+  if (writesPackage()) {
+    EXPECT_NE(readPart(path, "word/document.xml").find("w:name=\"b\""), std::string::npos);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, HeaderEngine, ::testing::ValuesIn(engineOpeners()),
