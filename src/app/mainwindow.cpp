@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,11 +20,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -44,6 +45,7 @@
 #include "app/version.h"
 #include "app/operation.h"
 #include "app/windowpart.h"
+#include "dialogs/filedialogs.h"
 #include "dialogs/previewdialog.h"
 
 namespace vm {
@@ -142,11 +144,18 @@ QLabel* makeLabel(const QString& text, QWidget* parent, const char* name = nullp
 
 // The run summary for long lists: a read-only text in a small dialog. With undo, a button
 // "撤销本次操作" beside 确定; returns whether it was pressed.
-bool showSummaryDialog(QWidget* parent, const QString& title, const QString& text, bool undo = false) {
+bool showSummaryDialog(QWidget* parent, const QString& title, const QString& text, bool undo = false,
+                       bool failed = false) {
   QDialog dlg(parent);
   dlg.setObjectName(QStringLiteral("frmRunSummary"));
   dlg.setWindowTitle(title);
   auto* lay = new QVBoxLayout(&dlg);
+  if (failed) {
+    auto* icon = new QLabel(&dlg);
+    icon->setObjectName(QStringLiteral("imgWarning"));
+    icon->setPixmap(dlg.style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
+    lay->addWidget(icon);
+  }
   auto* edit = new QPlainTextEdit(&dlg);
   edit->setObjectName(QStringLiteral("txtSummary"));
   edit->setReadOnly(true);
@@ -155,6 +164,7 @@ bool showSummaryDialog(QWidget* parent, const QString& title, const QString& tex
   lay->addWidget(edit);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dlg);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
   bool undoPressed = false;
   if (undo) {
@@ -178,8 +188,19 @@ bool showSummaryDialog(QWidget* parent, const QString& title, const QString& tex
 
 LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
   setCursor(Qt::PointingHandCursor);
-  setFocusPolicy(Qt::NoFocus);
+  // Reachable with Tab and acts on Space or Enter, as a button does.
+  setFocusPolicy(Qt::StrongFocus);
   restyle();
+}
+
+void LinkLabel::keyPressEvent(QKeyEvent* e) {
+  const int k = e->key();
+  if (isEnabled() && !e->isAutoRepeat() && (k == Qt::Key_Space || k == Qt::Key_Return || k == Qt::Key_Enter)) {
+    emit clicked();
+    e->accept();
+    return;
+  }
+  QLabel::keyPressEvent(e);
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* e) {
@@ -193,8 +214,11 @@ void LinkLabel::changeEvent(QEvent* e) {
 }
 
 void LinkLabel::restyle() {
-  setStyleSheet(isEnabled() ? QStringLiteral("QLabel { color: #1a5fb4; text-decoration: underline; }")
-                            : QStringLiteral("QLabel { color: palette(mid); }"));
+  // The dotted frame shows which link has the keyboard focus.
+  setStyleSheet(isEnabled() ? QStringLiteral("QLabel { color: #1a5fb4; text-decoration: underline; "
+                                             "border: 1px solid transparent; }"
+                                             "QLabel:focus { border: 1px dotted #1a5fb4; }")
+                            : QStringLiteral("QLabel { color: palette(mid); border: 1px solid transparent; }"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -213,7 +237,7 @@ MainWindow::MainWindow(AppContext& app, Prompter& prompter, QWidget* parent)
 
   chooseFolder_ = [this]() -> QString {
     leaveFront();
-    QString dir = QFileDialog::getExistingDirectory(this, msg::browseTitle());
+    QString dir = chooseFolderDialog(this, msg::browseTitle());
     dir = dir.trimmed();
     if (dir.isEmpty()) return {};
     if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
@@ -221,7 +245,7 @@ MainWindow::MainWindow(AppContext& app, Prompter& prompter, QWidget* parent)
   };
   chooseFile_ = [this]() -> QString {
     leaveFront();
-    return QFileDialog::getOpenFileName(this);
+    return chooseOpenFileDialog(this);
   };
   showSummary_ = [this](const RunSummary& s) { defaultShowSummary(s); };
 
@@ -558,6 +582,12 @@ void MainWindow::buildCentral() {
 
   setCentralWidget(central);
 
+  // Tab follows the screen: top to bottom, left to right.
+  QList<QWidget*> chain = {chkHzm[0], chkHzm[1], lst_DocList};
+  for (LinkLabel* l : lbl_select) chain << l;
+  chain << txtBh << txtBbh << chkQfdxx << cmdSxStart << cmdSxExit << lblDqwj << cmdPauseDo << cmdStopDo << txtTaskF
+        << combTaskKind << cmdSaveTask;
+  for (qsizetype i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
@@ -617,12 +647,8 @@ void MainWindow::buildStatusBar() {
 }
 
 QString MainWindow::clockText() {
-  const QLocale loc = QLocale::system();
-  const QDateTime now = QDateTime::currentDateTime();
-  QString timeFormat = loc.timeFormat(QLocale::LongFormat);
-  timeFormat.remove(QLatin1Char('t'));  // no time zone name
-  return loc.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-         loc.toString(now.time(), timeFormat.trimmed());
+  // As a Chinese user writes it, whatever the system locale (an English one gives "12/7/26").
+  return QDateTime::currentDateTime().toString(QStringLiteral("yyyy年M月d日 HH:mm:ss"));
 }
 
 void MainWindow::updateClock() { stb_panel[1]->setText(clockText()); }
@@ -772,7 +798,19 @@ void MainWindow::filterCommand() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
-  // m_exit and closing the window end the program at once; nothing is saved.
+  // During a run: ask first; on OK the run stops after the documents in hand and its
+  // summary shows what was done before the program ends.
+  if (frame_.isBusy() && !closing_) {
+    if (!prompter_.ask(msg::closeDuringRunTitle(), msg::closeDuringRun())) {
+      e->ignore();
+      return;
+    }
+    closing_ = true;
+    if (scan_) scan_->cancel();
+    frame_.stop();
+    frame_.waitUntilSettled();
+  }
+  // m_exit and closing the window end the program; nothing is saved.
   closing_ = true;
   if (scan_) scan_->cancel();
   // The run ends with the window, without a summary box from inside the close (a paused run
@@ -836,30 +874,35 @@ void MainWindow::onRunFinished(const RunSummary& summary) {
 void MainWindow::defaultShowSummary(const RunSummary& summary) {
   // Shown when a document failed or reported a line. Missing files alone are passed over
   // without a message; when there is a summary, it lists them too.
-  bool news = summary.failures() > 0;
+  bool news = summary.failures() > 0 || closing_;
   for (const DocumentResult& r : summary.results) news = news || !r.message.isEmpty();
   if (!news) return;
   const QString text = summary.text();
   if (text.trimmed().isEmpty()) return;
   const QString title = summary.title.isEmpty() ? productCaption() : summary.title;
   bool undo = false;
+  const bool failed = summary.failures() > 0;
   if (summary.runId.isEmpty() && text.count(QLatin1Char('\n')) < kSummaryBoxLines) {
-    prompter_.inform(title, text);
+    if (failed)
+      prompter_.warn(title, text);
+    else
+      prompter_.inform(title, text);
   } else if (summary.runId.isEmpty()) {
     leaveFront();
-    showSummaryDialog(this, title, text);
+    showSummaryDialog(this, title, text, false, failed);
   } else if (text.count(QLatin1Char('\n')) < kSummaryBoxLines) {
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
+    QMessageBox box(failed ? QMessageBox::Warning : QMessageBox::Information, title, text, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("vmSummaryBox"));
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     QPushButton* undoButton = box.addButton(QStringLiteral("撤销本次操作"), QMessageBox::ActionRole);
     undoButton->setObjectName(QStringLiteral("cmdUndoRun"));
     box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
     box.exec();
     undo = box.clickedButton() == undoButton;
   } else {
     leaveFront();
-    undo = showSummaryDialog(this, title, text, true);
+    undo = showSummaryDialog(this, title, text, true, failed);
   }
   if (undo) undoLastRun(summary.runId);
 }

@@ -44,8 +44,8 @@ class ErrorLog;
 class FolderScan;
 class Prompter;
 
-// A label used as a link button (the lbl_select array): emits clicked() on a left click.
-// Disabled, it takes no clicks.
+// A label used as a link button (the lbl_select array): emits clicked() on a left click, or
+// on Space or Enter when it has the focus (Tab reaches it). Disabled, it takes no clicks.
 class LinkLabel : public QLabel {
   Q_OBJECT
  public:
@@ -55,6 +55,7 @@ class LinkLabel : public QLabel {
 
  protected:
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
   void changeEvent(QEvent* e) override;
 
  private:

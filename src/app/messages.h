@@ -40,6 +40,14 @@ inline QString runBusy() {
 }
 inline QString listBusy() { return QStringLiteral("正在添加文档，请等待文档列表添加完成后再开始操作！"); }
 inline QString runWorking() { return QStringLiteral("正在操作中，请稍后..."); }
+inline QString engineStarting() { return QStringLiteral("正在启动文档引擎……"); }
+inline QString runPausing() { return QStringLiteral("正在暂停，当前文档处理完后暂停..."); }
+inline QString runPaused() { return QStringLiteral("操作已暂停：点“继续操作”接着处理，点“停止操作”结束本次操作。"); }
+inline QString closeDuringRunTitle() { return QStringLiteral("退出"); }
+inline QString closeDuringRun() {
+  return QStringLiteral("批量操作正在进行，退出前将停止操作（正在处理的文档会先处理完）。\n\n"
+                        "你可以点确定按钮停止操作并退出，也可以点取消按钮继续操作！");
+}
 inline QString pauseCaption() { return QStringLiteral("暂停操作"); }
 inline QString continueCaption() { return QStringLiteral("继续操作"); }
 inline QString stopCaption() { return QStringLiteral("停止操作"); }

@@ -17,6 +17,8 @@ class Prompter {
   virtual void inform(const QString& title, const QString& text) = 0;
   // A question with OK and Cancel and the question icon; true for OK.
   virtual bool ask(const QString& title, const QString& text) = 0;
+  // A message with an OK button that reports a failure (the warning icon in the window).
+  virtual void warn(const QString& title, const QString& text) { inform(title, text); }
 };
 
 // Records every call; answers questions with a preset answer. For tests.
@@ -26,8 +28,10 @@ class RecordingPrompter : public Prompter {
     bool question;
     QString title;
     QString text;
+    bool warning = false;
   };
   void inform(const QString& title, const QString& text) override { entries.push_back({false, title, text}); }
+  void warn(const QString& title, const QString& text) override { entries.push_back({false, title, text, true}); }
   bool ask(const QString& title, const QString& text) override {
     entries.push_back({true, title, text});
     return answer;

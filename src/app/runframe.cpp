@@ -99,6 +99,12 @@ namespace {
 
 QString describe(const std::exception& e) { return QString::fromUtf8(e.what()); }
 
+bool hasChinese(const QString& s) {
+  for (QChar c : s)
+    if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF) return true;
+  return false;
+}
+
 // Runs a step of the operation; a failure becomes its message. The engine's technical detail
 // goes to *logDetail only, never to what the user reads.
 bool guarded(const std::function<QString()>& step, QString* message, QString* logDetail) {
@@ -112,6 +118,11 @@ bool guarded(const std::function<QString()>& step, QString* message, QString* lo
     *message = QStringLiteral("内存不足，文档未处理");
   } catch (const std::exception& err) {
     *message = describe(err);
+    // A library's own (English) text is for the log; the user reads Chinese.
+    if (!message->isEmpty() && !hasChinese(*message)) {
+      *logDetail = QStringLiteral("（%1）").arg(*message);
+      *message = QStringLiteral("处理文档时出错");
+    }
     if (message->isEmpty()) *message = QStringLiteral("未知错误");
   } catch (...) {
     *message = QStringLiteral("未知错误");
@@ -220,7 +231,8 @@ bool RunFrame::start(const Operation& op, QString* refusal) {
   missingSeen_.clear();
   setLocked(true);
   view_.areaVisible = true;
-  view_.statusText = msg::runWorking();
+  // The first document starts the engine (the office takes seconds): say so, not an idle 0 %.
+  view_.statusText = msg::engineStarting();
   emit runStarted(op.id, size, op.initialCount);
   emit progress(view_.now, view_.all, view_.percent);
   launch(op, size, 0);
@@ -421,6 +433,7 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
 }
 
 void RunFrame::onDocument(int, const DocumentResult& result, bool exists, int now) {
+  if (view_.statusText == msg::engineStarting()) view_.statusText = msg::runWorking();
   view_.now = now;
   view_.percent = formatPercent(now, view_.all);
   if (exists) {
@@ -453,6 +466,7 @@ void RunFrame::onWorkerDone(int generation, bool pausedReturn, bool pausePending
   joinWorker();
   if (pausedReturn || pausePending) {
     // The area stays shown and the interface stays locked until continue.
+    view_.statusText = msg::runPaused();
     setState(State::Paused);
     publish();
     emit runPaused();
@@ -518,7 +532,9 @@ void RunFrame::pauseOrContinue() {
     paused_ = 1;
     view_.pauseCaption = msg::continueCaption();
     view_.pauseEnabled = true;
-    view_.stopEnabled = false;
+    // A paused run may still be stopped (it then ends with its summary).
+    view_.stopEnabled = true;
+    view_.statusText = msg::runPausing();
     setState(State::Pausing);
     publish();
     log_.write();
@@ -537,6 +553,7 @@ void RunFrame::pauseOrContinue() {
   }
   view_.pauseCaption = msg::pauseCaption();
   view_.stopEnabled = true;
+  view_.statusText = msg::runWorking();
   if (workerStillRunning) {
     setState(State::Running);
     publish();

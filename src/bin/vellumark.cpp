@@ -25,6 +25,7 @@
 #include "app/loadwindow.h"
 #include "app/mainwindow.h"
 #include "dialogs/messageboxprompter.h"
+#include "dialogs/qttranslations.h"
 #ifdef VM_HAVE_OFFICE
 #include "word/office/office.h"
 #endif
@@ -43,9 +44,15 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/vellumark.png")));
   QGuiApplication::setDesktopFileName(QStringLiteral("vellumark"));  // the installed .desktop entry
 
+  // Before the first window, so that even the data folder's refusal speaks Chinese.
+  QString translationProblem;
+  vm::installQtTranslations(&translationProblem);
+
   vm::MessageBoxPrompter prompter;
   std::unique_ptr<vm::AppContext> app = vm::AppContext::create(home, prompter);
   if (!app) return 1;  // the refusal has been shown
+  // Missing translations leave the standard dialogs in English: worth a line in the log.
+  if (!translationProblem.isEmpty()) app->errorLog().writeEntry(translationProblem, QStringLiteral("启动"));
 
   vm::LoadWindow load;
   load.show();

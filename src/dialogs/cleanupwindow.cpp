@@ -36,6 +36,7 @@ CleanupWindow::CleanupWindow(ops::CleanupSettings& settings, QWidget* parent)
     connect(chkDelOpt[i], &QCheckBox::toggled, this, [this, i](bool on) { settings_.options[i] = on; });
   }
   cmdSaveWdqj = new QPushButton(QStringLiteral("保存设置"), this);
+  cmdSaveWdqj->setDefault(true);  // Enter
   cmdSaveWdqj->setObjectName(QStringLiteral("cmdSaveWdqj"));
   connect(cmdSaveWdqj, &QPushButton::clicked, this, &CleanupWindow::save);
   auto* layout = new QVBoxLayout(this);

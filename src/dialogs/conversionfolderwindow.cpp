@@ -1,7 +1,6 @@
 #include "dialogs/conversionfolderwindow.h"
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,6 +12,7 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/windowpart.h"
+#include "dialogs/filedialogs.h"
 #include "dialogs/messageboxprompter.h"
 #include "ops/chinese.h"
 #include "ops/convert.h"
@@ -33,7 +33,7 @@ const QList<QPair<QString, QString>>& standards() {
 }
 
 QString chooseFolder(QWidget* parent) {
-  QString dir = QFileDialog::getExistingDirectory(parent, msg::browseTitle());
+  QString dir = chooseFolderDialog(parent, msg::browseTitle());
   if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
   return dir;
 }
@@ -71,6 +71,7 @@ ConversionFolderWindow::ConversionFolderWindow(ops::ConvertSettings& folder, ops
   note->setWordWrap(true);
   grid->addWidget(note, 2, 0, 1, 3);
   cmdSaveFName = new QPushButton(QStringLiteral("保存设置"), this);
+  cmdSaveFName->setDefault(true);  // Enter
   cmdSaveFName->setObjectName(QStringLiteral("cmdSaveFName"));
   connect(cmdSaveFName, &QPushButton::clicked, this, &ConversionFolderWindow::save);
   auto* layout = new QVBoxLayout(this);

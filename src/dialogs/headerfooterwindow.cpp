@@ -1,7 +1,6 @@
 #include "dialogs/headerfooterwindow.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,6 +12,7 @@
 #include "app/appcontext.h"
 #include "app/mainwindow.h"
 #include "app/windowpart.h"
+#include "dialogs/filedialogs.h"
 #include "ops/headerfooter.h"
 #include "rules/addruledialog.h"
 #include "rules/modifyruledialog.h"
@@ -23,7 +23,7 @@ namespace vm {
 
 namespace {
 QString chooseJpg(QWidget* parent) {
-  return QFileDialog::getOpenFileName(parent, QString(), QString(), QStringLiteral("Jpg图像文档(*.jpg)"));
+  return chooseOpenFileDialog(parent, QString(), QStringLiteral("Jpg图像文档(*.jpg)"));
 }
 }  // namespace
 
@@ -67,6 +67,7 @@ HeaderFooterWindow::HeaderFooterWindow(ops::HeaderFooterSettings& settings, QWid
   connect(chkQxhx, &QCheckBox::toggled, this, &HeaderFooterWindow::store);
   grid->addWidget(chkQxhx, 4, 0, 1, 2);
   cmdSave = new QPushButton(QStringLiteral("确认保存"), this);
+  cmdSave->setDefault(true);  // Enter
   cmdSave->setObjectName(QStringLiteral("cmdSave"));
   connect(cmdSave, &QPushButton::clicked, this, &QDialog::hide);
   auto* layout = new QVBoxLayout(this);

@@ -5,12 +5,25 @@
 
 namespace vm {
 
-void MessageBoxPrompter::inform(const QString& title, const QString& text) {
-  QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent_.data());
+namespace {
+
+void showMessage(QMessageBox::Icon icon, const QString& title, const QString& text, QWidget* parent) {
+  QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
   box.setObjectName(QStringLiteral("vmInformBox"));
   box.setDefaultButton(QMessageBox::Ok);
   box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  box.setEscapeButton(QMessageBox::Ok);
   box.exec();
+}
+
+}  // namespace
+
+void MessageBoxPrompter::inform(const QString& title, const QString& text) {
+  showMessage(QMessageBox::Information, title, text, parent_.data());
+}
+
+void MessageBoxPrompter::warn(const QString& title, const QString& text) {
+  showMessage(QMessageBox::Warning, title, text, parent_.data());
 }
 
 bool MessageBoxPrompter::ask(const QString& title, const QString& text) {

@@ -23,6 +23,7 @@ class MessageBoxPrompter : public Prompter {
 
   void inform(const QString& title, const QString& text) override;
   bool ask(const QString& title, const QString& text) override;
+  void warn(const QString& title, const QString& text) override;
 
  private:
   QPointer<QWidget> parent_;

@@ -41,6 +41,7 @@ PasswordWindow::PasswordWindow(ops::PasswordSettings& settings, QWidget* parent)
   notice->setWordWrap(true);
   grid->addWidget(notice, 3, 0, 1, 2);
   cmdSubmit = new QPushButton(QStringLiteral("保存设置"), this);
+  cmdSubmit->setDefault(true);  // Enter
   cmdSubmit->setObjectName(QStringLiteral("cmdSubmit"));
   connect(cmdSubmit, &QPushButton::clicked, this, &PasswordWindow::save);
   auto* layout = new QVBoxLayout(this);

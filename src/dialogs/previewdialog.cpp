@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -50,6 +51,7 @@ bool confirmPreview(QWidget* parent, const DocumentList& documents, const QStrin
   list->addItems(lines);
   layout->addWidget(list, 1);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);  // Enter
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   layout->addWidget(buttons);

@@ -70,6 +70,7 @@ StatsWindow::StatsWindow(AppContext& app, QWidget* parent)
   (new QVBoxLayout(fra_wait))->addWidget(new QLabel(QStringLiteral("正在生成请稍后..."), this));
   fra_wait->hide();
   cmdCreate = new QPushButton(QStringLiteral("生成文档统计"), this);
+  cmdCreate->setDefault(true);  // Enter
   cmdCreate->setObjectName(QStringLiteral("cmdCreate"));
   connect(cmdCreate, &QPushButton::clicked, this, &StatsWindow::create);
   cmdExit = new QPushButton(QStringLiteral("退  出"), this);

@@ -37,6 +37,7 @@ SummaryWindow::SummaryWindow(ops::SummarySettings& settings, QWidget* parent) : 
   notice->setWordWrap(true);
   grid->addWidget(notice, 4, 0, 1, 2);
   cmdSave = new QPushButton(QStringLiteral("保存设置"), this);
+  cmdSave->setDefault(true);  // Enter
   cmdSave->setObjectName(QStringLiteral("cmdSave"));
   connect(cmdSave, &QPushButton::clicked, this, &SummaryWindow::save);
   auto* layout = new QVBoxLayout(this);

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QColorDialog>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,6 +14,7 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/windowpart.h"
+#include "dialogs/filedialogs.h"
 #include "dialogs/messageboxprompter.h"
 #include "ops/watermark.h"
 #include "rules/replacerules.h"
@@ -24,7 +24,7 @@ namespace vm {
 namespace {
 
 QString chooseJpg(QWidget* parent) {
-  return QFileDialog::getOpenFileName(parent, QString(), QString(), QStringLiteral("Jpg图像文档(*.jpg)"));
+  return chooseOpenFileDialog(parent, QString(), QStringLiteral("Jpg图像文档(*.jpg)"));
 }
 
 std::optional<unsigned> chooseColour(QWidget* parent) {
@@ -103,6 +103,7 @@ WatermarkWindow::WatermarkWindow(ops::WatermarkSettings& settings, QWidget* pare
   connect(txtF, &QLineEdit::textChanged, this, &WatermarkWindow::store);
   connect(txtSyColor, &QLineEdit::textChanged, this, &WatermarkWindow::store);
   cmdSaveSy = named(new QPushButton(QStringLiteral("保存设置"), this), QStringLiteral("cmdSaveSy"));
+  cmdSaveSy->setDefault(true);  // Enter
   connect(cmdSaveSy, &QPushButton::clicked, this, &WatermarkWindow::save);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(frame);

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,6 +15,7 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/windowpart.h"
+#include "dialogs/filedialogs.h"
 #include "dialogs/messageboxprompter.h"
 #include "rename/namesettings.h"
 #include "rules/replacesetupwindow.h"
@@ -25,7 +25,7 @@ namespace vm::rename {
 namespace {
 
 QString defaultFolderChooser(QWidget* parent) {
-  QString dir = QFileDialog::getExistingDirectory(parent, msg::browseTitle());
+  QString dir = chooseFolderDialog(parent, msg::browseTitle());
   if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
   return dir;
 }
@@ -106,6 +106,7 @@ RenameSettingsWindow::RenameSettingsWindow(RenameSettings& settings, QWidget* pa
   tgrid->addWidget(txtE, 3, 3);
 
   cmdSave = new QPushButton(QStringLiteral("保存设置"), this);
+  cmdSave->setDefault(true);  // Enter
   cmdSave->setObjectName(QStringLiteral("cmdSave"));
   cmdSave->setAutoDefault(false);
   connect(cmdSave, &QPushButton::clicked, this, [this] { save(); });

@@ -11,6 +11,7 @@ AddRuleDialog::AddRuleDialog(ReplaceRules& rules, QWidget* parent)
     : RuleEditorDialog(rules, QStringLiteral("frmAddR"), QStringLiteral("替换规则添加"),
                        QStringLiteral("针对同一要替换的内容进行多次规则添加，视为重复添加。"), parent) {
   cmdAdd = new QPushButton(QStringLiteral("添  加"), this);
+  cmdAdd->setDefault(true);  // Enter
   cmdAdd->setObjectName(QStringLiteral("cmdAdd"));
   cmdCancel = new QPushButton(QStringLiteral("取  消"), this);
   cmdCancel->setObjectName(QStringLiteral("cmdCancel"));

@@ -15,6 +15,7 @@ ModifyRuleDialog::ModifyRuleDialog(ReplaceRules& rules, QWidget* parent)
   txtKey->setObjectName(QStringLiteral("txtKey"));
   txtKey->hide();
   cmdModify = new QPushButton(QStringLiteral("修  改"), this);
+  cmdModify->setDefault(true);  // Enter
   cmdModify->setObjectName(QStringLiteral("cmdModify"));
   addButtons({cmdModify});
   connect(cmdModify, &QPushButton::clicked, this, [this] { modify(); });

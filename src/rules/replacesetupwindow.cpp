@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,6 +15,7 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/windowpart.h"
+#include "dialogs/filedialogs.h"
 #include "dialogs/messageboxprompter.h"
 #include "ops/replace.h"
 #include "rules/addruledialog.h"
@@ -30,8 +30,8 @@ const QString kNoRules = QStringLiteral("请先添加替换规则！");
 
 QString defaultRuleFileChooser(QWidget* parent, bool save) {
   const QString filter = QStringLiteral("规则文件(*.txt);;所有文件(*)");
-  return save ? QFileDialog::getSaveFileName(parent, QStringLiteral("导出规则"), QString(), filter)
-              : QFileDialog::getOpenFileName(parent, QStringLiteral("导入规则"), QString(), filter);
+  return save ? chooseSaveFileDialog(parent, QStringLiteral("导出规则"), filter)
+              : chooseOpenFileDialog(parent, QStringLiteral("导入规则"), filter);
 }
 
 }  // namespace
@@ -93,6 +93,7 @@ ReplaceSetupWindow::ReplaceSetupWindow(ReplaceRules& rules, QWidget* parent)
   links->addWidget(lblNotice[1]);
 
   cmdSave = new QPushButton(QStringLiteral("保存设置"), this);
+  cmdSave->setDefault(true);  // Enter
   cmdSave->setObjectName(QStringLiteral("cmdSave"));
   cmdSave->setAutoDefault(false);
   connect(cmdSave, &QPushButton::clicked, this, &ReplaceSetupWindow::saveSettings);

@@ -1,7 +1,6 @@
 #include "rules/ruleeditordialog.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +10,7 @@
 
 #include "app/mainwindow.h"
 #include "app/messages.h"
+#include "dialogs/filedialogs.h"
 #include "dialogs/messageboxprompter.h"
 #include "rules/replacerules.h"
 
@@ -19,7 +19,7 @@ namespace vm::rules {
 namespace {
 
 QString defaultChooser(QWidget* parent, const QString& filter) {
-  return QFileDialog::getOpenFileName(parent, QStringLiteral("选择图片"), QString(), filter);
+  return chooseOpenFileDialog(parent, QStringLiteral("选择图片"), filter);
 }
 
 }  // namespace

@@ -130,7 +130,7 @@ TEST_F(RunFrameTest, PlainRunOnWorkerThread) {
   EXPECT_TRUE(frame.isBusy());
   EXPECT_TRUE(frame.isLocked());
   EXPECT_TRUE(frame.view().areaVisible);
-  EXPECT_EQ(frame.view().statusText, "正在操作中，请稍后...");
+  EXPECT_EQ(frame.view().statusText, "正在启动文档引擎……");  // until the first document is back
   EXPECT_EQ(frame.view().all, 3);
   EXPECT_EQ(frame.runSize(), 3);
   EXPECT_EQ(frame.operationId(), "docT");
@@ -190,11 +190,13 @@ TEST_F(RunFrameTest, PauseDuringLastDocument) {
   EXPECT_EQ(frame.paused(), 1);
   EXPECT_EQ(frame.view().pauseCaption, "继续操作");
   EXPECT_TRUE(frame.view().pauseEnabled);
-  EXPECT_FALSE(frame.view().stopEnabled);
+  EXPECT_TRUE(frame.view().stopEnabled);
   gate.open();
   ASSERT_TRUE(frame.waitUntilSettled(10000));
   // The loop ended with the pause pending: locked, shown, Paused 1, flags cleared.
   EXPECT_EQ(frame.state(), State::Paused);
+  EXPECT_TRUE(frame.view().statusText.startsWith("操作已暂停"));
+  EXPECT_TRUE(frame.view().stopEnabled);
   EXPECT_EQ(frame.paused(), 1);
   EXPECT_TRUE(frame.isLocked());
   EXPECT_TRUE(frame.view().areaVisible);
@@ -328,7 +330,7 @@ TEST_F(RunFrameTest, ThrowingDocumentsAreLoggedAndTheRunGoesOn) {
   ASSERT_EQ(summary.failures(), 4);
   const auto failed = summary.failed();
   EXPECT_EQ(failed[0].path, docs[0]);
-  EXPECT_EQ(failed[0].message, "disk full");
+  EXPECT_EQ(failed[0].message, "处理文档时出错");  // the library's English goes to the log only
   EXPECT_EQ(failed[1].message, "未知错误");
   using vm::word::ErrorCode;
   EXPECT_EQ(failed[2].message.toStdString(), vm::word::userText(ErrorCode::PasswordRequired));

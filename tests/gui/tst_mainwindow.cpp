@@ -607,7 +607,7 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     QTRY_VERIFY(area->isVisible());
     QCOMPARE(child<QLabel>(w(), "Label1")->text(), QStringLiteral("当前处理文档:"));
     QCOMPARE(child<QLabel>(w(), "lblLoadN")->text(), QStringLiteral("进度条显示文档处理进程..."));
-    QCOMPARE(child<QLabel>(w(), "lbl")->text(), QStringLiteral("正在操作中，请稍后..."));
+    QCOMPARE(child<QLabel>(w(), "lbl")->text(), QStringLiteral("正在启动文档引擎……"));
     QCOMPARE(child<QLabel>(w(), "lblAll")->text(), QStringLiteral("3"));
     QCOMPARE(child<QLabel>(w(), "lblNow")->text(), QStringLiteral("0"));
     QCOMPARE(child<QLabel>(w(), "lblPer")->text(), QStringLiteral("0%"));
@@ -637,10 +637,11 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     QTest::mouseClick(pause, Qt::LeftButton);
     QTRY_COMPARE(pause->text(), QStringLiteral("继续操作"));
     QVERIFY(pause->isEnabled());
-    QVERIFY(!stop->isEnabled());
+    QVERIFY(stop->isEnabled());  // a paused run may still be stopped
     gate->store(1);
     QVERIFY(frame.waitUntilSettled(20000));
     QTRY_COMPARE(frame.paused(), 1);
+    QVERIFY(child<QLabel>(w(), "lbl")->text().startsWith(QStringLiteral("操作已暂停")));
     QCOMPARE(child<QLabel>(w(), "lblNow")->text(), QStringLiteral("1"));
     QCOMPARE(child<QLineEdit>(w(), "lblDqwj")->text(), docs("r0.docx"));
     QCOMPARE(child<QLineEdit>(w(), "lblDqwj")->cursorPosition(), docs("r0.docx").size());
@@ -651,6 +652,7 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     QTest::mouseClick(pause, Qt::LeftButton);
     QTRY_COMPARE(pause->text(), QStringLiteral("暂停操作"));
     QTRY_VERIFY(stop->isEnabled());
+    QCOMPARE(child<QLabel>(w(), "lbl")->text(), QStringLiteral("正在操作中，请稍后..."));
     gate->store(3);
     QVERIFY(frame.waitUntilSettled(20000));
     QTRY_VERIFY(!area->isVisible());
@@ -781,8 +783,8 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     QVERIFY(prompter_->entries.isEmpty());
   }
 
-  // Exit during a paused run with a failure ends the run, with no summary box from the close.
-  void exitEndsTheProgramAndItsRun() {
+  // Exit during a paused run asks first: Cancel keeps the run; OK ends it and shows what was done.
+  void exitDuringARunAsksThenStopsAndShowsTheSummary() {
     touch(docs("x0.docx"));
     touch(docs("x1.docx"));
     list().append(QStringList{docs("x0.docx"), docs("x1.docx")});
@@ -806,11 +808,20 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     QVERIFY(frame.waitUntilSettled(20000));
     QCOMPARE(frame.state(), vm::RunFrame::State::Paused);
     QVERIFY(w().m_exit->isEnabled());
+    prompter_->answer = false;
+    w().m_exit->trigger();
+    QVERIFY(w().isVisible());
+    QCOMPARE(frame.state(), vm::RunFrame::State::Paused);
+    QCOMPARE(prompter_->entries.size(), 1);
+    QVERIFY(prompter_->last().question);
+    prompter_->answer = true;
     w().m_exit->trigger();
     QVERIFY(!w().isVisible());
     QCOMPARE(frame.state(), vm::RunFrame::State::Idle);
-    QTest::qWait(50);
-    QVERIFY(prompter_->entries.isEmpty());
+    QCOMPARE(prompter_->entries.size(), 3);
+    QVERIFY(!prompter_->last().question);
+    QVERIFY(prompter_->last().warning);  // a document failed
+    QVERIFY(prompter_->last().text.contains(docs("x0.docx") + QStringLiteral("：坏文档")));
   }
 
   void windowCommandsLeaveFront() {

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
@@ -16,6 +18,7 @@
 
 #include "app/loadwindow.h"
 #include "dialogs/messageboxprompter.h"
+#include "dialogs/qttranslations.h"
 
 namespace {
 
@@ -90,20 +93,36 @@ class TestShellWindows : public QObject {
     QVERIFY(done.wait(5000));
   }
 
-  void informIsOkOnly() {
+  void informAndWarnAreOkOnly() {
     vm::MessageBoxPrompter p;
-    bool seen = false;
-    onNextBox(
-        [&seen](QMessageBox* box) {
-          seen = true;
-          QCOMPARE(box->windowTitle(), QStringLiteral("出错了！"));
-          QCOMPARE(box->text(), QStringLiteral("请先选择文档后缀名！"));
-          QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-          QVERIFY(box->icon() != QMessageBox::Question);
-        },
-        QMessageBox::Ok);
+    QList<QMessageBox::Icon> icons;
+    auto check = [&icons](QMessageBox* box) {
+      icons << box->icon();
+      QCOMPARE(box->windowTitle(), QStringLiteral("出错了！"));
+      QCOMPARE(box->text(), QStringLiteral("请先选择文档后缀名！"));
+      QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+      QCOMPARE(box->escapeButton(), box->button(QMessageBox::Ok));
+    };
+    onNextBox(check, QMessageBox::Ok);
     p.inform(QStringLiteral("出错了！"), QStringLiteral("请先选择文档后缀名！"));
-    QVERIFY(seen);
+    onNextBox(check, QMessageBox::Ok);
+    p.warn(QStringLiteral("出错了！"), QStringLiteral("请先选择文档后缀名！"));
+    QCOMPARE(icons, (QList<QMessageBox::Icon>{QMessageBox::Information, QMessageBox::Warning}));
+  }
+
+  // Qt's own texts in Chinese, also under an English system locale.
+  void qtTranslationsAreChinese() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QString detail;
+    QVERIFY2(vm::installQtTranslations(&detail), qPrintable(detail));
+    QCOMPARE(QLocale().language(), QLocale::Chinese);
+    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    QVERIFY(buttons);
+    QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
   }
 
   void askHasOkCancelAndTheQuestionIcon() {

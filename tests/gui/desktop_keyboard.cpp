@@ -1,0 +1,115 @@
+// The main window and its dialogs by keyboard, the status bar clock, the dialogs' folder.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "app/documentlist.h"
+#include "dialogs/filedialogs.h"
+#include "mainwindowtest.h"
+
+class TestDesktopKeyboard : public vm::guitest::MainWindowTest {
+  Q_OBJECT
+
+  // The widgets Tab visits from w, in order, until it comes back.
+  static QStringList tabChain(QWidget* first) {
+    QStringList names;
+    QWidget* x = first;
+    do {
+      if (x->isVisible() && x->isEnabled() && (x->focusPolicy() & Qt::TabFocus)) names << x->objectName();
+      x = x->nextInFocusChain();
+    } while (x != first && names.size() < 100);
+    return names;
+  }
+
+ private slots:
+  void init() { startWindow(); }
+  void cleanup() { stopWindow(); }
+
+  void tabFollowsTheScreenAndLinksActOnSpace() {
+    QStringList chain = tabChain(w().chkHzm[0]);
+    chain = chain.mid(0, chain.indexOf(QStringLiteral("combTaskKind")) + 1);
+    QCOMPARE(chain, (QStringList{"chkHzm_0", "chkHzm_1", "lst_DocList", "lbl_select_0", "lbl_select_1",
+                                 "lbl_select_2", "lbl_select_3", "lbl_select_4", "txtTaskF", "combTaskKind"}));
+    QTemporaryDir d;
+    const QString a = d.filePath("a.docx"), b = d.filePath("b.docx");
+    for (const QString& p : {a, b}) {
+      QFile f(p);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    w().documents().append(QStringList{a, b});
+    QCOMPARE(w().documents().tickedCount(), 2);
+    w().lbl_select[1]->setFocus();
+    QTest::keyClick(w().lbl_select[1], Qt::Key_Space);  // 全不选
+    QCOMPARE(w().documents().tickedCount(), 0);
+    QTest::keyClick(w().lbl_select[2], Qt::Key_Return);  // 反 选
+    QCOMPARE(w().documents().tickedCount(), 2);
+  }
+
+  // Written as a Chinese user writes it, also under an English locale.
+  void clockIsChinese() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QRegularExpression form(QStringLiteral("^\\d{4}年\\d{1,2}月\\d{1,2}日 \\d{2}:\\d{2}:\\d{2}$"));
+    QTRY_VERIFY(form.match(child<QLabel>(w(), "stb_print_1")->text()).hasMatch());
+  }
+
+  // Every settings window and rule dialog: Enter presses its default button, Esc closes it.
+  void everyDialogHasADefaultButtonAndEscCloses() {
+    const QList<QDialog*> dialogs = w().findChildren<QDialog*>();
+    QVERIFY(dialogs.size() >= 8);
+    for (QDialog* dlg : dialogs) {
+      // Chosen by the window itself, not left to Qt (which takes the first button in Tab order).
+      int defaults = 0;
+      for (QPushButton* b : dlg->findChildren<QPushButton*>())
+        if (b->isDefault() && b->window() == dlg) ++defaults;
+      QVERIFY2(defaults == 1, qPrintable(dlg->objectName()));
+      dlg->show();
+      QVERIFY(QTest::qWaitForWindowExposed(dlg));
+      QTest::keyClick(dlg, Qt::Key_Escape);
+      QVERIFY2(!dlg->isVisible(), qPrintable(dlg->objectName()));
+    }
+  }
+
+  void fileDialogsOpenInTheLastFolderUsed() {
+    QTemporaryDir d;
+    QDir(d.path()).mkdir("sub");
+    QFile f(d.filePath("sub/x.docx"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    vm::setLastDialogFolder(d.path());
+    QString seen;
+    // The dialog opened by the next chooser: note its folder, pick sub/x.docx.
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, [&] {
+      auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dlg) return;
+      poll.stop();
+      seen = dlg->directory().absolutePath();
+      dlg->selectFile(d.filePath("sub/x.docx"));
+      QMetaObject::invokeMethod(dlg, "accept", Qt::QueuedConnection);
+    });
+    poll.start();
+    QCOMPARE(vm::chooseOpenFileDialog(&w()), d.filePath("sub/x.docx"));
+    QCOMPARE(seen, QDir(d.path()).absolutePath());
+    QCOMPARE(vm::lastDialogFolder(), d.filePath("sub"));
+  }
+
+ private:
+  template <typename T>
+  static T* child(QWidget& parent, const char* name) {
+    return parent.findChild<T*>(QString::fromLatin1(name));
+  }
+};
+
+QTEST_MAIN(TestDesktopKeyboard)
+#include "desktop_keyboard.moc"
