@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
       ++ticks;
     });
     qint64 appendNs = 0, doneAt = 0;
-    QObject::connect(&scan, &vm::FolderScan::finished, [&](const QStringList& paths, bool) {
+    QObject::connect(&scan, &vm::FolderScan::finished, [&](const QStringList& paths, const QStringList&, bool) {
       QElapsedTimer a;
       a.start();
       list.append(paths);
