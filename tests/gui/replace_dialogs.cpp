@@ -460,11 +460,11 @@ class TestReplaceDialogs : public QObject {
     QCOMPARE(rules_->count(), 2);
     QVERIFY(!rules_->at(1).ticked);
     QCOMPARE(tree()->topLevelItem(1)->checkState(0), Qt::Unchecked);
-    // Importing the same set again is refused by the duplicate test, and adds nothing.
+    // Importing the same set again adds nothing and says which lines were skipped.
     w().m_import->trigger();
     QCOMPARE(rules_->count(), 2);
-    QCOMPARE(prompter_->last().title, QStringLiteral("出错！"));
-    QVERIFY(prompter_->last().text.startsWith(QStringLiteral("该规则已被添加过，请不要重复添加！")));
+    QCOMPARE(prompter_->last().title, QStringLiteral("导入规则"));
+    QVERIFY(prompter_->last().text.startsWith(QStringLiteral("已导入 0 条规则。\n第 2 行“x”与已有规则重复，已跳过")));
 
     const QString out = dir.filePath(QStringLiteral("out.txt"));
     w().setRuleFileChooser([out](QWidget*, bool save) { return save ? out : QString(); });

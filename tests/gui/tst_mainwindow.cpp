@@ -138,7 +138,9 @@ const QStringList kBoundCommands = kShellCommands + QStringList{"m_replaceSetup"
                                                                    "m_yjDel", "m_ymyjRepRuler", "m_ymRepStart",
                                                                    "m_yjRepStart", "m_sy_setup", "m_start_sy_add",
                                                                    "m_start_sy_del", "m_start_del_pz", "m_wdqlSetup",
-                                                                   "m_wdql"};
+                                                                   "m_wdql",
+                                                                   // the Help menu
+                                                                   "m_about", "m_updateOnl", "m_softDown"};
 
 void touch(const QString& path) {
   QDir().mkpath(QFileInfo(path).absolutePath());
