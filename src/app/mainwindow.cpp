@@ -188,8 +188,9 @@ bool showSummaryDialog(QWidget* parent, const QString& title, const QString& tex
 
 LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
   setCursor(Qt::PointingHandCursor);
-  // Reachable with Tab and acts on Space or Enter, as a button does.
-  setFocusPolicy(Qt::StrongFocus);
+  // Reachable with Tab and acts on Space or Enter, as a button does; a click leaves the focus
+  // where it was (a tag link inserts at the caret of the field that has it).
+  setFocusPolicy(Qt::TabFocus);
   restyle();
 }
 

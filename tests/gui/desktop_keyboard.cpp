@@ -15,6 +15,7 @@
 
 #include "app/documentlist.h"
 #include "dialogs/filedialogs.h"
+#include "dialogs/qttranslations.h"
 #include "mainwindowtest.h"
 
 class TestDesktopKeyboard : public vm::guitest::MainWindowTest {
@@ -102,6 +103,44 @@ class TestDesktopKeyboard : public vm::guitest::MainWindowTest {
     QCOMPARE(vm::chooseOpenFileDialog(&w()), d.filePath("sub/x.docx"));
     QCOMPARE(seen, QDir(d.path()).absolutePath());
     QCOMPARE(vm::lastDialogFolder(), d.filePath("sub"));
+  }
+
+  // Run by hand under Xvfb (VM_SCREENSHOT_DIR=DIR xvfb-run ... desktop_keyboard screenshots):
+  // the main window, the replace rule window and the file dialog as PNG files, to look at.
+  void screenshots() {
+    const QString out = qEnvironmentVariable("VM_SCREENSHOT_DIR");
+    if (out.isEmpty()) QSKIP("VM_SCREENSHOT_DIR not set");
+    vm::installQtTranslations();  // as the program does at start
+    QStringList paths;
+    for (const char* name : {"合同-甲方-2024.docx", "报价单.doc", "会议纪要（三月）.docx"}) {
+      QFile f(QDir(docs_->path()).filePath(QString::fromUtf8(name)));
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      paths << f.fileName();
+    }
+    w().documents().append(paths);
+    w().resize(900, 620);
+    QTest::qWait(1200);
+    QVERIFY(w().grab().save(out + "/main.png"));
+    app_->replaceRules().add(QStringLiteral("甲方"), QStringLiteral("委托方"));
+    app_->replaceRules().add(QStringLiteral("乙方"), QStringLiteral("受托方"));
+    auto* rules = w().findChild<QDialog*>(QStringLiteral("frmReplaceSetup"));
+    QVERIFY(rules);
+    rules->show();
+    QTest::qWait(500);
+    QVERIFY(rules->grab().save(out + "/rules.png"));
+    rules->hide();
+    QTimer poll;
+    poll.setInterval(300);
+    connect(&poll, &QTimer::timeout, [&] {
+      auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dlg) return;
+      poll.stop();
+      dlg->grab().save(out + "/filedialog.png");
+      dlg->reject();
+    });
+    poll.start();
+    vm::setLastDialogFolder(docs_->path());
+    vm::chooseOpenFileDialog(&w(), QStringLiteral("选择文档"));
   }
 
  private:
