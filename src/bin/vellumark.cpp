@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  vm::preferChineseSystemFormats();
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vellumark"));
   QApplication::setOrganizationName(QStringLiteral("Vellumark"));

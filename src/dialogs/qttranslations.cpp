@@ -7,6 +7,22 @@
 
 namespace vm {
 
+void preferChineseSystemFormats() {
+  for (const char* var : {"LC_ALL", "LC_TIME", "LANG"}) {
+    const QByteArray v = qgetenv(var);
+    if (v.isEmpty()) continue;
+    if (v.startsWith("zh")) return;
+    break;
+  }
+  // LC_ALL would override the two below: it becomes LANG, which still gives the rest.
+  if (const QByteArray all = qgetenv("LC_ALL"); !all.isEmpty()) {
+    qputenv("LANG", all);
+    qunsetenv("LC_ALL");
+  }
+  qputenv("LC_TIME", "zh_CN.UTF-8");
+  qputenv("LC_NUMERIC", "zh_CN.UTF-8");
+}
+
 bool installQtTranslations(QString* detail) {
   const QLocale chinese(QLocale::Chinese, QLocale::China);
   QLocale::setDefault(chinese);
