@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <QStandardPaths>
 
 namespace vm {
@@ -47,6 +49,14 @@ OfficeStatus probeOffice(int timeoutMs) {
   }
   QProcess p;
   p.setProcessChannelMode(QProcess::MergedChannels);
+  // Even --version reads the configuration through dconf, which writes its cache under
+  // XDG_RUNTIME_DIR (else ~/.cache): a folder of the probe's own, removed with it.
+  QTemporaryDir runtime;
+  if (runtime.isValid()) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    p.setProcessEnvironment(env);
+  }
   p.start(s.program, {QStringLiteral("--version")});
   if (!p.waitForStarted(timeoutMs)) {
     s.reason = QStringLiteral("%1 does not start").arg(s.program);

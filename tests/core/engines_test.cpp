@@ -66,9 +66,18 @@ TEST(Engines, ProbesSofficeVersion) {
   } uninstalled;
   qunsetenv("VELLUMARK_NO_OFFICE");
   Folder f;
-  qputenv("VELLUMARK_SOFFICE", script(f, "soffice", "echo 'LibreOffice 7.4.7.2 40(Build:2)'").toLocal8Bit());
+  // The probed office keeps dconf's cache in a folder of the probe's own, not in ~/.cache.
+  qputenv("VELLUMARK_SOFFICE", script(f, "soffice",
+                                      "echo \"$XDG_RUNTIME_DIR\" > '" + f.file("runtime").toLocal8Bit() +
+                                          "'; echo 'LibreOffice 7.4.7.2 40(Build:2)'")
+                                   .toLocal8Bit());
   vm::OfficeStatus s = vm::probeOffice(5000);
   EXPECT_TRUE(s.usable) << s.reason.toStdString();
+  QFile runtime(f.file("runtime"));
+  ASSERT_TRUE(runtime.open(QIODevice::ReadOnly));
+  const QString dir = QString::fromLocal8Bit(runtime.readAll()).trimmed();
+  EXPECT_FALSE(dir.isEmpty());
+  EXPECT_FALSE(QFileInfo::exists(dir));  // removed with the probe
   EXPECT_EQ(s.version, "LibreOffice 7.4.7.2");
   EXPECT_EQ(vm::checkEngines(5000).defaultSuffixList(), "doc,docx,");
 

@@ -394,7 +394,7 @@ std::string OfficeBackend::version() const {
   std::lock_guard l(m);
   auto key = impl_->options.programFolder.string();
   auto it = cache->find(key);
-  if (it == cache->end()) it = cache->emplace(key, readOfficeVersion(impl_->options.programFolder)).first;
+  if (it == cache->end()) it = cache->emplace(key, readOfficeVersion(impl_->options.programFolder, impl_->officeFolder / "version-run")).first;
   return it->second;
 }
 

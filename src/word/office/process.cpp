@@ -360,10 +360,17 @@ int closeStaleOfficesIn(const fs::path& officeFolder) {
   return ended;
 }
 
-std::string readOfficeVersion(const fs::path& programFolder) {
+std::string readOfficeVersion(const fs::path& programFolder, const fs::path& runtimeDir) {
   fs::path soffice = programFolder / "soffice";
   if (::access(soffice.c_str(), X_OK) != 0) return {};
   std::string cmd = "'" + soffice.string() + "' --version 2>/dev/null";
+  std::error_code ec;
+  // dconf's cache goes to XDG_RUNTIME_DIR (else ~/.cache), even for --version.
+  if (!runtimeDir.empty() && runtimeDir.string().find('\'') == std::string::npos &&
+      (fs::create_directories(runtimeDir, ec), fs::is_directory(runtimeDir, ec))) {
+    fs::permissions(runtimeDir, fs::perms::owner_all, ec);
+    cmd = "XDG_RUNTIME_DIR='" + runtimeDir.string() + "' " + cmd;
+  }
   FILE* p = ::popen(cmd.c_str(), "r");
   if (!p) return {};
   char buf[256];

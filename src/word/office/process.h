@@ -73,7 +73,8 @@ std::string processCommandLine(pid_t pid);
 int closeStaleOfficesIn(const std::filesystem::path& officeFolder);
 
 // `soffice --version` of the program folder, e.g. "LibreOffice 7.4.7.2"; empty when it fails.
-std::string readOfficeVersion(const std::filesystem::path& programFolder);
+std::string readOfficeVersion(const std::filesystem::path& programFolder,
+                              const std::filesystem::path& runtimeDir = {});
 
 }  // namespace vm::word::office
 
