@@ -32,6 +32,22 @@ QByteArray hashOf(const QString& path) {
   return h.result().toHex();
 }
 
+// Copies from to a new file to, hashing on the way (one read); empty on failure.
+QByteArray copyHashing(const QString& from, const QString& to) {
+  QFile in(from), out(to);
+  if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return {};
+  QCryptographicHash h(QCryptographicHash::Sha256);
+  QByteArray buffer(1 << 20, Qt::Uninitialized);
+  for (;;) {
+    const qint64 n = in.read(buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (n == 0) break;
+    h.addData(QByteArrayView(buffer.constData(), n));
+    if (out.write(buffer.constData(), n) != n) return {};
+  }
+  return out.flush() ? h.result().toHex() : QByteArray();
+}
+
 // Paths may hold tabs and line breaks: kept percent-encoded in the journal.
 QByteArray encode(const QString& path) { return QUrl::toPercentEncoding(path, "/"); }
 QString decode(const QByteArray& text) { return QUrl::fromPercentEncoding(text); }
@@ -134,9 +150,9 @@ void RunJournal::beforeReplace(const std::filesystem::path& target, bool exists,
     // A link costs nothing and keeps the old content, since the save renames a new file over
     // the name; else (another file system, a file rewritten in place) a copy.
     const bool linked = mayLink && ::link(target.c_str(), QFile::encodeName(keptPath).constData()) == 0;
-    if (!linked && !QFile::copy(path, keptPath))
+    before = linked ? hashOf(keptPath) : copyHashing(path, keptPath);
+    if (before.isEmpty())
       throw word::EngineError(word::ErrorCode::WriteFailed, "undo journal: cannot keep " + target.string());
-    before = hashOf(keptPath);
   }
   append("B\t" + QByteArray::number(n) + '\t' + (exists ? "1" : "0") + '\t' + before + '\t' + kept + '\t' +
          encode(fromPath(target)) + '\n');
