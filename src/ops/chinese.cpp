@@ -24,24 +24,8 @@ OperationDecl chineseDecl(const QString& id, const QString& item, std::optional<
   d.features = {word::Feature::MainText};
   d.initialCount = 0;
   d.independent = false;  // free names depend on the copies written before
-  d.checks = {
-      [](OperationEnv& env) -> std::optional<Refusal> {
-        const DocumentList& list = env.app.documents();
-        if (list.entryCount() < 1 || list.tickedCount() < 1)
-          return Refusal{msg::titleRefused(), QStringLiteral("请先添加文档，并勾选你要转化的文档！"), {}};
-        return std::nullopt;
-      },
-      [](OperationEnv& env) -> std::optional<Refusal> {
-        if (env.app.store<ConvertSettings>().folder.trimmed().isEmpty())
-          return Refusal{msg::titleRefused(), QStringLiteral("请选择文档保存路径！"), kFolderWindow};
-        return std::nullopt;
-      },
-      [](OperationEnv& env) -> std::optional<Refusal> {
-        if (!QFileInfo(env.app.store<ConvertSettings>().folder.trimmed()).isDir())
-          return Refusal{msg::titleRefused(), QStringLiteral("文档保存路径不存在！"), kFolderWindow};
-        return std::nullopt;
-      },
-  };
+  d.checks = outputFolderChecks();
+
   d.question = [](OperationEnv&) {
     return Question{QStringLiteral("信息提示"),
                     QStringLiteral("你确认开始转换文档了吗？\n\n"

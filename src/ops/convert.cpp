@@ -21,27 +21,6 @@ const ConvertFormat* formatByItem(const QString& item) {
   return nullptr;
 }
 
-// The checks and question of every conversion start command, in their order.
-void addConvertChecks(OperationDecl& d) {
-  d.checks = {
-      [](OperationEnv& env) -> std::optional<Refusal> {
-        const DocumentList& list = env.app.documents();
-        if (list.entryCount() < 1 || list.tickedCount() < 1)
-          return Refusal{msg::titleRefused(), QStringLiteral("请先添加文档，并勾选你要转化的文档！"), {}};
-        return std::nullopt;
-      },
-      [](OperationEnv& env) -> std::optional<Refusal> {
-        if (env.app.store<ConvertSettings>().folder.trimmed().isEmpty())
-          return Refusal{msg::titleRefused(), QStringLiteral("请选择文档保存路径！"), kFolderWindow};
-        return std::nullopt;
-      },
-      [](OperationEnv& env) -> std::optional<Refusal> {
-        if (!QFileInfo(env.app.store<ConvertSettings>().folder.trimmed()).isDir())
-          return Refusal{msg::titleRefused(), QStringLiteral("文档保存路径不存在！"), kFolderWindow};
-        return std::nullopt;
-      },
-  };
-}
 
 RunSteps convertSteps(OperationEnv& env, const ConvertFormat& f) {
   RunSteps s;
@@ -60,7 +39,7 @@ OperationDecl convertDecl(const QString& id, const QString& item) {
   d.features = {word::Feature::Convert};
   d.initialCount = 0;
   d.independent = false;  // free names depend on the copies written before
-  addConvertChecks(d);
+  d.checks = outputFolderChecks();
   d.question = [](OperationEnv&) {
     return Question{QStringLiteral("信息提示"),
                     QStringLiteral("你确认开始转换文档了吗？\n"
@@ -73,6 +52,29 @@ OperationDecl convertDecl(const QString& id, const QString& item) {
 }
 
 }  // namespace
+
+std::vector<Check> outputFolderChecks() {
+  const QString folderWindow = kFolderWindow;
+  return {
+      [](OperationEnv& env) -> std::optional<Refusal> {
+        const DocumentList& list = env.app.documents();
+        if (list.entryCount() < 1 || list.tickedCount() < 1)
+          return Refusal{msg::titleRefused(), QStringLiteral("请先添加文档，并勾选你要转化的文档！"), {}};
+        return std::nullopt;
+      },
+      [folderWindow](OperationEnv& env) -> std::optional<Refusal> {
+        if (env.app.store<ConvertSettings>().folder.trimmed().isEmpty())
+          return Refusal{msg::titleRefused(), QStringLiteral("请选择文档保存路径！"), folderWindow};
+        return std::nullopt;
+      },
+      [folderWindow](OperationEnv& env) -> std::optional<Refusal> {
+        if (!QFileInfo(env.app.store<ConvertSettings>().folder.trimmed()).isDir())
+          return Refusal{msg::titleRefused(), QStringLiteral("文档保存路径不存在！"), folderWindow};
+        return std::nullopt;
+      },
+  };
+}
+
 
 const QList<ConvertFormat>& convertFormats() {
   static const QList<ConvertFormat> formats = {

@@ -7,6 +7,9 @@
 #include <QList>
 #include <QString>
 
+#include <vector>
+
+#include "app/operation.h"
 #include "word/document.h"
 
 namespace vm::ops {
@@ -24,6 +27,10 @@ struct ConvertFormat {
   QString extension;  // without its "."
 };
 const QList<ConvertFormat>& convertFormats();
+
+// The start checks of every command that writes copies into the output folder (conversions and
+// the Chinese script), in their order: ticked documents, a folder given, the folder there.
+std::vector<Check> outputFolderChecks();
 
 // Saves a copy of path in format into folder (ending in "/"); returns the summary line.
 QString convertDocument(const QString& path, const QString& folder, word::SaveFormat format, const QString& extension);
