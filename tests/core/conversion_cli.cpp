@@ -13,6 +13,7 @@
 #include "app/operation.h"
 #include "app/prompter.h"
 #include "cli/registry.h"
+#include "clitestutil.h"
 #include "ops/outputnames.h"
 #include "ops/stats.h"
 #include "ops/summary.h"
@@ -20,15 +21,11 @@
 #include "support/tempdir.h"
 
 using namespace vm::test;
+using vm::clitest::q;
+using vm::clitest::Result;
+using vm::clitest::runCli;
 
 namespace {
-
-QString q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
-
-struct Result {
-  int code = -1;
-  QString out, err;
-};
 
 class ConversionCli : public ::testing::Test {
  protected:
@@ -36,13 +33,7 @@ class ConversionCli : public ::testing::Test {
     std::filesystem::create_directories(dir_.file(name).parent_path());
     return DocxBuilder().body(p(r(text))).write(dir_.file(name));
   }
-  Result cli(const QStringList& args) {
-    Result r;
-    QTextStream out(&r.out), err(&r.err);
-    r.code = vm::cli::run(QStringList{"vellumark-cli", "--home", q(dir_.file("home")), "--suffix", "docx", "--yes"} + args,
-                          out, err);
-    return r;
-  }
+  Result cli(const QStringList& args) { return runCli(dir_.file("home"), QStringList{"--yes"} + args); }
   TempDir dir_;
 };
 

@@ -8,30 +8,21 @@
 #include <QTextStream>
 
 #include "cli/registry.h"
+#include "clitestutil.h"
 #include "ops/watermark.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
 
 using namespace vm::test;
+using vm::clitest::q;
+using vm::clitest::Result;
+using vm::clitest::runCli;
 
 namespace {
 
-QString q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
-
-struct Result {
-  int code = -1;
-  QString out, err;
-};
-
 class HeaderFooterCli : public ::testing::Test {
  protected:
-  Result cli(const QStringList& args) {
-    Result r;
-    QTextStream out(&r.out), err(&r.err);
-    r.code = vm::cli::run(QStringList{"vellumark-cli", "--home", q(dir.file("home")), "--suffix", "docx", "--yes"} + args,
-                          out, err);
-    return r;
-  }
+  Result cli(const QStringList& args) { return runCli(dir.file("home"), QStringList{"--yes"} + args); }
   static std::string part(const std::filesystem::path& p, const std::string& name) { return partText(readPart(p, name)); }
   TempDir dir;
 };

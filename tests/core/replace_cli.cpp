@@ -14,20 +14,17 @@
 #include <filesystem>
 
 #include "cli/registry.h"
+#include "clitestutil.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
 #include "support/testimages.h"
 
 using namespace vm::test;
+using vm::clitest::q;
+using vm::clitest::Result;
+using vm::clitest::runCli;
 
 namespace {
-
-QString q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
-
-struct Result {
-  int code = -1;
-  QString out, err;
-};
 
 class ReplaceCli : public ::testing::Test {
  protected:
@@ -40,13 +37,7 @@ class ReplaceCli : public ::testing::Test {
     return q(dir_.file("rules.txt"));
   }
   // Runs the command line with the data folder in the temporary folder and only .docx added.
-  Result cli(const QStringList& args) {
-    Result r;
-    QTextStream out(&r.out), err(&r.err);
-    r.code = vm::cli::run(QStringList{"vellumark-cli", "--home", q(dir_.file("home")), "--suffix", "docx"} + args,
-                          out, err);
-    return r;
-  }
+  Result cli(const QStringList& args) { return runCli(dir_.file("home"), args); }
   static std::string body(const std::filesystem::path& path) { return partText(readPart(path, "word/document.xml")); }
 
   TempDir dir_;
@@ -182,11 +173,9 @@ TEST_F(ReplaceCli, JsonLinesAndPathsFromStandardInput) {
   for (bool nul : {false, true}) {
     QString input = q(a) + (nul ? QChar(0) : QChar('\n')) + q(b) + (nul ? QChar(0) : QChar('\n'));
     QTextStream in(&input);
-    Result r;
-    QTextStream out(&r.out), err(&r.err);
-    QStringList args{"vellumark-cli", "--home", q(dir_.file("home")), "--suffix", "docx", "--json", "--yes"};
+    QStringList args{"--json", "--yes"};
     if (nul) args << "--null";
-    r.code = vm::cli::run(args + QStringList{"replace", "--rules", ruleFile("甲方\t委托方\n"), "-"}, out, err, &in);
+    const Result r = runCli(dir_.file("home"), args + QStringList{"replace", "--rules", ruleFile("甲方\t委托方\n"), "-"}, &in);
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QStringList lines = r.out.trimmed().split('\n');
     ASSERT_EQ(lines.size(), 3) << r.out.toStdString();

@@ -8,29 +8,20 @@
 #include <filesystem>
 
 #include "cli/registry.h"
+#include "clitestutil.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
 
 using namespace vm::test;
+using vm::clitest::q;
+using vm::clitest::Result;
+using vm::clitest::runCli;
 
 namespace {
 
-QString q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
-
-struct Result {
-  int code = -1;
-  QString out, err;
-};
-
 class Undo : public ::testing::Test {
  protected:
-  Result cli(const QStringList& args) {
-    Result r;
-    QTextStream out(&r.out), err(&r.err);
-    r.code = vm::cli::run(QStringList{"vellumark-cli", "--home", q(dir_.file("home")), "--suffix", "docx", "--yes"} + args,
-                          out, err);
-    return r;
-  }
+  Result cli(const QStringList& args) { return runCli(dir_.file("home"), QStringList{"--yes"} + args); }
   std::filesystem::path doc(const std::string& name, const std::string& text) {
     return DocxBuilder().body(p(r(text))).write(dir_.file(name));
   }
