@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 
+#include "word/docx/unicase.h"
 #include "word/error.h"
 
 namespace vm::word {
@@ -21,39 +22,8 @@ struct ChineseConverter::Impl {
 
 namespace {
 
-std::u32string decode(const std::string& s) {
-  std::u32string out;
-  for (std::size_t i = 0; i < s.size();) {
-    auto b = static_cast<unsigned char>(s[i++]);
-    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-    char32_t c = extra == 3 ? b & 0x07 : extra == 2 ? b & 0x0F : extra == 1 ? b & 0x1F : b;
-    for (; extra > 0 && i < s.size(); --extra) c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    out += c;
-  }
-  return out;
-}
-
-std::string encode(std::u32string_view s) {
-  std::string out;
-  for (char32_t c : s) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
+using docx::toU32;
+using docx::toUtf8;
 
 // OpenCC's segmentation only cuts out the phrases of its first dictionary; the later ones (Taiwan
 // phrases, ...) rewrite inside a segment, and a rewrite may change the length (内存 → 記憶體).
@@ -61,7 +31,7 @@ std::string encode(std::u32string_view s) {
 // stays a piece of its own (and keeps its run), and only what was rewritten becomes one piece.
 void alignSegment(const opencc::Converter& converter, const std::string& from, const std::string& to,
                   std::vector<TextSegment>& out) {
-  const std::u32string f = decode(from), t = decode(to);
+  const std::u32string f = toU32(from), t = toU32(to);
   const std::size_t n = f.size(), m = t.size();
   if (n == 0 || m == 0 || n * m > 4'000'000) {
     out.push_back({from, to});
@@ -69,7 +39,7 @@ void alignSegment(const opencc::Converter& converter, const std::string& from, c
   }
   std::u32string single(n, U'\0');
   for (std::size_t i = 0; i < n; ++i) {
-    const std::u32string c = decode(converter.Convert(encode(f.substr(i, 1))));
+    const std::u32string c = toU32(converter.Convert(toUtf8(f.substr(i, 1))));
     if (c.size() == 1) single[i] = c[0];
   }
   auto same = [&](std::size_t i, std::size_t j) { return t[j] == f[i] || t[j] == single[i]; };
@@ -83,15 +53,15 @@ void alignSegment(const opencc::Converter& converter, const std::string& from, c
   const std::size_t first = out.size();
   auto flushGap = [&] {
     if (gapI == i && gapJ == j) return;
-    std::string gf = encode(std::u32string_view(f).substr(gapI, i - gapI));
-    std::string gt = encode(std::u32string_view(t).substr(gapJ, j - gapJ));
+    std::string gf = toUtf8(std::u32string_view(f).substr(gapI, i - gapI));
+    std::string gt = toUtf8(std::u32string_view(t).substr(gapJ, j - gapJ));
     if (gf.empty() && out.size() > first) out.back().to += gt;  // an insertion joins the piece before it
     else out.push_back({std::move(gf), std::move(gt)});
   };
   while (i < n && j < m) {
     if (same(i, j) && at(i, j) == at(i + 1, j + 1) + 1) {
       flushGap();
-      out.push_back({encode(f.substr(i, 1)), encode(t.substr(j, 1))});
+      out.push_back({toUtf8(f.substr(i, 1)), toUtf8(t.substr(j, 1))});
       gapI = ++i;
       gapJ = ++j;
     } else if (at(i + 1, j) >= at(i, j + 1)) {
@@ -154,7 +124,7 @@ std::vector<TextSegment> ChineseConverter::segments(const std::string& text) con
   out.reserve(phrases->Length());
   for (std::size_t i = 0; i < phrases->Length(); ++i) {
     std::string from = phrases->At(i), to = converted->At(i);
-    if (from == to || decode(from).size() == decode(to).size()) out.push_back({std::move(from), std::move(to)});
+    if (from == to || toU32(from).size() == toU32(to).size()) out.push_back({std::move(from), std::move(to)});
     else alignSegment(*impl_->converter, from, to, out);
   }
   return out;
