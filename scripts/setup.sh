@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   python3 python3-docx parallel
+  cups-daemon cups-client poppler-utils
   xvfb xauth fonts-noto-cjk
 )
 
