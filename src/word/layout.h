@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,16 @@ struct Inventory {
   int footers = 0;
   int comments = 0;
   int pictures = 0;  // pictures and drawing objects, in every story
+};
+
+// What printing changes in a copy of a document before it is rendered.
+struct PageSetup {
+  bool landscape = false;  // false: each section keeps its own orientation
+  // Margins in points (Word's unit), all four or none: none keeps the document's own.
+  struct Margins {
+    double top = 0, bottom = 0, left = 0, right = 0;
+  };
+  std::optional<Margins> margins;
 };
 
 class LayoutDocument {
@@ -59,6 +70,13 @@ class LayoutDocument {
   // Selection.InsertBreak(wdPageBreak) at the end of the main story: the following text
   // (what is inserted later) starts on a new page.
   virtual void insertPageBreak() = 0;
+
+  // ActiveDocument.PageSetup: applied to every section of the document.
+  virtual void setPageSetup(const PageSetup& setup) = 0;
+
+  // The document as laid out now, rendered to a PDF file at target (a scratch file of the
+  // caller: written directly, not through the safe save). The document keeps its own path.
+  virtual void exportPdf(const std::filesystem::path& target) = 0;
 };
 
 // A back end that can also make new empty documents (Documents.Add).

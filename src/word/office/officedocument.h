@@ -193,6 +193,8 @@ class OfficeDocument : public Document, public LayoutDocument, public MetadataDo
   std::unique_ptr<Document> copyPages(int first, int last) override;
   void insertDocument(const fs::path& other, bool atStart) override;
   void insertPageBreak() override;
+  void setPageSetup(const PageSetup& setup) override;  // pagesetup.cpp
+  void exportPdf(const fs::path& target) override;
 
   // --- for the stories ---
 
