@@ -40,6 +40,13 @@ const OperationDecl* OperationRegistry::forCommand(const QString& cliName) const
   return nullptr;
 }
 
+const OperationDecl* OperationRegistry::forTaskKind(const QString& letterOrWord) const {
+  if (letterOrWord.isEmpty()) return nullptr;
+  for (const auto& d : decls_)
+    if (d->task.letter == letterOrWord || d->task.word == letterOrWord) return d.get();
+  return nullptr;
+}
+
 const OperationRegistry& operations() {
   static const OperationRegistry registry = [] {
     OperationRegistry r;
@@ -67,7 +74,9 @@ void refuse(OperationEnv& env, const Refusal& r) {
   if (!r.openItem.isEmpty() && env.openWindow) env.openWindow(r.openItem);
 }
 
-Operation frameOperation(const OperationDecl& decl, RunSteps steps) {
+}  // namespace
+
+Operation passOf(const OperationDecl& decl, RunSteps steps) {
   Operation op;
   op.id = decl.id;
   op.title = steps.title.isEmpty() ? decl.title : steps.title;
@@ -76,10 +85,9 @@ Operation frameOperation(const OperationDecl& decl, RunSteps steps) {
   op.perDocument = std::move(steps.perDocument);
   op.finish = std::move(steps.finish);
   op.independent = decl.independent && !op.begin && !op.finish;
+  op.next = std::move(steps.next);
   return op;
 }
-
-}  // namespace
 
 StartOutcome startOperation(const OperationDecl& decl, OperationEnv& env, const word::FeatureSet& installed,
                             const std::function<bool()>& busy, StartMode mode) {
@@ -106,13 +114,13 @@ StartOutcome startOperation(const OperationDecl& decl, OperationEnv& env, const 
     if (!env.confirmPreview(look.title.isEmpty() ? decl.title : look.title, look.perDocument))
       return StartOutcome::Cancelled;
   }
-  if (decl.question && !preview) {
+  if (decl.question && mode == StartMode::Run) {
     const Question q = decl.question(env);
     if (!env.prompter.ask(q.title, q.text)) return StartOutcome::Cancelled;
   }
   RunSteps steps = preview ? decl.preview(env) : decl.prepare ? decl.prepare(env) : RunSteps{};
   QString refusal;
-  if (!frame.start(frameOperation(decl, std::move(steps)), &refusal)) {
+  if (!frame.start(passOf(decl, std::move(steps)), &refusal)) {
     env.prompter.inform(msg::titleRefused(), refusal);
     return StartOutcome::Refused;
   }

@@ -51,6 +51,8 @@ struct OperationEnv {
   // The window shows an operation's preview before its question: runs the preview steps over the
   // ticked documents and lets the user confirm the list; false: cancelled. Empty: no preview.
   std::function<bool(const QString& title, const DocumentRoutine& preview)> confirmPreview = {};
+  // The name typed for "保存为任务" (txtTaskF, or task save NAME), as typed.
+  QString taskName = {};
 };
 
 using Check = std::function<std::optional<Refusal>(OperationEnv&)>;
@@ -66,6 +68,8 @@ struct RunSteps {
   std::function<void()> begin;                 // on the worker, once, before the first document
   DocumentRoutine perDocument;                 // on the worker, per ticked document
   std::function<QString(bool stopped)> finish; // on the worker, once, when the run ends
+  // A second pass when this one ends unstopped (see Operation::next): replace, then print.
+  std::function<std::shared_ptr<Operation>()> next;
 };
 
 // How a paused run goes on (the pause button's "继续操作").
@@ -73,6 +77,41 @@ enum class Resume {
   FromNext,             // the ticked count as run size, from the entry after the last one handled
   FromNextSameRunSize,  // the same, with the run size the run started with
   Never,                // continuing ends the paused run
+};
+
+// A stored task (tasks/taskstore.h): what "保存为任务" writes and a task run loads back.
+struct TaskRule {
+  QString find;
+  QString replacement;
+  bool operator==(const TaskRule&) const = default;
+};
+struct StoredTask {
+  QString id;              // the task identifier: year, month, day without leading zeros + 1..99999
+  QString name;
+  QString letter;          // the kind letter: "r", "p", "c"
+  QStringList documents;   // the ticked documents in list order (a generate task: its template)
+  QList<TaskRule> rules;   // the ticked rules in list order (replace and generate)
+  // The kind's settings row by column name as the store spells it ("tPrintCopies", "d_sql").
+  QMap<QString, QString> settings;
+};
+
+// How an operation is kept as a stored task. The saver adds the ticked documents and the name;
+// the loader puts the documents back into the list (when there are any) after load().
+struct TaskPart {
+  QString letter;   // the kind letter in config.db; empty: the operation is not kept as a task
+  QString word;     // the kind word of the task lists and of "task save --kind"
+  QString caption;  // its entry in the main window's combTaskKind, e.g. "替换任务"
+  QString saveItem; // its menu item "保存为任务", e.g. "m_rep_task"
+  bool trimName = true;  // false: the name is stored as typed
+  // The checks of its "保存为任务", in the written order (env.taskName is the name typed).
+  std::vector<Check> saveChecks;
+  // Fills the rules and the settings row of what is stored from the current settings.
+  std::function<void(OperationEnv&, StoredTask&)> save;
+  // Puts a loaded task's rules and settings back, before its documents; a refusal skips the task
+  // (the document list stays as it was).
+  std::function<std::optional<Refusal>(OperationEnv&, const StoredTask&)> load;
+  // After loading, before the run: a refusal ends the whole batch (no printer, a failing data source).
+  std::vector<Check> runChecks;
 };
 
 // A command-line option of an operation's command.
@@ -125,7 +164,7 @@ struct OperationDecl {
   // the window shows it before the question). Empty: the operation has no preview.
   std::function<RunSteps(OperationEnv&)> preview;
   CliSpec cli;
-  QString taskKind;           // the task kind it is stored as, empty when none
+  TaskPart task;              // how it is kept as a stored task (empty letter: never)
 };
 
 class OperationRegistry {
@@ -134,6 +173,8 @@ class OperationRegistry {
   const OperationDecl* find(const QString& id) const;
   const OperationDecl* forMenuItem(const QString& objectName) const;
   const OperationDecl* forCommand(const QString& cliName) const;
+  // By the task's kind letter ("r") or kind word ("replace").
+  const OperationDecl* forTaskKind(const QString& letterOrWord) const;
   const std::vector<std::shared_ptr<const OperationDecl>>& all() const { return decls_; }
 
  private:
@@ -148,7 +189,8 @@ std::optional<Refusal> missingFeatures(const OperationDecl& decl, const word::Fe
 
 enum class StartOutcome { Started, Busy, Unsupported, Refused, Cancelled };
 // Preview: the checks, then the preview steps in the frame instead of the question and the run.
-enum class StartMode { Run, Preview };
+// Unasked: the checks, then the run without the question (a stored task of a batch).
+enum class StartMode { Run, Preview, Unasked };
 
 // The start command of every operation: the busy refusal, the engine check, the operation's
 // checks in order, its question, then the run in the context's frame with the continuation
@@ -158,6 +200,10 @@ StartOutcome startOperation(const OperationDecl& decl, OperationEnv& env, const 
 
 // Enters every declared operation's continuation in the frame.
 void registerContinuations(RunFrame& frame);
+
+// The frame's run of a declaration with the steps its prepare made (the first pass of a run, or
+// the next pass of a combined one).
+Operation passOf(const OperationDecl& decl, RunSteps steps);
 
 // Common checks.
 Check requireTickedDocuments();

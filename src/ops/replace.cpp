@@ -5,6 +5,7 @@
 #include "app/operation.h"
 #include "app/prompter.h"
 #include "rules/replacerules.h"
+#include "tasks/tasks.h"
 #include "word/document.h"
 #include "word/error.h"
 
@@ -136,6 +137,25 @@ VM_OPERATION(replace) {
     settings.allStories = scope == QLatin1String("all");
     return std::nullopt;
   };
-  d.taskKind = QStringLiteral("replace");
+  d.task.letter = QStringLiteral("r");
+  d.task.word = QStringLiteral("replace");
+  d.task.caption = QStringLiteral("替换任务");
+  d.task.saveItem = QStringLiteral("m_rep_task");
+  d.task.trimName = false;  // a replace task keeps its name exactly as typed
+  d.task.saveChecks = {
+      tasks::requireTaskName(QStringLiteral("请输入任务名称！"), msg::titleRefused()),
+      [ruleWindow](OperationEnv& env) -> std::optional<Refusal> {
+        if (env.app.replaceRules().count() < 1)
+          return Refusal{msg::titleRefused(), QStringLiteral("请配置好文档替换规则！"), ruleWindow};
+        return std::nullopt;
+      },
+      tasks::requireTaskStore(msg::titleRefused()),
+      requireTickedDocuments(),
+  };
+  d.task.save = [](OperationEnv& env, StoredTask& task) { task.rules = tasks::tickedRules(env); };
+  d.task.load = [](OperationEnv& env, const StoredTask& task) -> std::optional<Refusal> {
+    tasks::restoreRules(env, task);
+    return std::nullopt;
+  };
   return d;
 }
