@@ -29,20 +29,19 @@ namespace vm {
 
 // --- RunSummary --------------------------------------------------------------------------------
 
-int RunSummary::failures() const {
-  int n = 0;
-  for (const DocumentResult& r : results) n += r.ok ? 0 : 1;
-  return n;
-}
+int RunSummary::failures() const { return static_cast<int>(failed().size()); }
 
 QList<DocumentResult> RunSummary::failed() const {
   QList<DocumentResult> r;
+  for (const RunSummary& pass : earlierPasses) r << pass.failed();
   for (const DocumentResult& d : results)
     if (!d.ok) r << d;
   return r;
 }
 
 bool RunSummary::hasNews() const {
+  for (const RunSummary& pass : earlierPasses)
+    if (pass.hasNews()) return true;
   if (failures() > 0 || !missing.isEmpty() || !skipped.isEmpty()) return true;
   for (const DocumentResult& r : results)
     if (!r.message.isEmpty()) return true;
@@ -50,8 +49,15 @@ bool RunSummary::hasNews() const {
 }
 
 QString RunSummary::text() const {
+  QString before;
+  for (const RunSummary& pass : earlierPasses) before += pass.text() + QStringLiteral("\n\n");
+  return before + passText();
+}
+
+QString RunSummary::passText() const {
   const QString name = title.isEmpty() ? QStringLiteral("批量操作") : title;
-  const int failedCount = failures();
+  int failedCount = 0;
+  for (const DocumentResult& r : results) failedCount += r.ok ? 0 : 1;
   QString t = stopped ? QStringLiteral("%1已停止。").arg(name) : QStringLiteral("%1已完成。").arg(name);
   t += QStringLiteral("\n共 %1 个文档，已处理 %2 个：成功 %3 个，失败 %4 个。")
            .arg(runSize)
@@ -214,9 +220,26 @@ bool RunFrame::start(const Operation& op, QString* refusal) {
     }
   }
   resetButtons();
-  operation_ = op;
   journal_.reset();
   if (!runsFolder_.isEmpty()) journal_ = RunJournal::begin(runsFolder_, op.id, op.title);
+  summary_ = RunSummary{};
+  startPass(op);
+  return true;
+}
+
+// One pass of a run: the first, or the next of a run of several (locked since the first; the
+// journal and the earlier passes' summaries go on).
+void RunFrame::startPass(const Operation& op) {
+  operation_ = op;
+  currentIndex_ = -1;
+  beginDone_ = false;
+  finishDone_ = false;
+  filesSeen_.clear();
+  std::vector<RunSummary> earlier = std::move(summary_.earlierPasses);
+  if (!summary_.operationId.isEmpty()) {
+    earlier.push_back(std::move(summary_));
+    earlier.back().earlierPasses.clear();
+  }
   const int size = list_.tickedCount();
   runSize_ = size;
   view_.all = size;
@@ -228,6 +251,7 @@ bool RunFrame::start(const Operation& op, QString* refusal) {
   summary_.operationId = op.id;
   summary_.title = op.title;
   summary_.runSize = size;
+  summary_.earlierPasses = std::move(earlier);
   missingSeen_.clear();
   setLocked(true);
   view_.areaVisible = true;
@@ -237,7 +261,6 @@ bool RunFrame::start(const Operation& op, QString* refusal) {
   emit progress(view_.now, view_.all, view_.percent);
   launch(op, size, 0);
   publish();
-  return true;
 }
 
 bool RunFrame::resume(const Operation& op, int runSize, int startIndex) {
@@ -508,6 +531,21 @@ void RunFrame::finishRun() {
   ++generation_;  // a pause report still on its way no longer applies
   // Reports of documents the worker handled that are still queued belong to this run.
   QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+  if (operation_.next && !summary_.stopped) {
+    std::shared_ptr<Operation> next;
+    QString message, detail;
+    if (!guarded([&] { next = operation_.next(); return QString(); }, &message, &detail)) {
+      log_.writeEntry(message + detail + QStringLiteral("："), operation_.title);
+      summary_.results << DocumentResult{-1, operation_.title, false, message};
+    } else if (next && next->perDocument) {
+      stopRequested_ = false;
+      pauseRequested_ = false;
+      paused_ = 0;
+      resetButtons();
+      startPass(*next);
+      return;
+    }
+  }
   stopRequested_ = false;
   pauseRequested_ = false;
   paused_ = 0;

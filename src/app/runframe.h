@@ -31,6 +31,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace vm {
 
@@ -58,6 +59,10 @@ struct Operation {
   bool independent = false;
   std::function<void()> begin;
   std::function<QString(bool stopped)> finish;
+  // A second pass when this one ends unstopped (replace, then print the same documents): called
+  // on the frame's thread, it may refill the document list; the pass it returns runs over the
+  // ticked entries at once, in the same locked period. Null: the run ends here.
+  std::function<std::shared_ptr<Operation>()> next;
 };
 
 struct DocumentResult {
@@ -77,6 +82,7 @@ struct RunSummary {
   QStringList missing;            // ticked entries whose file was missing (each once)
   QList<DocumentResult> skipped;  // second paths to a file already worked on in this run
   QString runId;                  // its undo journal; empty when it changed no file
+  std::vector<RunSummary> earlierPasses;  // a run of several passes: those before this one
   int failures() const;
   QList<DocumentResult> failed() const;
   // Worth showing: a failure, a missing file or a document line.
@@ -84,6 +90,7 @@ struct RunSummary {
   // The Chinese text shown at the end of a run: the counts, each failed document with its
   // reason, the missing files, and each document's own line.
   QString text() const;
+  QString passText() const;  // this pass only
 };
 
 // What the progress area frmLoadDocList shows; the window binds its widgets to it.
@@ -204,6 +211,7 @@ class RunFrame : public QObject {
  private:
   struct Worker;
   void launch(const Operation& op, int runSize, int startIndex);
+  void startPass(const Operation& op);
   void joinWorker();
   void onDocument(int generation, const DocumentResult& result, bool exists, int now);
   void onSkipped(const DocumentResult& result, int now);
