@@ -12,7 +12,7 @@ PACKAGES=(
   libreoffice-writer libreoffice-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  python3 python3-docx python3-docxtpl python3-openpyxl parallel
+  python3 python3-docx python3-docxtpl python3-openpyxl python3-docxcompose parallel
   cups-daemon cups-client poppler-utils
   xvfb xauth fonts-noto-cjk
 )
