@@ -86,6 +86,8 @@ Operation passOf(const OperationDecl& decl, RunSteps steps) {
   op.finish = std::move(steps.finish);
   op.independent = decl.independent && !op.begin && !op.finish;
   op.next = std::move(steps.next);
+  op.items = std::move(steps.items);
+  op.perItem = std::move(steps.perItem);
   return op;
 }
 

@@ -70,6 +70,9 @@ struct RunSteps {
   std::function<QString(bool stopped)> finish; // on the worker, once, when the run ends
   // A second pass when this one ends unstopped (see Operation::next): replace, then print.
   std::function<std::shared_ptr<Operation>()> next;
+  // A run over items that are no documents (see Operation::perItem): generation's rows.
+  QStringList items;
+  std::function<QString(int item)> perItem;
 };
 
 // How a paused run goes on (the pause button's "继续操作").

@@ -200,7 +200,7 @@ bool RunFrame::start(const Operation& op, QString* refusal) {
     if (refusal) *refusal = msg::runBusy();
     return false;
   }
-  if (!op.perDocument) {
+  if (!op.perDocument && !op.perItem) {
     if (refusal) *refusal = QStringLiteral("没有可执行的文档操作！");
     return false;
   }
@@ -240,7 +240,7 @@ void RunFrame::startPass(const Operation& op) {
     earlier.push_back(std::move(summary_));
     earlier.back().earlierPasses.clear();
   }
-  const int size = list_.tickedCount();
+  const int size = op.perItem ? int(op.items.size()) : list_.tickedCount();
   runSize_ = size;
   view_.all = size;
   view_.now = op.initialCount;
@@ -269,7 +269,7 @@ bool RunFrame::resume(const Operation& op, int runSize, int startIndex) {
     std::lock_guard lock(worker_->mutex);
     if (worker_->active) return false;
   }
-  if (!op.perDocument) return false;
+  if (!op.perDocument && !op.perItem) return false;
   operation_ = op;
   runSize_ = runSize;
   view_.all = runSize;
@@ -289,7 +289,17 @@ void RunFrame::joinWorker() {
 void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
   joinWorker();
   const int generation = ++generation_;
-  const QVector<DocumentEntry> entries = list_.snapshot();
+  QVector<DocumentEntry> entries;
+  if (op.perItem) {
+    for (const QString& item : op.items) {
+      DocumentEntry e;
+      e.path = item;
+      e.ticked = true;
+      entries << e;
+    }
+  } else {
+    entries = list_.snapshot();
+  }
   {
     std::lock_guard lock(worker_->mutex);
     worker_->active = true;
@@ -324,6 +334,10 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
       if (!e.ticked) return false;
       o.result.index = i;
       o.result.path = e.path;
+      if (op.perItem) {
+        o.kind = Outcome::Done;
+        return o.exists = true;
+      }
       o.exists = QFileInfo::exists(e.path);
       // Another path to a file this run already worked on (a link, a hard link): once only.
       o.kind = o.exists && !firstPathToFile(e.path, i, &o.result.message) ? Outcome::Skipped : Outcome::Done;
@@ -331,7 +345,8 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
     };
     auto work = [&](Outcome& o) {
       QString logDetail;
-      o.result.ok = guarded([&] { return op.perDocument(o.result.path); }, &o.result.message, &logDetail);
+      o.result.ok = guarded([&] { return op.perItem ? op.perItem(o.result.index) : op.perDocument(o.result.path); },
+                            &o.result.message, &logDetail);
       if (!o.result.ok) log_.writeEntry(o.result.message + logDetail + QStringLiteral("："), o.result.path);
     };
     auto report = [&](const Outcome& o) {  // in list order
@@ -464,8 +479,9 @@ void RunFrame::onDocument(int, const DocumentResult& result, bool exists, int no
     summary_.results << result;
     ++summary_.handled;
     emit documentHandled(result.index, result.path, result.ok, result.message);
-    emit entryReported(result.index, (result.ok ? QStringLiteral("完成") : QStringLiteral("失败")) +
-                                         (result.message.isEmpty() ? QString() : QStringLiteral("：") + result.message));
+    if (!operation_.perItem)
+      emit entryReported(result.index, (result.ok ? QStringLiteral("完成") : QStringLiteral("失败")) +
+                                           (result.message.isEmpty() ? QString() : QStringLiteral("：") + result.message));
   } else if (!missingSeen_.contains(result.index)) {
     missingSeen_.insert(result.index);
     summary_.missing << result.path;

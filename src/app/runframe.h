@@ -63,6 +63,11 @@ struct Operation {
   // on the frame's thread, it may refill the document list; the pass it returns runs over the
   // ticked entries at once, in the same locked period. Null: the run ends here.
   std::function<std::shared_ptr<Operation>()> next;
+  // A run over items that are no documents (the rows of a query): when perItem is set the run
+  // walks items instead of the document list, their count is the run size, perItem gets each
+  // item's index (its text is the summary's name for it), and the list's entries are not marked.
+  QStringList items;
+  std::function<QString(int item)> perItem;
 };
 
 struct DocumentResult {
