@@ -63,6 +63,10 @@ void Document::saveAs(const std::filesystem::path& target, const SaveOptions& op
   saveAs(target, options.format);
 }
 
+std::unique_ptr<Document> Document::copy() const {
+  throw EngineError(ErrorCode::Unsupported, path().string() + ": copying an open document");
+}
+
 void Document::saveAs(const std::filesystem::path& target, SaveFormat format) {
   SaveOptions options;
   options.format = format;

@@ -215,6 +215,12 @@ class Document {
   // Releases everything the document holds; further calls are errors. Idempotent; the
   // destructor closes too.
   virtual void close() = 0;
+
+  // A separate document with this one's content as it is now, for writing many documents from
+  // one template without reading it again: it refers to this document's path, takes no lock on
+  // it, and writes only through saveAs to another path (save is ReadOnly). Unsupported where the
+  // back end has not built it.
+  virtual std::unique_ptr<Document> copy() const;
 };
 
 // The old form of OpenOptions::features, until the model asks by features only:

@@ -155,6 +155,18 @@ class DocxDocument final : public Document, public MetadataDocument, public Scri
     Wml w(part.root());
     main_ = std::make_unique<PartStory>(*this, part, w.child(part.root(), Tag::Body), StoryId{});
   }
+  // A copy: read-only towards its path, no lock (see Document::copy).
+  DocxDocument(const std::filesystem::path& path, std::unique_ptr<Package> package, std::string author)
+      : path_(path), readOnly_(true), package_(std::move(package)), author_(std::move(author)) {
+    XmlPart& part = package_->xmlPart(package_->mainPartName());
+    Wml w(part.root());
+    main_ = std::make_unique<PartStory>(*this, part, w.child(part.root(), Tag::Body), StoryId{});
+  }
+
+  std::unique_ptr<Document> copy() const override {
+    check();
+    return std::make_unique<DocxDocument>(path_, package_->clone(), author_);
+  }
 
   const std::filesystem::path& path() const override { return path_; }
   std::string backend() const override { return "docx"; }

@@ -274,6 +274,19 @@ XmlPart::XmlPart(std::string name, std::string bytes) : name_(std::move(name)), 
   if (encoding_ != pugi::encoding_utf8) verbatimProlog_ = false;
 }
 
+std::unique_ptr<XmlPart> XmlPart::clone() const {
+  std::unique_ptr<XmlPart> p(new XmlPart());
+  p->name_ = name_;
+  p->prolog_ = prolog_;
+  p->verbatimProlog_ = verbatimProlog_;
+  p->bom_ = bom_;
+  p->singleQuotes_ = singleQuotes_;
+  p->encoding_ = encoding_;
+  p->dirty_ = dirty_;
+  p->doc_.reset(doc_);  // between documents pugixml copies every string
+  return p;
+}
+
 std::string XmlPart::serialize() const {
   if (singleQuotes_) quoteAttributes(doc_.document_element());
   std::string out;
@@ -372,6 +385,20 @@ void Package::verifyEntries() const {
 }
 
 Package::~Package() = default;
+
+std::unique_ptr<Package> Package::clone() const {
+  std::unique_ptr<Package> p(new Package());
+  p->path_ = path_;
+  p->sync_ = sync_;
+  p->bytes_ = bytes_;
+  p->openArchive();
+  for (const auto& [name, part] : parts_) p->parts_.emplace(name, part->clone());
+  p->newBinary_ = newBinary_;
+  p->newXml_ = newXml_;
+  p->removed_ = removed_;
+  p->mainPart_ = mainPart_;
+  return p;
+}
 
 void Package::openArchive() {
   zip_error_t err;

@@ -26,6 +26,8 @@ class XmlPart {
   XmlPart(std::string name, std::string bytes);  // throws EngineError(DamagedPart)
   XmlPart(const XmlPart&) = delete;
   XmlPart& operator=(const XmlPart&) = delete;
+  // A separate part with this one's tree as it is now (its text copied, not shared).
+  std::unique_ptr<XmlPart> clone() const;
 
   const std::string& name() const { return name_; }
   pugi::xml_document& doc() { return doc_; }
@@ -37,6 +39,7 @@ class XmlPart {
   std::string serialize() const;
 
  private:
+  XmlPart() = default;
   std::string name_;
   std::string buffer_;  // owns the text the tree points into
   std::string prolog_;  // bytes before the root element (declaration, line break), verbatim
@@ -62,6 +65,9 @@ class Package {
   ~Package();
   Package(const Package&) = delete;
   Package& operator=(const Package&) = delete;
+  // A separate package with this one's content as it is now, parsed parts and pending changes
+  // included, without reading the file again.
+  std::unique_ptr<Package> clone() const;
 
   const std::string& mainPartName() const { return mainPart_; }
 
@@ -109,6 +115,7 @@ class Package {
   void save(const std::filesystem::path& target);
 
  private:
+  Package() = default;
   struct NewPart {
     std::string name, bytes;
     bool xml = false;
