@@ -55,4 +55,7 @@ inline QString stoppingCaption() { return QStringLiteral("正在停止中,请稍
 inline QString currentDocLabel() { return QStringLiteral("当前处理文档:"); }
 inline QString progressLabel() { return QStringLiteral("进度条显示文档处理进程..."); }
 
+// Printing.
+inline QString noPrinter() { return QStringLiteral("检查到你计算机尚未安装打印机,请先安装打印机！"); }
+
 }  // namespace vm::msg

@@ -1,0 +1,48 @@
+// Combined runs (替换 → 开始替换并打印, 生成 → 开始生成并打印): an editing pass, then a print
+// pass over the documents it leaves in the list, in one run of the frame.
+
+#include "app/appcontext.h"
+#include "app/documentlist.h"
+#include "app/messages.h"
+#include "app/operation.h"
+#include "ops/print.h"
+#include "ops/replace.h"
+#include "rules/replacerules.h"
+
+VM_OPERATION(replaceAndPrint) {
+  using namespace vm;
+  OperationDecl d;
+  d.id = QStringLiteral("docRP");
+  d.title = QStringLiteral("文档替换及打印");
+  d.menuItems = {QStringLiteral("m_rep_print")};
+  d.features = {word::Feature::MainText, word::Feature::Render};
+  d.resume = Resume::FromNextSameRunSize;
+  const QString ruleWindow = QStringLiteral("m_replaceSetup");
+  d.checks = {
+      [ruleWindow](OperationEnv& env) -> std::optional<Refusal> {
+        if (env.app.replaceRules().count() < 1)
+          return Refusal{msg::titleRefused(), QStringLiteral("请先配置替换规则！"), ruleWindow};
+        return std::nullopt;
+      },
+      [ruleWindow](OperationEnv& env) -> std::optional<Refusal> {
+        if (env.app.replaceRules().tickedCount() < 1)
+          return Refusal{msg::titleRefused(), QStringLiteral("请勾选你要替换的规则！"), ruleWindow};
+        return std::nullopt;
+      },
+      ops::requirePrinter(),
+      requireTickedDocuments(),
+  };
+  d.question = [](OperationEnv&) {
+    return Question{QStringLiteral("文档替换及打印"),
+                    QStringLiteral("你确认开始按照规则替换并打印文档了吗？\n\n"
+                                   "你可以点确认按钮开始操作,也可以点取消按钮取消操作！")};
+  };
+  d.prepare = [](OperationEnv& env) {
+    const OperationDecl* replace = operations().find(ops::kReplaceOperationId);
+    RunSteps steps = replace->prepare(env);
+    // the print settings of the start, whatever the window holds when the first pass ends
+    steps.next = [pass = ops::printPass(env.app)] { return pass; };
+    return steps;
+  };
+  return d;
+}
