@@ -10,6 +10,7 @@ void registerBuiltinCommands(CliRegistry& registry) {
   registerOperationCommands(registry);
   registerInfoCommand(registry);
   registerUndoCommands(registry);
+  registerTaskCommands(registry);
 }
 
 }  // namespace vm::cli

@@ -11,5 +11,6 @@ void registerListCommand(CliRegistry& registry);
 void registerOperationCommands(CliRegistry& registry);
 void registerInfoCommand(CliRegistry& registry);
 void registerUndoCommands(CliRegistry& registry);  // runs, undo
+void registerTaskCommands(CliRegistry& registry);  // task list|show|save|run|delete|compact|import
 
 }  // namespace vm::cli

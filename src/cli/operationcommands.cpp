@@ -10,9 +10,6 @@
 #include "cli/registry.h"
 #include "cli/runner.h"
 #include "word/document.h"
-#ifdef VM_HAVE_OFFICE
-#include "word/office/office.h"
-#endif
 
 namespace vm::cli {
 
@@ -25,12 +22,7 @@ int runDeclared(const OperationDecl& decl, CliContext& ctx) {
       return kExitUsage;
     }
   }
-  RunFrame& frame = ctx.app.runFrame();
-#ifdef VM_HAVE_OFFICE
-  // .doc and layout work go through the office back end; no office starts until one is needed.
-  if (!vm::word::officeBackend())
-    frame.setStaleOfficeCloser(vm::word::office::installForProgram(ctx.app.dataFolder().root().toStdString()));
-#endif
+  useOffice(ctx);
   OperationEnv env{ctx.app, ctx.prompter, {}};
   if (decl.cli.apply) {
     if (auto refusal = decl.cli.apply(env, CliValues{ctx.args.options})) {

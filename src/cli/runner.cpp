@@ -17,8 +17,21 @@
 #include "app/listcommands.h"
 #include "app/messages.h"
 #include "app/prompter.h"
+#include "word/document.h"
+#ifdef VM_HAVE_OFFICE
+#include "word/office/office.h"
+#endif
 
 namespace vm::cli {
+
+void useOffice(CliContext& ctx) {
+#ifdef VM_HAVE_OFFICE
+  if (!vm::word::officeBackend())
+    ctx.app.runFrame().setStaleOfficeCloser(vm::word::office::installForProgram(ctx.app.dataFolder().root().toStdString()));
+#else
+  (void)ctx;
+#endif
+}
 
 namespace {
 

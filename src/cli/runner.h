@@ -21,6 +21,9 @@ namespace vm::cli {
 // tree add. A missing path, or a folder with no suffix chosen, is refused (1) before anything
 // is added; else 0.
 int fillList(CliContext& ctx);
+// Lets the run frame reach the office back end (.doc and layout work); no office starts until
+// one is needed.
+void useOffice(CliContext& ctx);
 // Ticks every entry of the list (the subcommands work on all their documents).
 void tickAll(CliContext& ctx);
 // Refuses (1) with "请先添加文档，并勾选你要操作的文档！" when nothing is ticked; else 0.

@@ -137,58 +137,80 @@ bool TaskStore::ensure(QString* error) const {
   return openStore(c, path_, error);
 }
 
+namespace {
+
+bool writeRows(const QSqlDatabase& db, const StoredTask& task, QString* error) {
+  const QString& id = task.id;
+  for (const QString& path : task.documents)
+    if (!exec(db, QStringLiteral("INSERT INTO tfile(taskid, taskfile) VALUES(?, ?)"), {id, path}, error)) return false;
+  for (const TaskRule& r : task.rules)
+    if (!exec(db, QStringLiteral("INSERT INTO tRep(taskID, taskRep, taskRepT) VALUES(?, ?, ?)"),
+              {id, r.find, r.replacement}, error))
+      return false;
+  if (!exec(db, QStringLiteral("INSERT INTO tid(taskID, taskName, taskKind) VALUES(?, ?, ?)"), {id, task.name, task.letter},
+            error))
+    return false;
+  if (task.letter == QLatin1String("p"))
+    return exec(db, QStringLiteral("INSERT INTO tPrint(taskID, tPrintCopies) VALUES(?, ?)"),
+                {id, task.settings.value(QStringLiteral("tPrintCopies"))}, error);
+  if (task.letter == QLatin1String("c")) {
+    QVariantList values{id};
+    for (const char* column : kCreateColumns) values << task.settings.value(QString::fromLatin1(column));
+    return exec(db,
+                QStringLiteral("INSERT INTO tCreate(taskID, t_filename, t_fileSave, d_dataPath, d_dataPwd, d_sql) "
+                               "VALUES(?, ?, ?, ?, ?, ?)"),
+                values, error);
+  }
+  return true;
+}
+
+bool commitOrRollBack(QSqlDatabase& db, bool ok, QString* error) {
+  if (ok && db.commit()) return true;
+  if (ok) fail(error, db.lastError().text());
+  db.rollback();
+  return false;
+}
+
+}  // namespace
+
 bool TaskStore::save(StoredTask& task, QString* error) const {
   if (task.documents.isEmpty()) return fail(error, QStringLiteral("任务没有文档"));
   Connection c(path_);
   if (!openStore(c, path_, error)) return false;
   QSqlDatabase db = c.db();
   if (!db.transaction()) return fail(error, db.lastError().text());
-  auto abort = [&] {
-    db.rollback();
-    return false;
-  };
   // Identifiers of different days can coincide ("2026111" + "5" and "202611" + "15"), and the
   // random part may repeat within a day: draw again until no row uses it.
   const QDate today = QDate::currentDate();
-  QString id;
-  for (int attempt = 0;; ++attempt) {
-    if (attempt == 1000) {
-      fail(error, QStringLiteral("无法生成新的任务标识"));
-      return abort();
-    }
-    id = taskIdentifier(today, QRandomGenerator::global()->bounded(1, 100000));
+  StoredTask written = task;
+  bool ok = false;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    written.id = taskIdentifier(today, QRandomGenerator::global()->bounded(1, 100000));
     bool inUse = false;
-    if (!idInUse(db, id, &inUse, error)) return abort();
-    if (!inUse) break;
+    if (!idInUse(db, written.id, &inUse, error)) return commitOrRollBack(db, false, error);
+    if (!inUse) {
+      ok = true;
+      break;
+    }
   }
-  for (const QString& path : task.documents)
-    if (!exec(db, QStringLiteral("INSERT INTO tfile(taskid, taskfile) VALUES(?, ?)"), {id, path}, error)) return abort();
-  for (const TaskRule& r : task.rules)
-    if (!exec(db, QStringLiteral("INSERT INTO tRep(taskID, taskRep, taskRepT) VALUES(?, ?, ?)"),
-              {id, r.find, r.replacement}, error))
-      return abort();
-  if (!exec(db, QStringLiteral("INSERT INTO tid(taskID, taskName, taskKind) VALUES(?, ?, ?)"), {id, task.name, task.letter},
-            error))
-    return abort();
-  if (task.letter == QLatin1String("p")) {
-    if (!exec(db, QStringLiteral("INSERT INTO tPrint(taskID, tPrintCopies) VALUES(?, ?)"),
-              {id, task.settings.value(QStringLiteral("tPrintCopies"))}, error))
-      return abort();
-  } else if (task.letter == QLatin1String("c")) {
-    QVariantList values{id};
-    for (const char* column : kCreateColumns) values << task.settings.value(QString::fromLatin1(column));
-    if (!exec(db,
-              QStringLiteral("INSERT INTO tCreate(taskID, t_filename, t_fileSave, d_dataPath, d_dataPwd, d_sql) "
-                             "VALUES(?, ?, ?, ?, ?, ?)"),
-              values, error))
-      return abort();
-  }
-  if (!db.commit()) {
-    fail(error, db.lastError().text());
-    return abort();
-  }
-  task.id = id;
+  if (!ok) fail(error, QStringLiteral("无法生成新的任务标识"));
+  if (!commitOrRollBack(db, ok && writeRows(db, written, error), error)) return false;
+  task.id = written.id;
   return true;
+}
+
+bool TaskStore::insert(const StoredTask& task, QString* error) const {
+  Connection c(path_);
+  if (!openStore(c, path_, error)) return false;
+  QSqlDatabase db = c.db();
+  if (!db.transaction()) return fail(error, db.lastError().text());
+  bool inUse = false;
+  if (!idInUse(db, task.id, &inUse, error)) return commitOrRollBack(db, false, error);
+  if (inUse) {
+    fail(error, QStringLiteral("任务标识 %1 已存在").arg(task.id));
+    return commitOrRollBack(db, false, error);
+  }
+  return commitOrRollBack(db, writeRows(db, task, error), error);
 }
 
 QList<TaskEntry> TaskStore::list(QString* error) const {

@@ -45,6 +45,8 @@ class TaskStore {
   // identifier for today is made (retried until no stored row uses it) and put into task.id;
   // the name is stored as given. A task without documents is refused.
   bool save(StoredTask& task, QString* error = nullptr) const;
+  // Writes task under its own identifier (an imported task); refused when a row already uses it.
+  bool insert(const StoredTask& task, QString* error = nullptr) const;
   QList<TaskEntry> list(QString* error = nullptr) const;
   // The task with its rows in the order saved; nullopt when no row has the identifier or on error.
   std::optional<StoredTask> load(const QString& id, QString* error = nullptr) const;
