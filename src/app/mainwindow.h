@@ -92,6 +92,7 @@ class MainWindow : public QMainWindow {
   // The same from the context's engine status (its features too).
   void applyEngines();
   // The engine features the operations are checked against (tests).
+  const word::FeatureSet& features() const { return features_; }
   void setFeatures(const word::FeatureSet& features) {
     features_ = features;
     applyFeatures();
