@@ -30,7 +30,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const QString kQueue = QStringLiteral("vellumark-test");
 const std::string kBreak = "<w:r><w:br w:type=\"page\"/></w:r>";
 
 QString run(const QString& program, const QStringList& args) {
@@ -78,34 +77,39 @@ struct Job {
 
 class PrintRun : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) return;
-    QProcess p;
-    const fs::path script = fs::path(__FILE__).parent_path().parent_path() / "print" / "printqueue.sh";
-    p.start("sh", {q(script), kQueue, jobs_});
-    p.waitForFinished(60000);
-    ready_ = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-  }
+  // A queue and a job folder of the test's own: tests may run side by side.
   void SetUp() override {
-    if (!ready_) GTEST_SKIP() << "no print queue (needs root, cupsd and poppler-utils)";
+    if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) GTEST_SKIP() << "poppler-utils is not installed";
+    queue_ = "vellumark-" + QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    jobs_ = QDir::tempPath() + "/" + queue_;
+    QDir(jobs_).removeRecursively();
+    const fs::path script = fs::path(__FILE__).parent_path().parent_path() / "print" / "printqueue.sh";
+    QProcess p;
+    p.start("sh", {q(script), queue_, jobs_});
+    p.waitForFinished(60000);
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+      GTEST_SKIP() << "no print queue (needs root and the print server): " << p.readAllStandardError().toStdString();
     app_ = vm::AppContext::create(q(dir_.file("home")), prompter_);
     ASSERT_TRUE(app_);
-    known_ = QDir(jobs_).entryList({"*.txt"}).size();
+    app_->store<vm::ops::PrintSettings>().printer = queue_;
   }
-  // The jobs that arrived since the test began, in the order the server numbered them.
+  void TearDown() override {
+    if (!queue_.isEmpty()) QProcess::execute("lpadmin", {"-x", queue_});
+  }
+  // The jobs that arrived, in the order the server numbered them.
   QList<Job> newJobs(int expected) {
     QElapsedTimer t;
     t.start();
     QStringList names;
     while (t.elapsed() < 60000) {
       names = QDir(jobs_).entryList({"*.pdf"});
-      if (names.size() >= known_ + expected) break;
+      if (names.size() >= expected) break;
       QThread::msleep(200);
     }
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return a.toInt() < b.toInt(); });
     QList<Job> out;
-    for (int i = known_; i < names.size(); ++i) {
-      const QString base = jobs_ + "/" + names[i].chopped(4);
+    for (const QString& name : names) {
+      const QString base = jobs_ + "/" + name.chopped(4);
       QFile f(base + ".txt");
       f.open(QIODevice::ReadOnly);
       out << Job{base + ".pdf", QString::fromUtf8(f.readAll())};
@@ -118,12 +122,10 @@ class PrintRun : public ::testing::Test {
     return decl ? vm::startOperation(*decl, env, vm::word::installedFeatures()) : vm::StartOutcome::Refused;
   }
 
-  static inline QString jobs_ = QDir::tempPath() + "/vellumark-print-jobs";
-  static inline bool ready_ = false;
+  QString queue_, jobs_;
   TempDir dir_;
   vm::RecordingPrompter prompter_;
   std::unique_ptr<vm::AppContext> app_;
-  int known_ = 0;
 };
 
 TEST_F(PrintRun, EachDocumentArrivesAsAPdfWithTheSettingsAndTheFileStaysAsItWas) {
@@ -136,7 +138,6 @@ TEST_F(PrintRun, EachDocumentArrivesAsAPdfWithTheSettingsAndTheFileStaysAsItWas)
   app_->documents().append({q(two), q(gone), q(dir_.file("headers.docx"))});
 
   auto& s = app_->store<vm::ops::PrintSettings>();
-  s.printer = kQueue;
   s.copies = "2";
   s.landscape = true;
   s.customMargins = true;
@@ -175,7 +176,6 @@ TEST_F(PrintRun, ReplaceThenPrintSendsTheEditedDocumentsInListOrder) {
     DocxBuilder().body(p(r(std::string("甲方签字 ") + name))).write(dir_.file(name));
   app_->documents().append({q(dir_.file("a.docx")), q(dir_.file("b.docx"))});
   ASSERT_FALSE(app_->replaceRules().add("甲方", "委托方"));
-  app_->store<vm::ops::PrintSettings>().printer = kQueue;
   prompter_.answer = true;
   ASSERT_EQ(start("m_rep_print"), vm::StartOutcome::Started);
   ASSERT_TRUE(app_->runFrame().waitUntilSettled(300000));

@@ -9,7 +9,7 @@ jobdir=$2
 command -v cupsd >/dev/null && command -v lpadmin >/dev/null || { echo "printqueue: no print server" >&2; exit 77; }
 
 backend=/usr/lib/cups/backend/vmrecord
-cat > "$backend.new" <<'SH'
+cat > "$backend.$$" <<'SH'
 #!/bin/sh
 # vmrecord backend: argv job user title copies options [file]; DEVICE_URI=vmrecord:/folder
 [ $# -eq 0 ] && { echo 'file vmrecord "Unknown" "Keeps jobs for tests"'; exit 0; }
@@ -19,8 +19,8 @@ printf 'copies=%s\ntitle=%s\noptions=%s\n' "$4" "$3" "$5" > "$dir/$1.txt"
 mv "$dir/$1.pdf.part" "$dir/$1.pdf"
 exit 0
 SH
-chmod 0755 "$backend.new"
-mv "$backend.new" "$backend"
+chmod 0755 "$backend.$$"
+mv "$backend.$$" "$backend"
 
 mkdir -p "$jobdir"
 chmod 1777 "$jobdir"
@@ -35,6 +35,6 @@ if ! running; then
     sleep 0.2
   done
 fi
-lpadmin -p "$queue" -E -v "vmrecord:$jobdir" 2>/dev/null
+lpadmin -p "$queue" -E -v "vmrecord:$jobdir"
 cupsenable "$queue"
 cupsaccept "$queue"
