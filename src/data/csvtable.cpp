@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <vector>
 
 #include "data/dataerror.h"
@@ -90,7 +91,9 @@ void loadCsv(SqliteDb& db, const QString& path) {
   TableWriter writer(db, table, header);
   std::vector<TableWriter::Value> values;
   for (std::size_t r = 1; r < records.size(); ++r) {
-    values.assign(records[r].begin(), records[r].end());
+    values.clear();
+    // An empty cell is no value: NULL, which no comparison matches.
+    for (const QString& v : records[r]) values.push_back(v.isEmpty() ? TableWriter::Value() : TableWriter::Value(v));
     writer.add(values, true);
   }
   writer.finish();

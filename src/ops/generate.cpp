@@ -1,6 +1,18 @@
 #include "ops/generate.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+#include <memory>
+
 #include "app/appcontext.h"
+#include "app/messages.h"
+#include "app/prompter.h"
+#include "data/datasource.h"
+#include "ops/outputnames.h"
+#include "rules/replacerules.h"
+#include "word/document.h"
+#include "word/error.h"
 
 namespace vm::ops {
 
@@ -49,4 +61,277 @@ QString fillPlaceholders(const QString& text, const QStringList& row, bool fileN
   return out;
 }
 
+namespace {
+
+std::filesystem::path toPath(const QString& s) { return std::filesystem::path(s.toStdU16String()); }
+
+const QString kNamingTitle = QStringLiteral("文档名设置");
+const QString kDataTitle = QStringLiteral("数据库设置");
+
+// The rows the start checks read, kept for the run that follows them (the query runs once).
+struct CheckedRows {
+  QString path, password, sql;
+  std::optional<data::QueryResult> result;
+};
+
+// The numbers of the placeholders in text.
+QList<int> placeholderColumns(const QString& text) {
+  QList<int> columns;
+  qsizetype at = 0;
+  while ((at = text.indexOf(kOpen, at)) >= 0) {
+    at += kOpen.size();
+    qsizetype end = at;
+    while (end < text.size() && text[end] >= u'0' && text[end] <= u'9') ++end;
+    if (end > at && QStringView(text).mid(end).startsWith(kClose)) columns << QStringView(text).mid(at, end - at).toInt();
+  }
+  return columns;
+}
+
+QString templatePath(AppContext& app) {
+  const QStringList ticked = app.documents().tickedPaths();
+  return ticked.value(0);
+}
+
+Check naming(std::function<std::optional<Refusal>(const QString& pattern, const QString& folder)> test) {
+  return [test = std::move(test)](OperationEnv& env) {
+    const GenerateSettings& s = generateSettings(env.app);
+    return test(s.fileBatchName.trimmed(), s.fileSavePath.trimmed());
+  };
+}
+
+// One row's document: the template's copy with the rules filled from the row, saved under the
+// pattern's name in the folder (a free name when it is taken).
+class Generator {
+ public:
+  Generator(QString templ, QList<rules::Rule> rules, QString pattern, QString folder, QList<QStringList> rows)
+      : template_(std::move(templ)), rules_(std::move(rules)), pattern_(std::move(pattern)), folder_(std::move(folder)),
+        rows_(std::move(rows)) {}
+
+  // The template is read once; a back end that cannot copy an open document reads it per row.
+  void begin() {
+    word::OpenOptions options;
+    options.readOnly = true;
+    parsed_ = word::open(toPath(template_), options);
+    try {
+      parsed_->copy();
+    } catch (const word::EngineError& e) {
+      if (e.code() != word::ErrorCode::Unsupported) throw;
+      parsed_->close();
+      parsed_.reset();
+    }
+  }
+
+  QString row(int index) {
+    const QStringList& row = rows_[index];
+    const QString target = freeTarget(folder_, fillPlaceholders(pattern_, row, true));
+    std::unique_ptr<word::Document> doc;
+    if (parsed_) {
+      doc = parsed_->copy();
+    } else {
+      word::OpenOptions options;
+      options.readOnly = true;
+      doc = word::open(toPath(template_), options);
+    }
+    // A value is text: a caret in it is no Word code.
+    QStringList literal = row;
+    for (QString& v : literal) v.replace(u'^', QStringLiteral("^^"));
+    for (const rules::Rule& rule : rules_) {
+      const std::string find = rule.find.toStdString();
+      if (rules::isPictureReference(rule.replacement)) {
+        const QString picture = rules::picturePath(fillPlaceholders(rule.replacement, row));
+        doc->mainStory().replaceWithPicture(find, toPath(picture));
+      } else {
+        doc->mainStory().replaceAll(find, fillPlaceholders(rule.replacement, literal).toStdString());
+      }
+    }
+    doc->saveAs(toPath(target));
+    doc->close();
+    return QStringLiteral("已生成 %1").arg(target);
+  }
+
+  void finish() {
+    if (parsed_) parsed_->close();
+    parsed_.reset();
+  }
+
+ private:
+  QString template_;
+  QList<rules::Rule> rules_;
+  QString pattern_, folder_;
+  QList<QStringList> rows_;
+  std::unique_ptr<word::Document> parsed_;
+};
+
+RunSteps generateSteps(OperationEnv& env) {
+  const GenerateSettings& s = generateSettings(env.app);
+  CheckedRows& checked = env.app.store<CheckedRows>();
+  std::optional<data::QueryResult> result;
+  if (checked.result && checked.path == s.dbPath.trimmed() && checked.password == s.dbPwd.trimmed() &&
+      checked.sql == s.dbSql.trimmed())
+    result = std::move(checked.result);
+  checked = CheckedRows{};
+  if (!result) {
+    QString error;
+    auto source = data::DataSource::open(s.dbPath.trimmed(), s.dbPwd.trimmed(), &error);
+    if (source) result = source->query(s.dbSql.trimmed(), &error);
+  }
+  QList<rules::Rule> ticked;
+  for (const rules::Rule& r : env.app.replaceRules().rules())
+    if (r.ticked) ticked << r;
+  const QList<QStringList> rows = result ? result->rows : QList<QStringList>{};
+  auto generator = std::make_shared<Generator>(templatePath(env.app), ticked, s.fileBatchName.trimmed(),
+                                               outputFolder(s.fileSavePath), rows);
+  RunSteps steps;
+  for (qsizetype i = 0; i < rows.size(); ++i) steps.items << QStringLiteral("第 %1 行").arg(i + 1);
+  steps.begin = [generator] { generator->begin(); };
+  steps.perItem = [generator](int i) { return generator->row(i); };
+  steps.finish = [generator](bool) {
+    generator->finish();
+    return QString();
+  };
+  return steps;
+}
+
+}  // namespace
+
+std::vector<Check> generateChecks() {
+  return {
+      [](OperationEnv& env) -> std::optional<Refusal> {
+        if (env.app.documents().entryCount() < 1)
+          return Refusal{msg::titleRefused(), QStringLiteral("请先添加文档，并勾选你要操作的模板文档！"), {}};
+        return std::nullopt;
+      },
+      [](OperationEnv& env) -> std::optional<Refusal> {
+        if (env.app.documents().tickedCount() != 1)
+          return Refusal{msg::titleRefused(), QStringLiteral("请选择你要操作的模板文档，只能选中一个模板文档！"), {}};
+        return std::nullopt;
+      },
+      naming([](const QString& pattern, const QString&) -> std::optional<Refusal> {
+        if (pattern.isEmpty()) return Refusal{kNamingTitle, QStringLiteral("请输入批量文档名（包含后缀名）！"), kNamingItem};
+        if (!pattern.contains(u'.')) return Refusal{kNamingTitle, QStringLiteral("请输入批量文档后缀名！"), kNamingItem};
+        // A name that holds no value would be the same for every row.
+        if (placeholderColumns(pattern).isEmpty())
+          return Refusal{msg::titleError(), QStringLiteral("文档名命名规则不符合要求！"), kNamingItem};
+        if (pattern.contains(u'/') || pattern.contains(u'\\'))
+          return Refusal{kNamingTitle, QStringLiteral("批量文档名不能包含“/”或“\\”，文档只生成在保存目录中！"), kNamingItem};
+        return std::nullopt;
+      }),
+      naming([](const QString&, const QString& folder) -> std::optional<Refusal> {
+        if (folder.isEmpty()) return Refusal{msg::titleError(), QStringLiteral("请选择文档保存目录！"), kNamingItem};
+        if (!QFileInfo(folder).isDir()) return Refusal{msg::titleError(), QStringLiteral("文档保存目录不存在！"), kNamingItem};
+        return std::nullopt;
+      }),
+      [](OperationEnv& env) -> std::optional<Refusal> {
+        const GenerateSettings& s = generateSettings(env.app);
+        CheckedRows& checked = env.app.store<CheckedRows>();
+        checked = CheckedRows{s.dbPath.trimmed(), s.dbPwd.trimmed(), s.dbSql.trimmed(), std::nullopt};
+        QString error;
+        // The connection is closed when this check returns, whatever happened.
+        auto source = data::DataSource::open(checked.path, checked.password, &error);
+        if (!source)
+          return Refusal{kDataTitle, QStringLiteral("数据库连接错误，请检查数据库地址以及数据库密码！\n\n%1").arg(error),
+                         kDataSourceItem};
+        auto result = source->query(checked.sql, &error);
+        if (!result)
+          return Refusal{kDataTitle, QStringLiteral("SQL语句执行错误，请检查SQL语句！\n\n%1").arg(error), kDataSourceItem};
+        if (result->rows.isEmpty())
+          return Refusal{kDataTitle, QStringLiteral("数据库数据为空，请添加好数据！"), kDataSourceItem};
+        checked.result = std::move(result);
+        return std::nullopt;
+      },
+      [](OperationEnv& env) -> std::optional<Refusal> {
+        const rules::ReplaceRules& rules = env.app.replaceRules();
+        if (rules.count() < 1) return Refusal{msg::titleRefused(), QStringLiteral("请配置好文档替换规则！"), kGenerateRulesItem};
+        if (rules.tickedCount() < 1)
+          return Refusal{msg::titleRefused(), QStringLiteral("请选中好你要替换的规则！"), kGenerateRulesItem};
+        return std::nullopt;
+      },
+      // Every placeholder must name a column of the result: otherwise its text would vanish.
+      [](OperationEnv& env) -> std::optional<Refusal> {
+        const CheckedRows& checked = env.app.store<CheckedRows>();
+        const int width = checked.result ? int(checked.result->columns.size()) : 0;
+        QList<int> used = placeholderColumns(generateSettings(env.app).fileBatchName);
+        for (const rules::Rule& r : env.app.replaceRules().rules())
+          if (r.ticked) used << placeholderColumns(r.replacement);
+        for (int n : used)
+          if (n < 1 || n > width)
+            return Refusal{kDataTitle,
+                           QStringLiteral("%1 超出了查询结果的列数（共 %2 列），请检查文档名、替换规则或SQL语句！")
+                               .arg(placeholder(n))
+                               .arg(width),
+                           {}};
+        return std::nullopt;
+      },
+      [](OperationEnv& env) -> std::optional<Refusal> {
+        if (!QFileInfo(templatePath(env.app)).isFile())
+          return Refusal{msg::titleError(), QStringLiteral("选中文档不存在，请检查文档目录！"), {}};
+        return std::nullopt;
+      },
+  };
+}
+
 }  // namespace vm::ops
+
+VM_OPERATION(generate) {
+  using namespace vm;
+  OperationDecl d;
+  d.id = ops::kGenerateOperationId;
+  d.title = QStringLiteral("文档生成");
+  d.menuItems = {QStringLiteral("m_startCreate")};
+  d.settingsItems = {ops::kNamingItem, ops::kDataSourceItem, ops::kGenerateRulesItem};
+  d.features = {word::Feature::MainText};
+  d.initialCount = 0;
+  // Free names depend on the documents written before.
+  d.independent = false;
+  // A generation is not continued after a pause: it ends, and a new start begins with row 1.
+  d.resume = Resume::Never;
+  d.checks = ops::generateChecks();
+  d.question = [](OperationEnv&) {
+    return Question{QStringLiteral("信息提示"),
+                    QStringLiteral("你确认开始生成文档了吗？\n\n"
+                                   "你可以点确认按钮开始生成所有文档,也可以点取消按钮取消生成文档！")};
+  };
+  d.prepare = [](OperationEnv& env) { return ops::generateSteps(env); };
+  d.cli.name = QStringLiteral("generate");
+  d.cli.synopsis =
+      QStringLiteral("--template FILE --source DB [--password X] --sql \"...\" --name PATTERN --out DIR --rules FILE");
+  d.cli.summary = QStringLiteral("one document per row of a query, from a template (开始生成)");
+  d.cli.minPaths = 0;
+  d.cli.options = {
+      {QStringLiteral("template"), true, QStringLiteral("FILE"), QStringLiteral("the template document"), true},
+      {QStringLiteral("source"), true, QStringLiteral("DB"),
+       QStringLiteral("the data: an Access .mdb/.accdb, an SQLite .sqlite/.db, a .csv or an .xlsx (one table named after "
+                      "the file, also Sheet1)"),
+       true},
+      {QStringLiteral("password"), true, QStringLiteral("X"), QStringLiteral("the Access database password")},
+      {QStringLiteral("sql"), true, QStringLiteral("QUERY"), QStringLiteral("the select statement whose rows are used"),
+       true},
+      {QStringLiteral("name"), true, QStringLiteral("PATTERN"),
+       QStringLiteral("the name of each document with its extension and placeholders, e.g. \"$[WDCon_2]$.docx\" "
+                      "($[WDCon_n]$ is column n of the row)"),
+       true},
+      {QStringLiteral("out"), true, QStringLiteral("DIR"), QStringLiteral("existing folder the documents go into"), true},
+      {QStringLiteral("rules"), true, QStringLiteral("FILE"),
+       QStringLiteral("replace rules, FIND<TAB>REPLACEMENT[<TAB>0] a line; placeholders in the replacement"), true},
+  };
+  d.cli.apply = [](OperationEnv& env, const CliValues& values) -> std::optional<Refusal> {
+    auto absolute = [](const QString& p) {
+      return p.trimmed().isEmpty() ? p : QDir::cleanPath(QDir::current().absoluteFilePath(p.trimmed()));
+    };
+    ops::GenerateSettings& s = ops::generateSettings(env.app);
+    s.dbPath = absolute(values.value(QStringLiteral("source")));
+    s.dbPwd = values.value(QStringLiteral("password"));
+    s.dbSql = values.value(QStringLiteral("sql"));
+    s.fileBatchName = values.value(QStringLiteral("name"));
+    s.fileSavePath = absolute(values.value(QStringLiteral("out")));
+    rules::ReplaceRules& rules = env.app.replaceRules();
+    rules.clear();
+    QStringList skipped;
+    if (auto error = rules::importRuleFile(values.value(QStringLiteral("rules")), rules, &skipped))
+      return Refusal{error->refusal.title, error->text(), {}};
+    for (const QString& line : skipped) env.prompter.inform(QStringLiteral("规则文件"), line);
+    env.app.documents().append(QStringList{absolute(values.value(QStringLiteral("template")))});
+    return std::nullopt;
+  };
+  return d;
+}
