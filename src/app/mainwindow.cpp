@@ -6,9 +6,11 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -19,15 +21,18 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
+#include <QUrl>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -166,6 +171,17 @@ bool showSummaryDialog(QWidget* parent, const QString& title, const QString& tex
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
   buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+  // A long summary (a thousand documents) is worth keeping.
+  QPushButton* save = buttons->addButton(QStringLiteral("保存为文本…"), QDialogButtonBox::ActionRole);
+  save->setObjectName(QStringLiteral("cmdSaveSummary"));
+  QObject::connect(save, &QPushButton::clicked, &dlg, [&dlg, title, text] {
+    const QString file = chooseSaveFileDialog(&dlg, QStringLiteral("保存结果"), QStringLiteral("文本文件 (*.txt)"));
+    if (file.isEmpty()) return;
+    QSaveFile out(file);
+    const QByteArray bytes = (title + QStringLiteral("\n\n") + text + QLatin1Char('\n')).toUtf8();
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+      QMessageBox::warning(&dlg, msg::titleError(), QStringLiteral("无法保存到 %1：%2").arg(file, out.errorString()));
+  });
   bool undoPressed = false;
   if (undo) {
     QPushButton* b = buttons->addButton(QStringLiteral("撤销本次操作"), QDialogButtonBox::ActionRole);
@@ -456,6 +472,21 @@ void MainWindow::buildCentral() {
   lst_DocList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   lst_DocList->setMouseTracking(true);
   lst_DocList->viewport()->installEventFilter(this);
+  // Files and folders dropped from the file manager join the list.
+  lst_DocList->setAcceptDrops(true);
+  lst_DocList->viewport()->setAcceptDrops(true);
+  connect(lst_DocList, &QListView::doubleClicked, this, [this](const QModelIndex& idx) {
+    if (!idx.isValid()) return;
+    const QString path = list_.at(idx.row()).path;
+    if (!QFileInfo(path).isFile()) {
+      prompter_.inform(msg::titleError(), QStringLiteral("文档不存在：%1").arg(path));
+      return;
+    }
+    if (openDocument_)
+      openDocument_(path);
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+      prompter_.inform(msg::titleError(), QStringLiteral("没有可以打开该文档的程序：%1").arg(path));
+  });
   docLay->addWidget(lst_DocList, 1);
 
   auto* linkRow = new QHBoxLayout;
@@ -592,6 +623,23 @@ void MainWindow::buildCentral() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* e) {
+  if (lst_DocList && watched == lst_DocList->viewport() &&
+      (e->type() == QEvent::DragEnter || e->type() == QEvent::DragMove || e->type() == QEvent::Drop)) {
+    auto* de = static_cast<QDropEvent*>(e);
+    QStringList files, folders;
+    for (const QUrl& url : de->mimeData()->urls()) {
+      if (!url.isLocalFile()) continue;
+      const QString path = url.toLocalFile();
+      (QFileInfo(path).isDir() ? folders : files) << path;
+    }
+    if ((files.isEmpty() && folders.isEmpty()) || isLocked()) {
+      e->ignore();
+      return true;
+    }
+    de->acceptProposedAction();
+    if (e->type() == QEvent::Drop) dropPaths(files, folders);
+    return true;
+  }
   if (lst_DocList && watched == lst_DocList->viewport() && e->type() == QEvent::ToolTip) {
     // The list's tool tip: the path of the entry under the pointer.
     auto* he = static_cast<QHelpEvent*>(e);
@@ -739,6 +787,20 @@ void MainWindow::chooseFolderCommand(bool tree) {
   folder = DocumentList::folderWithSlash(folder);
   if (!QFileInfo(folder).isDir()) return;
   startScan(folder, tree);
+}
+
+// Dropped files are added as "选择单个文档" adds them (with the reason for one that does not
+// qualify); dropped folders with their subfolders, one scan after the other.
+void MainWindow::dropPaths(const QStringList& files, const QStringList& folders) {
+  if (!listcmd::canChangeList(app_, prompter_)) return;
+  const QString suffixes = suffixList();
+  if (!listcmd::checkSuffixChosen(prompter_, suffixes)) return;
+  for (const QString& f : files) listcmd::chooseFile(app_, prompter_, f, suffixes);
+  if (folders.isEmpty()) return;
+  const QStringList rest = folders.mid(1);
+  if (!rest.isEmpty())
+    connect(this, &MainWindow::scanFinished, this, [this, rest] { dropPaths({}, rest); }, Qt::SingleShotConnection);
+  startScan(DocumentList::folderWithSlash(folders.first()), true);
 }
 
 void MainWindow::startScan(const QString& folder, bool tree) {

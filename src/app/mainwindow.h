@@ -122,6 +122,8 @@ class MainWindow : public QMainWindow {
   // a message box through the Prompter for short texts, a read-only dialog for long lists).
   void setFolderChooser(std::function<QString()> f) { chooseFolder_ = std::move(f); }
   void setFileChooser(std::function<QString()> f) { chooseFile_ = std::move(f); }
+  // Opens a document of the list (a double-click): by default with the desktop's own program.
+  void setDocumentOpener(std::function<void(const QString&)> f) { openDocument_ = std::move(f); }
   void setSummaryViewer(std::function<void(const RunSummary&)> f) { showSummary_ = std::move(f); }
 
   AppContext& app() { return app_; }
@@ -157,6 +159,7 @@ class MainWindow : public QMainWindow {
   void chooseFileCommand();
   void chooseFolderCommand(bool tree);
   void startScan(const QString& folder, bool tree);
+  void dropPaths(const QStringList& files, const QStringList& folders);
   void finishScan(const QStringList& paths, const QStringList& problems, bool cancelled);
   // 撤销本次操作 in the summary: takes the run back and reports each file.
   void undoLastRun(const QString& runId);
@@ -185,6 +188,7 @@ class MainWindow : public QMainWindow {
 
   std::function<QString()> chooseFolder_;
   std::function<QString()> chooseFile_;
+  std::function<void(const QString&)> openDocument_;
   std::function<void(const RunSummary&)> showSummary_;
 
   FolderScan* scan_ = nullptr;

@@ -7,11 +7,14 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListView>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include "app/documentlist.h"
 #include "dialogs/filedialogs.h"
@@ -103,6 +106,40 @@ class TestDesktopKeyboard : public vm::guitest::MainWindowTest {
     QCOMPARE(vm::chooseOpenFileDialog(&w()), d.filePath("sub/x.docx"));
     QCOMPARE(seen, QDir(d.path()).absolutePath());
     QCOMPARE(vm::lastDialogFolder(), d.filePath("sub"));
+  }
+
+  // Files and folders dropped on the list join it (a folder with its subfolders; a file that
+  // does not qualify says why); a double-click opens the entry, a vanished one says so.
+  void dropAddsAndDoubleClickOpens() {
+    QDir d(docs_->path());
+    QVERIFY(d.mkpath("tree/sub"));
+    for (const char* name : {"a.docx", "notes.txt", "tree/b.doc", "tree/sub/c.docx"}) {
+      QFile f(d.filePath(QString::fromLatin1(name)));
+      QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(d.filePath("a.docx")), QUrl::fromLocalFile(d.filePath("notes.txt")),
+                  QUrl::fromLocalFile(d.filePath("tree"))});
+    QWidget* viewport = w().lst_DocList->viewport();
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    QTRY_COMPARE(w().documents().entryCount(), 3);
+    QCOMPARE(w().documents().at(0).path, d.filePath("a.docx"));
+    QVERIFY(prompter_->entries.first().text.contains("notes.txt"));
+
+    QString opened;
+    w().setDocumentOpener([&](const QString& path) { opened = path; });
+    const QModelIndex first = w().lst_DocList->model()->index(0, 0);
+    emit w().lst_DocList->doubleClicked(first);
+    QCOMPARE(opened, d.filePath("a.docx"));
+    QFile::remove(d.filePath("a.docx"));
+    opened.clear();
+    emit w().lst_DocList->doubleClicked(first);
+    QVERIFY(opened.isEmpty());
+    QCOMPARE(prompter_->last().text, "文档不存在：" + d.filePath("a.docx"));
   }
 
   // Run by hand under Xvfb (VM_SCREENSHOT_DIR=DIR xvfb-run ... desktop_keyboard screenshots):
