@@ -2,8 +2,10 @@
 // selected in its view and handed to the new document's view, breaks and page styles set again.
 
 #include <algorithm>
+#include <map>
 
 #include <com/sun/star/beans/PropertyAttribute.hpp>
+#include <com/sun/star/beans/UnknownPropertyException.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
@@ -56,19 +58,33 @@ int elementAt(const std::vector<Reference<css::uno::XInterface>>& elements, cons
   return -1;
 }
 
-// Gives the target the source's page style of that name, with its plain properties (page
-// size, orientation, margins, ...); the text of its headers and footers is not copied.
-void copyPageStyle(DocState& src, DocState& dst, const OUString& name) {
+// Gives the target the source's page style of that name, under a name of its own when the
+// target has that one already (a new document's default style), and returns that name: its
+// plain properties (page size, orientation, margins, ...), then the text of its headers and
+// footers, paragraph by paragraph, without its formatting. Measured: the paste brings neither;
+// XTextCopy between two documents' headers killed the office (a corpus document), and loading
+// the page styles from the source's file (.docx) brought empty headers. Each style once (done:
+// source name -> target name), its follow style (the pages after a first-page style) before
+// it.
+OUString copyPageStyle(DocState& src, DocState& dst, const OUString& name, std::map<OUString, OUString>& done) {
+  if (name.isEmpty()) return name;
+  if (auto it = done.find(name); it != done.end()) return it->second;
   auto family = [](DocState& d) {
     Reference<css::style::XStyleFamiliesSupplier> fam(d.model, UNO_QUERY_THROW);
     return Reference<css::container::XNameContainer>(fam->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
   };
+  OUString targetName = name;
+  for (sal_Int32 k = 1; family(dst)->hasByName(targetName); ++k) targetName = name + OUString::number(k);
+  done[name] = targetName;
   Reference<css::beans::XPropertySet> from(family(src)->getByName(name), UNO_QUERY_THROW);
+  OUString follow;
+  from->getPropertyValue(ou("FollowStyle")) >>= follow;
+  const OUString followTarget = follow == name ? targetName : copyPageStyle(src, dst, follow, done);
   Reference<css::lang::XMultiServiceFactory> f(dst.model, UNO_QUERY_THROW);
   Reference<css::beans::XPropertySet> to(f->createInstance(ou("com.sun.star.style.PageStyle")), UNO_QUERY_THROW);
-  family(dst)->insertByName(name, Any(to));
+  family(dst)->insertByName(targetName, Any(to));
   for (const auto& p : from->getPropertySetInfo()->getProperties()) {
-    if (p.Attributes & css::beans::PropertyAttribute::READONLY) continue;
+    if ((p.Attributes & css::beans::PropertyAttribute::READONLY) || p.Name == "FollowStyle") continue;
     try {
       Any v = from->getPropertyValue(p.Name);
       if (v.getValueTypeClass() == css::uno::TypeClass_INTERFACE) continue;
@@ -79,6 +95,43 @@ void copyPageStyle(DocState& src, DocState& dst, const OUString& name) {
       // a property this style does not take (left at its default)
     }
   }
+  if (!followTarget.isEmpty()) {
+    try {
+      to->setPropertyValue(ou("FollowStyle"), Any(followTarget));
+    } catch (const css::uno::RuntimeException&) {
+      throw;
+    } catch (const css::uno::Exception&) {
+    }
+  }
+  // The texts exist once the switches above are on; a left or first-page text shared with the
+  // default one is that same text (copied once).
+  auto flag = [&](const char* name) {
+    bool v = true;
+    try {
+      from->getPropertyValue(ou(name)) >>= v;
+    } catch (const css::beans::UnknownPropertyException&) {
+    }
+    return v;
+  };
+  const bool sharedLeft[] = {flag("HeaderIsShared"), flag("FooterIsShared")};
+  const bool sharedFirst = flag("FirstIsShared");
+  const char* texts[2][3] = {{"HeaderText", "HeaderTextLeft", "HeaderTextFirst"},
+                             {"FooterText", "FooterTextLeft", "FooterTextFirst"}};
+  for (int kind = 0; kind < 2; ++kind) {
+    for (int variant = 0; variant < 3; ++variant) {
+      if ((variant == 1 && sharedLeft[kind]) || (variant == 2 && sharedFirst)) continue;
+      try {
+        Reference<XText> source(from->getPropertyValue(ou(texts[kind][variant])), UNO_QUERY);
+        Reference<XText> target(to->getPropertyValue(ou(texts[kind][variant])), UNO_QUERY);
+        if (source.is() && target.is()) target->setString(source->getString());
+      } catch (const css::lang::DisposedException&) {
+        throw;
+      } catch (const css::uno::Exception&) {
+        // a variant this style does not have
+      }
+    }
+  }
+  return targetName;
 }
 
 OUString stringProperty(const Reference<css::uno::XInterface>& e, const char* name) {
@@ -193,8 +246,7 @@ void copyPagesInto(DocState& src, DocState& dst, int first, int last) {
   if (dstElements.size() != count) return;  // not one for one: left as pasted
   for (size_t i = 0; i < count; ++i)
     if (isTable(dstElements[i]) != isTable(srcElements[static_cast<size_t>(from) + i])) return;
-  Reference<css::style::XStyleFamiliesSupplier> fam(dst.model, UNO_QUERY_THROW);
-  Reference<css::container::XNameAccess> pageStyles(fam->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
+  std::map<OUString, OUString> copiedStyles;
   for (size_t i = 0; i < count; ++i) {
     const auto& s = srcElements[static_cast<size_t>(from) + i];
     Reference<css::beans::XPropertySet> ps(dstElements[i], UNO_QUERY);
@@ -205,7 +257,7 @@ void copyPagesInto(DocState& src, DocState& dst, int first, int last) {
     // A page style set on an element is Word's section break (a new page in that format). The
     // first element takes the page style in force where the copy starts.
     OUString desc = stringProperty(s, i == 0 && !isTable(s) ? "PageStyleName" : "PageDescName");
-    if (!desc.isEmpty() && !pageStyles->hasByName(desc)) copyPageStyle(src, dst, desc);
+    desc = copyPageStyle(src, dst, desc, copiedStyles);
     if (stringProperty(dstElements[i], "PageDescName") != desc && !(i == 0 && desc.isEmpty())) {
       try {
         ps->setPropertyValue(ou("PageDescName"), Any(desc));
@@ -221,9 +273,19 @@ void copyPagesInto(DocState& src, DocState& dst, int first, int last) {
 
 std::unique_ptr<Document> OfficeDocument::copyPages(int first, int last) {
   checkOpen();
+  // The source loaded now in this office: the copy is taken from it as it stands. A replay
+  // (the office died meanwhile) builds the source aside from its journal instead.
+  run("copyPages", [](DocState&) { return 0; });
   std::vector<Step> source = journal_;
-  Step creation = [source, first, last](DocState& st) {
-    // The source as it stands, built aside in the same office, copied from, then closed.
+  auto live = std::make_shared<DocState*>(&state_);
+  Step creation = [source, first, last, live](DocState& st) {
+    DocState* from = *live;
+    *live = nullptr;
+    if (from && from->model.is()) {
+      st.model = loadModel(st, ou("private:factory/swriter"), false, true, "new document");
+      copyPagesInto(*from, st, first, last);
+      return 0;
+    }
     DocState src{st.office, {}};
     struct CloseSrc {
       DocState& s;

@@ -21,6 +21,7 @@
 #include <com/sun/star/style/BreakType.hpp>
 #include <com/sun/star/text/ControlCharacter.hpp>
 #include <com/sun/star/text/XPageCursor.hpp>
+#include <com/sun/star/text/XParagraphCursor.hpp>
 #include <com/sun/star/text/XTextFieldsSupplier.hpp>
 
 #include "word/office/officedocument.h"
@@ -90,10 +91,20 @@ void OfficeDocument::insertDocument(const fs::path& other, bool atStart) {
   apply("insertDocument", [abs, atStart](DocState& st) {
     auto body = st.body();
     auto c = body->createTextCursor();
-    if (atStart)
+    // Measured: the inserted text joins the paragraph at the cursor. It gets an empty paragraph
+    // of its own instead, ahead of the first one or after a last one that holds text.
+    if (atStart) {
       c->gotoStart(false);
-    else
+      body->insertControlCharacter(asRange(c), text::ControlCharacter::PARAGRAPH_BREAK, false);
+      c->gotoStart(false);
+    } else {
       c->gotoEnd(false);
+      Reference<text::XParagraphCursor> pc(c, UNO_QUERY_THROW);
+      if (!pc->isStartOfParagraph()) {
+        body->insertControlCharacter(asRange(c), text::ControlCharacter::PARAGRAPH_BREAK, false);
+        c->gotoEnd(false);
+      }
+    }
     Reference<css::document::XDocumentInsertable> ins(c, UNO_QUERY_THROW);
     try {
       ins->insertDocumentFromURL(fileUrl(abs), props({}));
