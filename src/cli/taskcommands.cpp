@@ -134,7 +134,7 @@ int runImport(CliContext& ctx) {
 // them; runSave then refuses those that the chosen kind's command does not have.
 QList<CliOption> saveOptions() {
   QList<CliOption> options{{QStringLiteral("kind"), true, QStringLiteral("KIND"),
-                            QStringLiteral("the operation whose settings are stored: replace, print or create/generate")}};
+                            QStringLiteral("the operation whose settings are stored: replace, print or generate (create)")}};
   QStringList seen{QStringLiteral("kind")};
   for (const auto& d : operations().all()) {
     if (d->task.letter.isEmpty()) continue;
@@ -152,7 +152,7 @@ int runSave(CliContext& ctx) {
   const OperationDecl* decl = operations().forTaskKind(kind);
   if (!decl && !kind.isEmpty()) decl = operations().forCommand(kind);  // "generate" for "create"
   if (!decl || decl->task.letter.isEmpty()) {
-    ctx.err << QStringLiteral("task save: --kind takes replace, print or create (not \"%1\")").arg(kind) << Qt::endl;
+    ctx.err << QStringLiteral("task save: --kind takes replace, print or generate (not \"%1\")").arg(kind) << Qt::endl;
     return kExitUsage;
   }
   for (auto it = ctx.args.options.begin(); it != ctx.args.options.end(); ++it) {
@@ -237,7 +237,7 @@ void registerTaskCommands(CliRegistry& registry) {
   registry.add({QStringLiteral("task show"), QStringLiteral("TASK"),
                 QStringLiteral("print a stored task (TASK: its identifier, or its name when no other task has it)"), {}, 1,
                 runShow});
-  registry.add({QStringLiteral("task save"), QStringLiteral("NAME --kind replace|print|create [options] PATH..."),
+  registry.add({QStringLiteral("task save"), QStringLiteral("NAME --kind replace|print|generate [options] PATH..."),
                 QStringLiteral("store NAME as the window's 保存为任务 does, from the options and PATHs of that kind's "
                                "own command; prints the new task's identifier"),
                 saveOptions(), 1, runSave});

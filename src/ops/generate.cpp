@@ -11,6 +11,7 @@
 #include "data/datasource.h"
 #include "ops/outputnames.h"
 #include "rules/replacerules.h"
+#include "tasks/tasks.h"
 #include "word/document.h"
 #include "word/error.h"
 
@@ -333,5 +334,67 @@ VM_OPERATION(generate) {
     env.app.documents().append(QStringList{absolute(values.value(QStringLiteral("template")))});
     return std::nullopt;
   };
+  // Kept as a task: the template, the ticked rules and the five naming and data source values.
+  const auto dataSource = [](OperationEnv& env) -> std::optional<Refusal> {
+    const GenerateSettings& s = ops::generateSettings(env.app);
+    QString error;
+    auto source = data::DataSource::open(s.dbPath.trimmed(), s.dbPwd.trimmed(), &error);
+    if (!source)
+      return Refusal{ops::kDataTitle, QStringLiteral("数据库连接错误，请检查数据库地址以及数据库密码！\n\n%1").arg(error),
+                     ops::kDataSourceItem};
+    auto result = source->query(s.dbSql.trimmed(), &error);
+    if (!result)
+      return Refusal{ops::kDataTitle, QStringLiteral("SQL语句执行错误，请检查SQL语句！\n\n%1").arg(error), ops::kDataSourceItem};
+    if (result->rows.isEmpty())
+      return Refusal{ops::kDataTitle, QStringLiteral("数据库数据为空，请添加好数据！"), ops::kDataSourceItem};
+    return std::nullopt;
+  };
+  d.task.letter = QStringLiteral("c");
+  d.task.word = QStringLiteral("create");
+  d.task.caption = QStringLiteral("生成任务");
+  d.task.saveItem = QStringLiteral("m_cre_task");
+  d.task.saveChecks = {
+      tasks::requireTaskName(QStringLiteral("请输入任务名称！"), msg::titleRefused()),
+      [](OperationEnv& env) -> std::optional<Refusal> {
+        const QString pattern = ops::generateSettings(env.app).fileBatchName.trimmed();
+        if (pattern.isEmpty()) return Refusal{ops::kNamingTitle, QStringLiteral("请输入批量文档名！"), ops::kNamingItem};
+        if (!pattern.contains(u'.')) return Refusal{ops::kNamingTitle, QStringLiteral("请输入批量文档后缀名！"), ops::kNamingItem};
+        return std::nullopt;
+      },
+      requireTickedDocuments(),
+      dataSource,
+      [](OperationEnv& env) -> std::optional<Refusal> {
+        if (env.app.replaceRules().count() < 1)
+          return Refusal{msg::titleRefused(), QStringLiteral("请配置好文档替换规则！"), ops::kGenerateRulesItem};
+        if (env.app.documents().tickedCount() != 1)
+          return Refusal{msg::titleRefused(), QStringLiteral("请勾选一个文档进行操作！"), {}};
+        return std::nullopt;
+      },
+      tasks::requireTaskStore(msg::titleRefused()),
+  };
+  d.task.save = [](OperationEnv& env, StoredTask& task) {
+    const GenerateSettings& s = ops::generateSettings(env.app);
+    task.rules = tasks::tickedRules(env);
+    task.settings = {{QStringLiteral("t_filename"), s.fileBatchName},
+                     {QStringLiteral("t_fileSave"), s.fileSavePath},
+                     {QStringLiteral("d_dataPath"), s.dbPath.trimmed()},
+                     {QStringLiteral("d_dataPwd"), s.dbPwd.trimmed()},
+                     {QStringLiteral("d_sql"), s.dbSql.trimmed()}};
+  };
+  d.task.load = [](OperationEnv& env, const StoredTask& task) -> std::optional<Refusal> {
+    if (task.settings.contains(QStringLiteral("t_filename"))) {
+      GenerateSettings& s = ops::generateSettings(env.app);
+      s.fileSavePath = task.settings.value(QStringLiteral("t_fileSave"));
+      s.fileBatchName = task.settings.value(QStringLiteral("t_filename"));
+      s.dbPath = task.settings.value(QStringLiteral("d_dataPath"));
+      s.dbPwd = task.settings.value(QStringLiteral("d_dataPwd"));
+      s.dbSql = task.settings.value(QStringLiteral("d_sql"));
+    }
+    tasks::restoreRules(env, task);
+    // One template only; the task is skipped rather than run with whatever the list holds.
+    if (task.documents.size() > 1) return Refusal{msg::titleError(), QStringLiteral("多个模板文档！"), {}};
+    return std::nullopt;
+  };
+  d.task.runChecks = {dataSource};  // the data source the task itself brought
   return d;
 }

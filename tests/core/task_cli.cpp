@@ -8,6 +8,7 @@
 #include "clitestutil.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
+#include "tasks/taskstore.h"
 
 using namespace vm::test;
 using vm::clitest::q;
@@ -103,4 +104,37 @@ TEST_F(TaskCli, CompactAndImport) {
   Result missing = cli({"task", "import", q(dir_.file("none.mdb"))});
   EXPECT_TRUE(missing.err.contains(QStringLiteral("文件不存在"))) << missing.err.toStdString();
   EXPECT_EQ(cli({"task", "list"}).out.count('\n'), 1);
+}
+
+// A generate task brings its own data source: a batch run uses it whatever the settings held,
+// and a task with two template rows is skipped, the list left as it was.
+TEST_F(TaskCli, GenerateTaskUsesItsOwnSourceAndTwoTemplatesAreSkipped) {
+  auto templ = doc("t.docx", "Dear [who]");
+  std::filesystem::create_directories(dir_.file("out"));
+  writeFile(dir_.file("data.csv"), "name\nO'Hara\n");
+  Result saved = cli({"task", "save", "gen", "--kind", "generate", "--template", q(templ), "--source",
+                      q(dir_.file("data.csv")), "--sql", "select name from data", "--name", "$[WDCon_1]$.docx", "--out",
+                      q(dir_.file("out")), "--rules", rules("[who]\t$[WDCon_1]$\n")});
+  ASSERT_EQ(saved.code, 0) << saved.err.toStdString();
+  const QString id = saved.out.trimmed();
+  Result run = cli({"task", "run", id});
+  EXPECT_EQ(run.code, 0) << run.err.toStdString();
+  EXPECT_EQ(body(dir_.file("out/O'Hara.docx")), "Dear O'Hara");
+
+  Result bad = cli({"task", "save", "two", "--kind", "generate", "--template", q(templ), "--source", q(dir_.file("data.csv")),
+                    "--sql", "select nope from data", "--name", "x.docx", "--out", q(dir_.file("out")), "--rules",
+                    rules("[who]\t$[WDCon_1]$\n")});
+  EXPECT_EQ(bad.code, 1);
+  EXPECT_TRUE(bad.err.contains(QStringLiteral("SQL语句执行错误，请检查SQL语句！"))) << bad.err.toStdString();
+
+  auto stored = vm::tasks::TaskStore(q(dir_.file("home/config.db"))).load(id);
+  ASSERT_TRUE(stored);
+  stored->id = QStringLiteral("20261299999");
+  stored->documents << q(doc("t2.docx", "x"));
+  ASSERT_TRUE(vm::tasks::TaskStore(q(dir_.file("home/config.db"))).insert(*stored));
+  std::filesystem::remove(dir_.file("out/O'Hara.docx"));
+  Result two = cli({"task", "run", stored->id, id});
+  EXPECT_TRUE(two.err.contains(QStringLiteral("出错！: 多个模板文档！"))) << two.err.toStdString();
+  EXPECT_EQ(two.code, 1);
+  EXPECT_TRUE(std::filesystem::exists(dir_.file("out/O'Hara.docx")));  // the next task still ran
 }
