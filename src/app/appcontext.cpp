@@ -1,5 +1,10 @@
 #include "app/appcontext.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
+#include <QSaveFile>
+
 #include <algorithm>
 #include <thread>
 
@@ -33,6 +38,40 @@ AppContext::AppContext(DataFolder folder, QObject* parent)
 }
 
 AppContext::~AppContext() = default;
+
+QString AppContext::keepSettings() {
+  store_.keepAlso(QStringLiteral("replaceRules"), [this](SettingsFields& f) { f("rules", replaceRules_); });
+  const QString path = folder_.root() + QStringLiteral("/settings.json");
+  QFile file(path);
+  QJsonObject saved;
+  QString problem;
+  if (file.exists()) {
+    QJsonParseError error{};
+    const QJsonDocument doc = file.open(QIODevice::ReadOnly) && file.size() < (16 << 20)
+                                  ? QJsonDocument::fromJson(file.readAll(), &error)
+                                  : QJsonDocument();
+    file.close();
+    if (doc.isObject()) {
+      saved = doc.object();
+    } else {
+      const QString aside = path + QStringLiteral(".damaged-") +
+                            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+      QFile::rename(path, aside);
+      problem = QStringLiteral("设置文件已损坏，已改名为 %1 保存；本次使用默认设置。").arg(aside);
+    }
+  }
+  store_.keepFrom(saved);
+  return problem;
+}
+
+bool AppContext::saveKeptSettings(QString* error) const {
+  if (!store_.keeping()) return true;
+  QSaveFile file(folder_.root() + QStringLiteral("/settings.json"));
+  const QByteArray bytes = QJsonDocument(store_.keptValues()).toJson();
+  if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return true;
+  if (error) *error = QStringLiteral("设置未能保存：%1").arg(file.errorString());
+  return false;
+}
 
 std::unique_ptr<AppContext> AppContext::create(const QString& homeOption, Prompter& prompter) {
   DataFolder folder(DataFolder::resolve(homeOption));

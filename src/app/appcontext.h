@@ -53,6 +53,15 @@ class AppContext : public QObject {
     return store_.get<T>();
   }
 
+  // The desktop program keeps the kept settings (settingsstore.h), the content rules and what
+  // else registers with keepAlso() in settings.json of the data folder. Reads it (from now on
+  // every kept item takes its saved values); a damaged file is set aside and the text saying
+  // so is returned, else empty.
+  QString keepSettings();
+  void keepAlso(const QString& key, std::function<void(SettingsFields&)> visit) { store_.keepAlso(key, std::move(visit)); }
+  // Writes them (at exit); false with the reason.
+  bool saveKeptSettings(QString* error = nullptr) const;
+
   // The engine check (start-up step 9). Until it ran, engines() says the office is unusable.
   const EngineStatus& checkEngines(int timeoutMs = 15000);
   void setEngines(const EngineStatus& status) { engines_ = status; enginesChecked_ = true; }

@@ -55,12 +55,23 @@ int main(int argc, char** argv) {
   // Missing translations leave the standard dialogs in English: worth a line in the log.
   if (!translationProblem.isEmpty()) app->errorLog().writeEntry(translationProblem, QStringLiteral("启动"));
 
+  // Settings, rule lists and the window's place come back from the last start.
+  const QString keptProblem = app->keepSettings();
+  if (!keptProblem.isEmpty()) app->errorLog().writeEntry(keptProblem, QStringLiteral("启动"));
+
   vm::LoadWindow load;
   load.show();
 
   vm::MainWindow window(*app, prompter);
   prompter.setParent(&window);
   prompter.setBeforeQuestion([&window] { window.leaveFront(); });
+  bool placed = false;
+  app->keepAlso(QStringLiteral("window"), [&window, &placed](vm::SettingsFields& f) {
+    QString geometry = QString::fromLatin1(window.saveGeometry().toBase64());
+    const QString now = geometry;
+    f("geometry", geometry);
+    if (geometry != now) placed = window.restoreGeometry(QByteArray::fromBase64(geometry.toLatin1()));
+  });
 
   auto status = std::make_shared<vm::EngineStatus>();
   auto staleCloser = std::make_shared<std::function<void()>>();
@@ -69,9 +80,10 @@ int main(int argc, char** argv) {
     app->setEngines(*status);
     window.applyEngines();
     load.close();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
+    if (QScreen* screen = QGuiApplication::primaryScreen(); screen && !placed)
       window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
+    if (!keptProblem.isEmpty()) prompter.inform(QStringLiteral("设置"), keptProblem);
   });
   const std::string root = app->dataFolder().root().toStdString();
   load.start([status, staleCloser, root] {
@@ -84,5 +96,8 @@ int main(int argc, char** argv) {
     *status = vm::checkEngines();
   });
 
-  return qapp.exec();
+  const int rc = qapp.exec();
+  QString keptError;
+  if (!app->saveKeptSettings(&keptError)) app->errorLog().writeEntry(keptError, QStringLiteral("退出"));
+  return rc;
 }

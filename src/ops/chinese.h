@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include "app/settingsstore.h"
+
 namespace vm::word {
 class ChineseConverter;
 }
@@ -16,6 +18,9 @@ namespace vm::ops {
 struct ChineseSettings {
   QString standard = QStringLiteral("s2t");  // the traditional standard
   bool toTraditional = true;                 // the command line's --to
+
+  static constexpr const char* kKeepAs = "chinese";
+  void keep(SettingsFields& f) { f("standard", standard); }
 };
 
 QString convertChineseDocument(const QString& path, const QString& folder, const word::ChineseConverter& converter);

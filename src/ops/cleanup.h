@@ -7,6 +7,8 @@
 
 #include <array>
 
+#include "app/settingsstore.h"
+
 namespace vm::ops {
 
 // The six boxes of the clean-up window (chkDelOpt), by index.
@@ -14,6 +16,12 @@ struct CleanupSettings {
   enum Option { BlankParagraphs = 0, Hyperlinks = 1, Spaces = 2, Headers = 3, Footers = 4, Comments = 5 };
   std::array<bool, 6> options{};
   bool any() const;
+
+  static constexpr const char* kKeepAs = "cleanup";
+  void keep(SettingsFields& f) {
+    const char* names[] = {"blankParagraphs", "hyperlinks", "spaces", "headers", "footers", "comments"};
+    for (size_t i = 0; i < options.size(); ++i) f(names[i], options[i]);
+  }
 };
 
 // Deletes every comment of the document; returns how many. Saves.

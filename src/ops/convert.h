@@ -11,6 +11,7 @@
 
 #include "app/operation.h"
 #include "word/document.h"
+#include "app/settingsstore.h"
 
 namespace vm::ops {
 
@@ -18,6 +19,9 @@ namespace vm::ops {
 struct ConvertSettings {
   QString folder;
   word::SaveFormat format = word::SaveFormat::Doc;  // the command line's --to
+
+  static constexpr const char* kKeepAs = "convert";
+  void keep(SettingsFields& f) { f("folder", folder); }
 };
 
 struct ConvertFormat {

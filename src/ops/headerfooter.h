@@ -10,6 +10,7 @@
 
 #include "rules/replacerules.h"
 #include "word/document.h"
+#include "app/settingsstore.h"
 
 namespace vm::ops {
 
@@ -18,11 +19,17 @@ struct HeaderFooterSettings {
   QString header;
   QString footer;
   bool removeUnderline = false;  // "去除下划线": no bottom border under the inserted content
+
+  static constexpr const char* kKeepAs = "headerFooter";
+  void keep(SettingsFields& f) { f("header", header), f("footer", footer), f("removeUnderline", removeUnderline); }
 };
 
 // The header and footer replace rules ("页眉页脚替换规则"), a list of its own.
 struct HeaderFooterRules {
   rules::ReplaceRules list;
+
+  static constexpr const char* kKeepAs = "headerFooterRules";
+  void keep(SettingsFields& f) { f("rules", list); }
 };
 
 // Inserts content (trimmed by the caller) at the start of the current page header (kind

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/operation.h"
+#include "app/settingsstore.h"
 
 namespace vm::ops {
 
@@ -22,6 +23,12 @@ struct PrintSettings {
   QString top = QStringLiteral("0"), bottom = QStringLiteral("0");  // txtS, txtX (mm)
   QString left = QStringLiteral("0"), right = QStringLiteral("0");  // txtZ, txtY (mm)
   QString printer;                                  // a destination's name; empty: the default
+
+  static constexpr const char* kKeepAs = "print";
+  void keep(SettingsFields& f) {
+    f("copies", copies), f("landscape", landscape), f("customMargins", customMargins), f("top", top);
+    f("bottom", bottom), f("left", left), f("right", right), f("printer", printer);
+  }
 };
 
 // The copies text's fault, in the written order ("打印份数不能为空！", ...); empty when valid.

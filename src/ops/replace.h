@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "app/runframe.h"
+#include "app/settingsstore.h"
 
 namespace vm::rules {
 class ReplaceRules;
@@ -23,6 +24,9 @@ struct ReplaceSettings {
   bool save = true;  // false: a dry run that counts without saving
   // "同时替换页眉页脚、文本框和脚注": the rules reach every story, not the main text only.
   bool allStories = false;
+
+  static constexpr const char* kKeepAs = "replace";
+  void keep(SettingsFields& f) { f("allStories", allStories); }
 };
 
 // ReplaceInDocument: opens the document, applies every ticked rule in list order to its main

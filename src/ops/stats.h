@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/settingsstore.h"
+
 namespace vm::ops {
 
 inline const QString kStatsOperationId = QStringLiteral("docWdtj");
@@ -15,6 +17,9 @@ struct StatsSettings {
   QString templateText;  // txtWdgs
   QString reportPath;    // empty: wordStauts.txt in the data folder
   bool announce = false; // the summary names the report (the window asks to open it instead)
+
+  static constexpr const char* kKeepAs = "stats";
+  void keep(SettingsFields& f) { f("template", templateText); }
 };
 
 QString statsReportPath(const QString& dataFolder);

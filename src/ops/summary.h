@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include "app/settingsstore.h"
+
 namespace vm::ops {
 
 inline const QString kSummaryOperationId = QStringLiteral("docZyxg");
@@ -12,6 +14,9 @@ inline const QString kSummaryOperationId = QStringLiteral("docZyxg");
 // frmWordModifyDet: txtBt, txtZt, txtZz, txtGs (at most 50 characters each), used untrimmed.
 struct SummarySettings {
   QString title, subject, author, company;
+
+  static constexpr const char* kKeepAs = "summary";
+  void keep(SettingsFields& f) { f("title", title), f("subject", subject), f("author", author), f("company", company); }
 };
 
 QString writeSummary(const QString& path, const SummarySettings& s);

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "word/document.h"
+#include "app/settingsstore.h"
 
 namespace vm::ops {
 
@@ -20,6 +21,13 @@ struct WatermarkSettings {
   QString width, height;         // millimetres (txtSyk, txtSyg)
   bool centreHorizontally = true;
   bool centreVertically = true;
+
+  static constexpr const char* kKeepAs = "watermark";
+  void keep(SettingsFields& f) {
+    f("type", type), f("content", content), f("colour", colour), f("transparency", transparency);
+    f("width", width), f("height", height), f("centreHorizontally", centreHorizontally);
+    f("centreVertically", centreVertically);
+  }
 };
 
 // A failed check: the message (title "出错！") and the size field it clears.

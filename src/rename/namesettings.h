@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "rules/replacerules.h"
+#include "app/settingsstore.h"
 
 namespace vm::rename {
 
@@ -37,6 +38,12 @@ struct RenameSettings {
   bool wantsTitle() const { return pattern.trimmed().contains(kTagTitle); }
   bool numberedParagraph() const { return chkFile[1]; }
   bool byOffsets() const { return chkZfkswz[1]; }
+
+  static constexpr const char* kKeepAs = "rename";
+  void keep(SettingsFields& f) {
+    f("pattern", pattern), f("folder", folder), f("firstParagraph", chkFile[0]), f("numberedParagraph", chkFile[1]);
+    f("wholeParagraph", chkZfkswz[0]), f("byOffsets", chkZfkswz[1]), f("h", h), f("s", s), f("e", e);
+  }
 };
 
 // Inserting a tag at the caret: the new text and the new caret.
@@ -73,6 +80,9 @@ class NameRules : public rules::ReplaceRules {
   std::optional<rules::Refusal> checkAdd(const QString& find, const QString& replacement) const override;
   // The modify editor checks only the replacement: not empty, not the find text.
   std::optional<rules::Refusal> checkModify(int index, const QString& replacement) const override;
+
+  static constexpr const char* kKeepAs = "nameRules";
+  void keep(SettingsFields& f) { f("rules", *this); }
 };
 
 // The editors' titles.

@@ -1,4 +1,6 @@
 // config.ini (readini), the settings, the data folder, --home, and the start-up refusal.
+#include <QDir>
+#include <QFile>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,8 @@
 #include "app/inifile.h"
 #include "app/prompter.h"
 #include "app/settings.h"
+#include "ops/print.h"
+#include "rename/namesettings.h"
 #include "shelltestutil.h"
 
 using vm::IniFile;
@@ -221,4 +225,40 @@ TEST(HomeOption, FromArgv) {
   EXPECT_STREQ(argv[2], "offscreen");
   EXPECT_STREQ(argv[3], "--x");
   EXPECT_EQ(argv[4], nullptr);
+}
+
+// The desktop program's settings come back at the next start, made before or after the file was
+// read; a damaged file is set aside with a message and the defaults are used.
+TEST(KeptSettings, ComeBackAtTheNextStartAndADamagedFileIsSetAside) {
+  Folder f;
+  vm::RecordingPrompter prompter;
+  {
+    auto app = vm::AppContext::create(f.file("data"), prompter);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->keepSettings(), QString());
+    app->store<vm::ops::PrintSettings>().copies = "3 'x\"";
+    ASSERT_FALSE(app->replaceRules().add("甲方", "委托方"));
+    app->replaceRules().setTicked(0, false);
+    ASSERT_FALSE(app->store<vm::rename::NameRules>().add("旧", "新"));
+    ASSERT_TRUE(app->saveKeptSettings());
+  }
+  {
+    auto app = vm::AppContext::create(f.file("data"), prompter);
+    vm::ops::PrintSettings& made = app->store<vm::ops::PrintSettings>();  // before the file is read
+    EXPECT_EQ(app->keepSettings(), QString());
+    EXPECT_EQ(made.copies, "3 'x\"");
+    EXPECT_EQ(app->replaceRules().rules(), (QList<vm::rules::Rule>{{"甲方", "委托方", false}}));
+    EXPECT_EQ(app->store<vm::rename::NameRules>().count(), 1);  // made after
+  }
+  {
+    QFile file(f.file("data") + "/settings.json");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\"print\": ");
+  }
+  auto app = vm::AppContext::create(f.file("data"), prompter);
+  const QString problem = app->keepSettings();
+  EXPECT_TRUE(problem.contains("已损坏")) << problem.toStdString();
+  EXPECT_EQ(app->store<vm::ops::PrintSettings>().copies, "1");
+  EXPECT_FALSE(QFile::exists(f.file("data") + "/settings.json"));
+  EXPECT_EQ(QDir(f.file("data")).entryList({"settings.json.damaged-*"}).size(), 1);
 }
