@@ -139,6 +139,9 @@ const QStringList kBoundCommands = kShellCommands + QStringList{"m_replaceSetup"
                                                                    "m_yjRepStart", "m_sy_setup", "m_start_sy_add",
                                                                    "m_start_sy_del", "m_start_del_pz", "m_wdqlSetup",
                                                                    "m_wdql",
+                                                                   // tasks
+                                                                   "m_rep_task", "m_cre_task", "m_print_task",
+                                                                   "m_task_add", "m_task_start",
                                                                    // the Help menu
                                                                    "m_about", "m_updateOnl", "m_softDown"};
 
@@ -198,7 +201,7 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     auto* save = child<QPushButton>(w(), "cmdSaveTask");
     QVERIFY(save && save->isVisible());
     QCOMPARE(save->text(), QStringLiteral("保存任务"));
-    QVERIFY(!save->isEnabled());  // its command comes with the tasks
+    QVERIFY(save->isEnabled());  // bound by the tasks
     QVERIFY(!w().m_windowFront->isChecked());
     QVERIFY(!child<QGroupBox>(w(), "frmLoadDocList")->isVisible());
     QVERIFY(!child<QGroupBox>(w(), "fra_zdy")->isVisible());
