@@ -19,12 +19,6 @@ namespace {
 
 std::filesystem::path toPath(const QString& s) { return std::filesystem::path(s.toStdU16String()); }
 
-bool isNumber(const QString& text) {
-  bool ok = false;
-  text.trimmed().toDouble(&ok);
-  return ok;
-}
-
 }  // namespace
 
 std::optional<double> mergeBudget(const QString& text) {

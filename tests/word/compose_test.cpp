@@ -159,3 +159,24 @@ TEST(Compose, AnEmptyHostGivesWayAndTheLastSectionIsTheBodys) {
 }
 
 }  // namespace
+
+TEST(Compose, ARelationshipPrefixDeclaredOnItsElementIsFollowed) {
+  TempDir dir;
+  auto host = DocxBuilder().body(p(r("host"))).write(dir.file("host.docx"));
+  // As some generators write it: no r prefix on the root, one on the footer reference.
+  auto source = DocxBuilder()
+                    .footer(p(r("foot")))
+                    .overridePart("word/document.xml",
+                                  "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+                                  "<w:body><w:p><w:r><w:t>src</w:t></w:r></w:p><w:sectPr><w:footerReference "
+                                  "w:type=\"default\" r:id=\"rIdFtr1\" xmlns:r=\"http://schemas.openxmlformats.org/"
+                                  "officeDocument/2006/relationships\"/></w:sectPr></w:body></w:document>")
+                    .write(dir.file("src.docx"));
+  Composer c(host);
+  c.append(source);
+  c.save(host);
+  auto merged = vm::word::open(host);
+  auto footers = merged->stories(vm::word::StoryKind::Footer);
+  ASSERT_EQ(footers.size(), 1u);
+  EXPECT_EQ(footers[0]->text(0, footers[0]->characterCount()), "foot\r");
+}

@@ -313,6 +313,21 @@ struct Composer::Impl {
     }
   }
 
+  // A relationship attribute whose prefix is declared on the element or an ancestor rather than
+  // on the root (some writers do that).
+  static bool locallyRelationship(pugi::xml_node n, std::string_view attr) {
+    const auto colon = attr.find(':');
+    if (colon == std::string_view::npos || attr.rfind("xmlns", 0) == 0) return false;
+    const std::string_view l = attr.substr(colon + 1);
+    if (l != "id" && l != "embed" && l != "link" && l != "pict" && l != "href" && l != "dm" && l != "lo" &&
+        l != "qs" && l != "cs")
+      return false;
+    const std::string decl = "xmlns:" + std::string(attr.substr(0, colon));
+    for (pugi::xml_node a = n; a; a = a.parent())
+      if (pugi::xml_attribute d = a.attribute(decl.c_str())) return std::string_view(d.value()) == kRelNamespace;
+    return false;
+  }
+
   void remapElement(Source& s, pugi::xml_node n, const std::string& srcPart, const std::string& dstPart,
                     const Wml& sw, const std::string& relPrefix) {
     std::string_view name = n.name();
@@ -321,7 +336,7 @@ struct Composer::Impl {
     for (pugi::xml_attribute a = n.first_attribute(); a;) {
       pugi::xml_attribute next = a.next_attribute();
       std::string_view an = a.name();
-      if (!relPrefix.empty() && an.rfind(relPrefix, 0) == 0) {
+      if ((!relPrefix.empty() && an.rfind(relPrefix, 0) == 0) || locallyRelationship(n, an)) {
         a = mapRelationship(s, srcPart, dstPart, a.value()).c_str();
       } else if (localOf(an) == "relid") {
         a = mapRelationship(s, srcPart, dstPart, a.value()).c_str();
@@ -747,21 +762,16 @@ struct Composer::Impl {
     doc->markDirty();
   }
 
-  // The last section's properties become the body's, so that no empty section trails.
+  // The last section's properties become the body's: what follows it (page breaks) stays in
+  // that section, and no empty section trails.
   void finish() {
     if (!lastSect || !bodySect) return;
-    pugi::xml_node para = lastSect.parent().parent();
-    pugi::xml_node next = para.next_sibling();
-    while (next && next.type() != pugi::node_element) next = next.next_sibling();
-    const bool trailing = next && next != bodySect;
     pugi::xml_node fresh = body.insert_copy_after(lastSect, bodySect);
     body.remove_child(bodySect);
     bodySect = fresh;
-    if (!trailing) {
-      pugi::xml_node pPr = lastSect.parent();
-      pPr.remove_child(lastSect);
-      if (!pPr.first_child()) para.remove_child(pPr);
-    }
+    pugi::xml_node pPr = lastSect.parent();
+    pPr.remove_child(lastSect);
+    if (!pPr.first_child()) pPr.parent().remove_child(pPr);
     lastSect = {};
     doc->markDirty();
   }
