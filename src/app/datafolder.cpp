@@ -8,6 +8,7 @@
 #include "app/inifile.h"
 #include "app/messages.h"
 #include "app/settings.h"
+#include "tasks/taskstore.h"
 
 namespace vm {
 
@@ -121,6 +122,8 @@ bool DataFolder::ensure(QString* reason) const {
     if (!QFileInfo(ini).isFile() || !f.open(QIODevice::ReadOnly)) return fail(msg::configMissing());
   }
   if (!QFileInfo::exists(logDir())) QDir().mkpath(logDir());  // a missing log folder only loses the log
+  // The task store with its schema; one that cannot be made is reported when a task is saved.
+  if (!QFileInfo::exists(database())) tasks::TaskStore(database()).ensure();
   return true;
 }
 
