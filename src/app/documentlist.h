@@ -70,6 +70,11 @@ class DocumentList : public QAbstractListModel {
                               const ScanProgress& progress = {}, bool* cancelled = nullptr,
                               QStringList* problems = nullptr);
 
+  // The suffixes chosen for the list (the window's suffix boxes, the command line's --suffix):
+  // what an operation that refills the list adds (generate and print).
+  void setChosenSuffixes(const QString& suffixList) { chosenSuffixes_ = suffixList; }
+  const QString& chosenSuffixes() const { return chosenSuffixes_; }
+
   // --- building (synchronous: scan + append) ------------------------------------------
   // AddFiles: nothing for a blank path. A single file (isFolder false): added unchanged when
   // it exists and qualifies. A folder (isFolder true): "/" appended, then scanFolder.
@@ -124,6 +129,7 @@ class DocumentList : public QAbstractListModel {
   void countsChanged(int ticked, int entries);
 
  private:
+  QString chosenSuffixes_ = QStringLiteral("doc,docx,");
   void notifyCounts();
   void recount();
   QVector<DocumentEntry> entries_;

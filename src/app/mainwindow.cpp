@@ -453,6 +453,7 @@ void MainWindow::buildCentral() {
     chkHzm[i] = new QCheckBox(QString::fromLatin1(suffixCaptions[i]), fraDoc);
     chkHzm[i]->setObjectName(QStringLiteral("chkHzm_%1").arg(i));
     chkHzm[i]->setChecked(true);
+    connect(chkHzm[i], &QCheckBox::toggled, this, [this] { list_.setChosenSuffixes(suffixList()); });
     suffixRow->addWidget(chkHzm[i]);
   }
   suffixRow->addSpacing(12);

@@ -68,6 +68,7 @@ int fillList(CliContext& ctx) {
   for (QString& p : ctx.args.paths) p = absolutePath(p);
   // Validation first, in order: every path exists; folders need a suffix.
   const QString suffixes = ctx.suffixList();
+  ctx.app.documents().setChosenSuffixes(suffixes);
   bool anyFolder = false;
   for (const QString& p : ctx.args.paths) {
     const QFileInfo fi(p);

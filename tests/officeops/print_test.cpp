@@ -199,3 +199,38 @@ TEST_F(PrintRun, RefusedWithoutTickedDocumentsOrAPrinterOfThatName) {
 }
 
 }  // namespace
+
+namespace {
+
+// Generate and print: one document per row into the output folder, then every document of that
+// folder is printed, one that was there before included.
+TEST_F(PrintRun, GenerateThenPrintPrintsTheWholeOutputFolder) {
+  const fs::path out = dir_.file("out");
+  fs::create_directories(out);
+  DocxBuilder().body(p(r("旧文档"))).write(out / "旧.docx");
+  {
+    QFile csv(q(dir_.file("客户.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("姓名\n张三\n李四\n");
+  }
+  const fs::path templ = DocxBuilder().body(p(r("尊敬的【姓名】"))).write(dir_.file("模板.docx"));
+  app_->documents().append({q(templ)});
+  ASSERT_FALSE(app_->replaceRules().add("【姓名】", "$[WDCon_1]$"));
+  vm::Settings& g = app_->settings();
+  g.fileBatchName = "$[WDCon_1]$.docx";
+  g.fileSavePath = q(out) + "/";
+  g.dbPath = q(dir_.file("客户.csv"));
+  g.dbSql = "select * from 客户";
+  prompter_.answer = true;
+  ASSERT_EQ(start("m_create_print"), vm::StartOutcome::Started);
+  ASSERT_TRUE(app_->runFrame().waitUntilSettled(300000));
+  EXPECT_EQ(app_->runFrame().lastSummary().failures(), 0) << app_->runFrame().lastSummary().text().toStdString();
+  EXPECT_EQ(app_->documents().entryCount(), 3);  // the list now holds the output folder
+  const QList<Job> jobs = newJobs(3);
+  ASSERT_EQ(jobs.size(), 3);
+  QString all;
+  for (const Job& j : jobs) all += j.text();
+  for (const char* t : {"尊敬的张三", "尊敬的李四", "旧文档"}) EXPECT_TRUE(all.contains(QString::fromUtf8(t))) << t;
+}
+
+}  // namespace
