@@ -141,6 +141,8 @@ const QStringList kBoundCommands = kShellCommands + QStringList{"m_replaceSetup"
                                                                    "m_wdql",
                                                                    // generation
                                                                    "m_fNameSetup", "m_createSetup", "m_startCreate",
+                                                                   // merge (split and printing need the office)
+                                                                   "m_hbsz", "m_hbsz_start",
                                                                    // tasks
                                                                    "m_rep_task", "m_cre_task", "m_print_task",
                                                                    "m_task_add", "m_task_start",
