@@ -6,6 +6,8 @@
 
 #include <optional>
 
+#include "app/settingsstore.h"
+
 namespace vm::ops {
 
 inline constexpr const char* kMergeOperationId = "docHbwd";
@@ -20,6 +22,12 @@ struct MergeSettings {
   bool after = false;                // chkWdEChk
   QString afterPath;                 // txtWdE
   bool pageBreak = false;            // chkWdAddNew
+
+  static constexpr const char* kKeepAs = "merge";
+  void keep(SettingsFields& f) {
+    f("target", target), f("mode", mode), f("per", perText), f("maxPages", maxPagesText), f("before", before);
+    f("beforePath", beforePath), f("after", after), f("afterPath", afterPath), f("pageBreak", pageBreak);
+  }
 };
 
 struct MergeProblem {

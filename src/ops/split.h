@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/settingsstore.h"
+
 namespace vm::ops {
 
 // The settings window frmFgsetup, as typed (checked when saved and at the start).
@@ -21,6 +23,12 @@ struct SplitSettings {
   QString beforePath;          // txtWdB
   bool after = false;          // chkWdEChk
   QString afterPath;           // txtWdE
+
+  static constexpr const char* kKeepAs = "split";
+  void keep(SettingsFields& f) {
+    f("folder", folder), f("perPage", perPage), f("maxPages", maxPages), f("before", before);
+    f("beforePath", beforePath), f("after", after), f("afterPath", afterPath);
+  }
 };
 
 // Which validation: the window's save button or the start command (other folder wordings, and
