@@ -166,6 +166,14 @@ class TestDesktopKeyboard : public vm::guitest::MainWindowTest {
     QTest::qWait(500);
     QVERIFY(rules->grab().save(out + "/rules.png"));
     rules->hide();
+    for (const char* name : {"frmPrintSetup", "frmHbsetup", "frmFgsetup", "frmTask", "frmDataSetup"}) {
+      auto* dlg = w().findChild<QDialog*>(QString::fromLatin1(name));
+      if (!dlg) continue;
+      dlg->show();
+      QTest::qWait(300);
+      QVERIFY(dlg->grab().save(out + "/" + name + ".png"));
+      dlg->hide();
+    }
     QTimer poll;
     poll.setInterval(300);
     connect(&poll, &QTimer::timeout, [&] {
