@@ -265,6 +265,7 @@ std::string DocxBuilder::bytes() const {
       throw std::runtime_error("zip_file_add " + name + ": " + msg);
     }
     zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), stored_ ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
+    zip_file_set_dostime(za, static_cast<zip_uint64_t>(idx), 0, (1 << 5) | 1, 0);  // the same document, the same bytes
   }
   if (zip_close(za) < 0) {
     std::string msg = zip_strerror(za);
