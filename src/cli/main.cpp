@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include "cli/registry.h"
+#include "word/memory.h"
 
 int main(int argc, char** argv) {
+  vm::word::keepFreedMemoryForReuse();
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("vellumark-cli"));
   QTextStream out(stdout);
