@@ -125,6 +125,10 @@ struct Composer::Impl {
   std::map<std::tuple<std::size_t, std::size_t, std::uint64_t>, std::vector<std::string>> media;
   bool started = false;
   pugi::xml_node lastSect;  // the section properties closing the last appended document
+  // Word's insertion point: before the host's first block when the host has text of its own
+  // (null: at the end); endsWithBreak: a page break was the last thing inserted.
+  pugi::xml_node anchor;
+  bool endsWithBreak = false;
   int sources = 0;
 
   // One appended package while it is worked in.
@@ -652,10 +656,12 @@ struct Composer::Impl {
   // --- the body ---
 
   pugi::xml_node insertBlock(pugi::xml_node block) {
-    return bodySect ? body.insert_copy_before(block, bodySect) : body.append_copy(block);
+    if (pugi::xml_node before = anchor ? anchor : bodySect) return body.insert_copy_before(block, before);
+    return body.append_copy(block);
   }
   pugi::xml_node insertNewBlock(const char* name) {
-    return bodySect ? body.insert_child_before(name, bodySect) : body.append_child(name);
+    if (pugi::xml_node before = anchor ? anchor : bodySect) return body.insert_child_before(name, before);
+    return body.append_child(name);
   }
 
   // The section properties sp placed at the end of block (a paragraph; a new empty one when it
@@ -682,25 +688,27 @@ struct Composer::Impl {
     (v ? v : type.append_attribute(sw.attrName("val").c_str())) = "continuous";
   }
 
-  // Before the first document: the host's own text keeps its page setup as a section of its
-  // own; a host that holds one empty paragraph only gives way.
+  // Before the first document: a host that holds one empty paragraph only gives way; the text
+  // of any other host follows what is inserted, in its own section that goes on where the
+  // inserted text ends.
   void start() {
     if (started) return;
     started = true;
     std::vector<pugi::xml_node> blocks;
     for (pugi::xml_node c : body.children())
       if (c.type() == pugi::node_element && c != bodySect) blocks.push_back(c);
-    if (blocks.empty() || !bodySect) return;
+    if (blocks.empty()) return;
     pugi::xml_node only = blocks.front();
     bool emptyPara = blocks.size() == 1 && localOf(only.name()) == "p" &&
                      std::none_of(only.children().begin(), only.children().end(), [&](pugi::xml_node c) {
                        return c.type() == pugi::node_element && localOf(c.name()) != "pPr";
                      });
     if (emptyPara) {
-      body.remove_child(only);
+      if (bodySect) body.remove_child(only);
       return;
     }
-    lastSect = closeSection(blocks.back(), bodySect, w);
+    anchor = blocks.front();
+    if (bodySect) makeContinuous(bodySect, w);
   }
 
   void append(const std::filesystem::path& path) {
@@ -751,6 +759,7 @@ struct Composer::Impl {
       for (auto& [k, v] : localDecls) lastSect.append_attribute(k.c_str()) = v.c_str();
       importNode(s, lastSect, s.main, host->mainPartName(), sw, relPrefix);
     }
+    endsWithBreak = false;
     doc->markDirty();
   }
 
@@ -759,13 +768,21 @@ struct Composer::Impl {
     pugi::xml_node p = insertNewBlock(w.name("p").c_str());
     pugi::xml_node br = p.append_child(w.name("r").c_str()).append_child(w.name("br").c_str());
     br.append_attribute(w.attrName("type").c_str()) = "page";
+    endsWithBreak = true;
     doc->markDirty();
   }
 
   // The last section's properties become the body's: what follows it (page breaks) stays in
-  // that section, and no empty section trails.
+  // that section, and no empty section trails. Behind the host's text they stay where they are.
   void finish() {
-    if (!lastSect || !bodySect) return;
+    if (endsWithBreak && !anchor) {
+      // Measured: the office drops a page break that ends the document (it moves a break onto
+      // the paragraph after it); an empty paragraph behind it keeps the page, in Word too.
+      insertNewBlock(w.name("p").c_str());
+      endsWithBreak = false;
+      doc->markDirty();
+    }
+    if (!lastSect || !bodySect || anchor) return;
     pugi::xml_node fresh = body.insert_copy_after(lastSect, bodySect);
     body.remove_child(bodySect);
     bodySect = fresh;

@@ -1,7 +1,8 @@
 #pragma once
 // Merging Word packages into one natively, as a docx composer does: the target package is the
-// host, and each inserted package's body follows what is there with what it needs to look as
-// it did: its styles (a style whose id the host already uses for another definition is copied
+// host, and each inserted package's body goes where Word's insertion point stands after
+// Documents.Open (before the host's own text, after what was inserted before) with what it
+// needs to look as it did: its styles (a style whose id the host already uses for another definition is copied
 // under a new id), its lists (own list definitions, so numbering restarts as in the source),
 // pictures and other related parts with their relationships, footnotes, endnotes, comments, and
 // its page setup with its headers and footers (its last section becomes a section of its own,
@@ -20,10 +21,10 @@ class Composer {
   Composer(const Composer&) = delete;
   Composer& operator=(const Composer&) = delete;
 
-  // Appends another package's content (EngineError when it cannot be read: the composition
-  // stays as it was).
+  // Inserts another package's content at the insertion point (EngineError when it cannot be
+  // read: the composition stays as it was).
   void append(const std::filesystem::path& other);
-  // Appends a page break: what follows starts on a new page.
+  // Inserts a page break at the insertion point: what follows starts on a new page.
   void appendPageBreak();
   // Writes the composition to path (atomically; the target itself when path is the target).
   void save(const std::filesystem::path& path);
