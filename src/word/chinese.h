@@ -19,7 +19,7 @@ class ChineseConverter {
 
   std::string convert(const std::string& text) const;
   // The text's phrases, each with its conversion; joined, the phrases give the text.
-  std::vector<TextSegment> segments(const std::string& text) const;
+  std::vector<TextSegment> segments(std::u32string_view text) const;
   // segments() as the engine's converter (shares this converter).
   TextConverter converter() const;
 

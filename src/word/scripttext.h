@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "word/document.h"
@@ -12,10 +13,11 @@ namespace vm::word {
 
 // One piece of a text and what it becomes; the pieces of a text, joined, give it back.
 struct TextSegment {
-  std::string from, to;
+  std::u32string from, to;
 };
-// Cuts a run of text (UTF-8, no paragraph marks, tabs or breaks) into pieces and converts each.
-using TextConverter = std::function<std::vector<TextSegment>(const std::string& text)>;
+// Cuts a run of text (code points, no paragraph marks, tabs or breaks) into pieces and converts
+// each. Code points, as the engine holds text: a conversion run passes millions of characters.
+using TextConverter = std::function<std::vector<TextSegment>(std::u32string_view text)>;
 
 class ScriptTextDocument {
  public:

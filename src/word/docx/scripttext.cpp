@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <unordered_map>
 
 #include "word/docx/editor.h"
 #include "word/docx/package.h"
@@ -47,13 +48,30 @@ std::vector<pugi::xml_node> containers(XmlPart& part, const Wml& w) {
 // Text a phrase may span: no marks, breaks, tabs, objects or other stories' references.
 bool convertible(char32_t c) { return c >= 0x20 && c < code::kNoMatch; }
 
+// Per character of the story text, the plain text node it is in (null: anything else). Changed
+// characters side by side in one node are one edit: the same XML, far fewer edits.
+std::vector<const void*> textNodes(const StoryText& st) {
+  std::vector<const void*> out(st.text.size(), nullptr);
+  for (const ParaRecord& rec : st.paras)
+    for (std::size_t s = rec.segBegin; s < rec.segEnd; ++s) {
+      const Segment& seg = st.segments[s];
+      if (!seg.text || seg.cdata) continue;
+      for (std::uint32_t k = 0; k < seg.count; ++k) out[rec.begin + seg.first + k] = seg.node.internal_object();
+    }
+  return out;
+}
+
 int convertContainer(pugi::xml_node container, const Wml& w, const TextConverter& convert) {
   const StoryText st = buildStoryText(container, w);
   std::deque<std::vector<Piece>> pieces;
+  std::unordered_map<std::u32string, const std::vector<Piece>*> shared;  // one piece list per text
   std::vector<Replacement> reps;
+  std::vector<const void*> nodes;
   int changed = 0;
   auto piece = [&](std::u32string text) -> const std::vector<Piece>* {
-    return &pieces.emplace_back(std::vector<Piece>{Piece{Piece::Text, std::move(text), {}}});
+    auto& slot = shared[text];
+    if (!slot) slot = &pieces.emplace_back(std::vector<Piece>{Piece{Piece::Text, std::move(text), {}}});
+    return slot;
   };
   const std::u32string& text = st.text;
   for (std::size_t i = 0; i < text.size();) {
@@ -64,16 +82,23 @@ int convertContainer(pugi::xml_node container, const Wml& w, const TextConverter
     std::size_t end = i;
     while (end < text.size() && convertible(text[end])) ++end;
     std::size_t at = i;
-    for (const TextSegment& seg : convert(toUtf8(std::u32string_view(text).substr(i, end - i)))) {
-      const std::u32string from = toU32(seg.from), to = toU32(seg.to);
+    for (const TextSegment& seg : convert(std::u32string_view(text).substr(i, end - i))) {
+      const std::u32string& from = seg.from;
+      const std::u32string& to = seg.to;
       if (at + from.size() > end || std::u32string_view(text).substr(at, from.size()) != from)
         throw EngineError(ErrorCode::InvalidArgument, "the converter's pieces do not give back the text");
       if (from != to) {
         ++changed;
         if (from.size() == to.size()) {
           // Character by character, so that each keeps the run it is in.
-          for (std::size_t k = 0; k < from.size(); ++k)
-            if (from[k] != to[k]) reps.push_back({at + k, at + k + 1, piece(std::u32string(1, to[k]))});
+          if (nodes.empty()) nodes = textNodes(st);
+          for (std::size_t k = 0; k < from.size(); ++k) {
+            if (from[k] == to[k]) continue;
+            std::size_t e = k + 1;
+            while (e < from.size() && from[e] != to[e] && nodes[at + k] && nodes[at + e] == nodes[at + k]) ++e;
+            reps.push_back({at + k, at + e, piece(to.substr(k, e - k))});
+            k = e - 1;
+          }
         } else {
           reps.push_back({at, at + from.size(), piece(to)});
         }

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 
+#include "word/docx/unicase.h"
 #include "word/office/officedocument.h"
 #include "word/passwordhash.h"
 
@@ -116,15 +117,16 @@ int convertRun(const Reference<XText>& text, const Reference<XTextRange>& paraSt
   };
   std::vector<Edit> edits;
   sal_Int32 at = offset;
-  for (const TextSegment& seg : convert(run)) {
-    const sal_Int32 len = utf16Length(seg.from);
+  for (const TextSegment& seg : convert(docx::toU32(run))) {
+    const std::string from = docx::toUtf8(seg.from);
+    const sal_Int32 len = utf16Length(from);
     if (seg.from != seg.to) {
-      const OUString f = ou(seg.from), t = ou(seg.to);
+      const OUString f = ou(from), t = ou(docx::toUtf8(seg.to));
       if (f.getLength() == t.getLength()) {
         for (sal_Int32 k = 0; k < f.getLength(); ++k)
           if (f[k] != t[k]) edits.push_back({at + k, 1, utf8(t.copy(k, 1))});
       } else {
-        edits.push_back({at, len, seg.to});
+        edits.push_back({at, len, utf8(t)});
       }
     }
     at += len;
