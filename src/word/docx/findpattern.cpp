@@ -137,6 +137,16 @@ std::vector<std::pair<std::size_t, std::size_t>> FindPattern::findAll(const std:
   return out;
 }
 
+bool FindPattern::matchesAt(const std::u32string& text, std::size_t at) const {
+  return matchAt(text, at, 0) != npos;
+}
+
+std::size_t FindPattern::fixedLength() const {
+  for (const PatternItem& it : items_)
+    if (it.kind == PatternItem::White) return 0;
+  return items_.size();
+}
+
 std::vector<Piece> parseReplacement(const std::string& replacement) {
   std::vector<Piece> out;
   for (const WordToken& t : readReplacement(replacement)) {

@@ -24,6 +24,10 @@ class FindPattern {
   FindPattern(const std::string& findText, const FindOptions& options);
   // Non-overlapping matches left to right: [begin, end) indexes into text.
   std::vector<std::pair<std::size_t, std::size_t>> findAll(const std::u32string& text) const;
+  // Whether a match starts at `at` (whole words not checked).
+  bool matchesAt(const std::u32string& text, std::size_t at) const;
+  // The length of every match; 0 when it varies (^w).
+  std::size_t fixedLength() const;
 
  private:
   char32_t normalize(char32_t c) const;
