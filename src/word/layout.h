@@ -71,6 +71,14 @@ class LayoutDocument {
   // (what is inserted later) starts on a new page.
   virtual void insertPageBreak() = 0;
 
+  // Word's insertion point in a document just opened: the start of the main story, moving on
+  // behind each insertion, so that what is inserted comes in order before the document's own
+  // text. In a document whose main story is one empty paragraph it is the end (insertDocument,
+  // insertPageBreak). pageAtPoint is Information(wdActiveEndPageNumber) there.
+  virtual void insertDocumentAtPoint(const std::filesystem::path& other) = 0;
+  virtual void insertPageBreakAtPoint() = 0;
+  virtual int pageAtPoint() = 0;
+
   // ActiveDocument.PageSetup: applied to every section of the document.
   virtual void setPageSetup(const PageSetup& setup) = 0;
 

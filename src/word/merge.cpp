@@ -55,11 +55,11 @@ class OfficeMerge final : public MergedDocument {
   }
   ~OfficeMerge() override { close(); }
   int insert(const fs::path& document, bool measure) override {
-    int before = measure ? layout_->pageCount() : 0;
-    layout_->insertDocument(document);
-    return measure ? layout_->pageCount() - before : 0;
+    int before = measure ? layout_->pageAtPoint() : 0;
+    layout_->insertDocumentAtPoint(document);
+    return measure ? layout_->pageAtPoint() - before : 0;
   }
-  void insertPageBreak() override { layout_->insertPageBreak(); }
+  void insertPageBreak() override { layout_->insertPageBreakAtPoint(); }
   void saveAs(const fs::path& path) override {
     std::error_code ec;
     if (fs::equivalent(path, target_, ec))

@@ -4,28 +4,24 @@
 
 #include <gtest/gtest.h>
 
-#include <QStandardPaths>
-
-#include <cstdio>
 #include <filesystem>
 
 #include "app/appcontext.h"
 #include "app/operation.h"
 #include "app/prompter.h"
 #include "clitestutil.h"
+#include "officeopsutil.h"
 #include "ops/split.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
 #include "word/document.h"
 
 using namespace vm::test;
+using namespace vm::officeops;
 using vm::clitest::q;
 using vm::clitest::Result;
-namespace fs = std::filesystem;
 
 namespace {
-
-const std::string kBreak = "<w:r><w:br w:type=\"page\"/></w:r>";
 
 // Pages "one", "two", "three" under the header "页眉文字".
 fs::path threePages(const fs::path& path) {
@@ -50,30 +46,10 @@ bool headersShow(const fs::path& path, const std::string& text) {
   return !headers.empty();
 }
 
-// The page count of the document rendered to PDF by the office, as pdfinfo reads it.
-int renderedPages(const fs::path& doc) {
-  const fs::path pdf = doc.parent_path() / (doc.stem().string() + ".rendered.pdf");
-  vm::word::OpenOptions o;
-  o.readOnly = true;
-  o.features = {vm::word::Feature::Render};
-  auto d = vm::word::open(doc, o);
-  d->saveAs(pdf, vm::word::SaveFormat::Pdf);
-  d->close();
-  std::string out;
-  FILE* f = popen(("pdfinfo '" + pdf.string() + "' 2>/dev/null").c_str(), "r");
-  if (!f) return -1;
-  char buf[512];
-  while (fgets(buf, sizeof buf, f)) out += buf;
-  pclose(f);
-  fs::remove(pdf);
-  const auto at = out.find("Pages:");
-  return at == std::string::npos ? -1 : std::stoi(out.substr(at + 6));
-}
-
 class SplitRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+    if (pdfinfoMissing()) GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
     fs::create_directories(dir_.file("out"));
   }
   Result split(const QStringList& args) {

@@ -193,6 +193,9 @@ class OfficeDocument : public Document, public LayoutDocument, public MetadataDo
   std::unique_ptr<Document> copyPages(int first, int last) override;
   void insertDocument(const fs::path& other, bool atStart) override;
   void insertPageBreak() override;
+  void insertDocumentAtPoint(const fs::path& other) override;  // insertpoint.cpp
+  void insertPageBreakAtPoint() override;
+  int pageAtPoint() override;
   void setPageSetup(const PageSetup& setup) override;  // pagesetup.cpp
   void exportPdf(const fs::path& target) override;
 
@@ -283,6 +286,11 @@ class OfficeDocument : public Document, public LayoutDocument, public MetadataDo
   Effect effect_;
   // More store arguments for the next store (the write password's ModifyPasswordInfo).
   Sequence<css::beans::PropertyValue> storeExtras_;
+  // Word's insertion point: the blocks behind it (0: the end), and whether a page break waits
+  // on the first of them (insertpoint.cpp).
+  int pointTail();
+  std::optional<int> pointTail_;
+  bool pointBreakPending_ = false;
 };
 
 }  // namespace vm::word::office
