@@ -19,7 +19,8 @@ bool isWordPackage(const std::filesystem::path& path) {
 
 std::string featureIds(FeatureSet features) {
   static const char* const names[] = {"MainText", "HeaderFooter", "Comments", "Notes", "TextBoxes", "Layout",
-                                      "InsertFile", "Convert", "WritePassword", "Properties", "Render"};
+                                      "InsertFile", "Convert", "WritePassword", "Properties", "Render", "Cleanup"};
+  static_assert(sizeof names / sizeof *names == kFeatureCount);
   std::string out;
   for (Feature f : features.list()) out += (out.empty() ? "" : ", ") + std::string(names[static_cast<int>(f)]);
   return out;

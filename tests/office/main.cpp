@@ -3,7 +3,7 @@
 //
 // The differences (LibreOffice 7.4 through UNO cannot give Word's effect exactly):
 //   CharacterCountCountsWhatWordCounts          a field counts as Writer shows it; tracked
-//                                               deletions are counted
+//                                               deletions are counted; an inline picture is not
 //   DeletedTextNeverMatchesAndInsertedTextDoes  deleted text is never matched, but Writer's
 //                                               search does not run a match across a deletion
 //   FieldCodesNeverMatchAndResultsDo            Writer's search does not see field results

@@ -57,6 +57,13 @@ std::size_t count(const std::string& hay, const std::string& needle) {
   return n;
 }
 
+// The header (footer) of a section by its identity; the back ends list them in their own order.
+Story* story(vm::word::Document& doc, StoryKind kind, int section, vm::word::HeaderFooterKind which) {
+  for (Story* s : doc.stories(kind))
+    if (s->id() == vm::word::StoryId{kind, section, which}) return s;
+  return nullptr;
+}
+
 class HeaderEngine : public ::testing::TestWithParam<EngineOpener> {
  protected:
   std::unique_ptr<vm::word::Document> open(const std::filesystem::path& p) { return GetParam().open(p); }
@@ -64,13 +71,14 @@ class HeaderEngine : public ::testing::TestWithParam<EngineOpener> {
   TempDir dir;
 };
 
-// Sections: the first with a title page (default and first-page headers), the second its own.
+// Sections: the first of two pages with a title page (default and first-page headers), the
+// second with its own. (The office drops a header that no page shows, so each one shows.)
 DocxBuilder sections() {
   return DocxBuilder()
       .styles(kStyles)
       .body(p(r("body text")) +
-            p("", "<w:sectPr>" + ref("header", "default", "rIdA") + ref("header", "first", "rIdB") +
-                      "<w:titlePg/></w:sectPr>") +
+            p(r("page two"), "<w:pageBreakBefore/><w:sectPr>" + ref("header", "default", "rIdA") +
+                                 ref("header", "first", "rIdB") + "<w:titlePg/></w:sectPr>") +
             p(r("second")) + "<w:sectPr>" + ref("header", "default", "rIdC") + "</w:sectPr>")
       .part("word/header1.xml", hdrPart(p(r("default head"))), kHdrType, kHdrRel, "rIdA")
       .part("word/header2.xml", hdrPart(p(r("first head", "<w:b/>"), "<w:pStyle w:val=\"a3\"/>")), kHdrType, kHdrRel,
@@ -99,12 +107,17 @@ TEST_P(HeaderEngine, ContentGoesAtTheStartOfTheCurrentPageHeaderOrFooter) {
   doc->close();
 
   doc = open(path);
-  auto heads = doc->stories(StoryKind::Header);
-  ASSERT_EQ(heads.size(), 3u);
-  EXPECT_EQ(texts(*heads[1]), std::vector<std::string>{"页眉<A&B> first 页眉"});
-  EXPECT_EQ(texts(*heads[0]), std::vector<std::string>{"default head"});
-  EXPECT_EQ(texts(*heads[2]), (std::vector<std::string>{"second head", "more"}));
-  EXPECT_EQ(doc->currentPageStory(StoryKind::Footer)->characterCount(), 2);  // the picture, the mark
+  using K = vm::word::HeaderFooterKind;
+  ASSERT_EQ(doc->stories(StoryKind::Header).size(), 3u);
+  Story* first = story(*doc, StoryKind::Header, 0, K::FirstPage);
+  Story* plain = story(*doc, StoryKind::Header, 0, K::Default);
+  Story* second = story(*doc, StoryKind::Header, 1, K::Default);
+  ASSERT_TRUE(first && plain && second);
+  EXPECT_EQ(texts(*first), std::vector<std::string>{"页眉<A&B> first 页眉"});
+  EXPECT_EQ(texts(*plain), std::vector<std::string>{"default head"});
+  EXPECT_EQ(texts(*second), (std::vector<std::string>{"second head", "more"}));
+  // The picture and the mark (the office counts an inline picture as nothing: see tests/office/main.cpp).
+  if (writesPackage()) EXPECT_EQ(doc->currentPageStory(StoryKind::Footer)->characterCount(), 2);
   doc->close();
   if (writesPackage()) {
     std::string head = readPart(path, "word/header2.xml");
@@ -123,7 +136,7 @@ TEST_P(HeaderEngine, ClearingEveryHeaderLeavesMainTextAndFooters) {
   doc->close();
   doc = open(path);
   for (Story* s : doc->stories(StoryKind::Header)) EXPECT_EQ(texts(*s), std::vector<std::string>{""});
-  EXPECT_EQ(texts(doc->mainStory()), (std::vector<std::string>{"body text", "", "second"}));
+  EXPECT_EQ(texts(doc->mainStory()), (std::vector<std::string>{"body text", "page two", "second"}));
 }
 
 TEST_P(HeaderEngine, WatermarksFloatInTheHeaderAndTheHeaderStyleLosesItsLine) {
@@ -250,16 +263,18 @@ TEST_P(HeaderEngine, OnlyParagraphsWithNothingButTheirMarkGo) {
   SKIP_IF_UNSUPPORTED(removed = doc->mainStory().removeBlankParagraphs());
   EXPECT_EQ(removed, 5);
   // Kept: a space, the last paragraph of each cell (rows end in their own marks) and of the
-  // body, the section's end.
-  EXPECT_EQ(texts(doc->mainStory()),
-            (std::vector<std::string>{"a", " ", "b", "c", "", "", "", "d", "", "", "", "　x　y", ""}));
+  // body, the section's end (which the office drops when it reads the file, having no place
+  // for a blank paragraph that carries a section break).
+  std::vector<std::string> kept = {"a", " ", "b", "c", "", "", "", "d", "", "", "", "　x　y", ""};
+  if (!writesPackage()) kept.erase(kept.begin() + 10);
+  EXPECT_EQ(texts(doc->mainStory()), kept);
   // Half-width spaces go, full-width ones stay.
   EXPECT_EQ(doc->mainStory().replaceAll(" ", ""), 1);
   doc->save();
   doc->close();
   doc = open(path);
-  EXPECT_EQ(texts(doc->mainStory())[1], "");
-  EXPECT_EQ(texts(doc->mainStory())[11], "　x　y");
+  kept[1] = "";
+  EXPECT_EQ(texts(doc->mainStory()), kept);
   if (writesPackage()) {
     EXPECT_NE(readPart(path, "word/document.xml").find("w:name=\"b\""), std::string::npos);
   }

@@ -197,8 +197,9 @@ void checkWordFile(const fs::path& path) {
 }  // namespace
 
 FeatureSet OfficeBackend::features() const {
-  return {Feature::MainText, Feature::Layout,        Feature::InsertFile, Feature::Convert,
-          Feature::Render,   Feature::WritePassword, Feature::Properties};
+  return {Feature::MainText,  Feature::Layout,        Feature::InsertFile, Feature::Convert,
+          Feature::Render,    Feature::WritePassword, Feature::Properties, Feature::HeaderFooter,
+          Feature::Comments,  Feature::Cleanup};
 }
 
 std::unique_ptr<Document> OfficeBackend::open(const fs::path& path, const OpenOptions& options) {

@@ -18,7 +18,9 @@
 #include <string>
 #include <vector>
 
+#include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/graphic/XGraphic.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/text/XText.hpp>
@@ -121,8 +123,29 @@ void collectParagraphs(const Reference<XText>& textObj, bool inTable, std::vecto
 // The XText objects that make up a story kind, in document order.
 std::vector<Reference<XText>> storyTexts(DocState& st, StoryKind kind);
 
+// A header or footer text with the page style it belongs to and which of its headers it is.
+struct StoryRef {
+  Reference<XText> text;
+  OUString style;
+  std::string property;  // "HeaderText", "HeaderTextFirst", "HeaderTextLeft", the same for footers
+  HeaderFooterKind which = HeaderFooterKind::Default;
+};
+// The header (footer) texts of the page styles in use, in the order of storyTexts.
+std::vector<StoryRef> storyRefs(DocState& st, StoryKind kind);
+
 // The main-story position of a range's start.
 std::int64_t positionOf(const std::vector<ParaInfo>& paras, const Reference<XTextRange>& r);
+
+// --- pictures (pictures.cpp) --------------------------------------------------------------
+
+struct LoadedPicture {
+  Reference<css::graphic::XGraphic> graphic;
+  css::awt::Size size;  // its own size in 1/100 mm, as Word takes it (0: as the office draws it)
+};
+// Reads a picture file (PictureUnreadable when it cannot be read) before anything changes.
+LoadedPicture loadPicture(DocState& st, const fs::path& picture);
+// A new graphic object of the picture at its own size; its anchor is the caller's.
+Reference<css::beans::XPropertySet> newGraphicObject(DocState& st, const LoadedPicture& picture);
 
 // --- find and replace (replace.cpp) -----------------------------------------------------
 
@@ -143,12 +166,27 @@ class OfficeDocument;
 class OfficeStory : public Story {
  public:
   OfficeStory(OfficeDocument& doc, StoryKind kind, int index) : doc_(doc), kind_(kind), index_(index) {}
+  // A header or footer by its page style and property ("HeaderTextFirst"): it stays the same
+  // story when other headers are switched on.
+  OfficeStory(OfficeDocument& doc, StoryKind kind, OUString style, std::string property)
+      : doc_(doc), kind_(kind), index_(-1), style_(std::move(style)), property_(std::move(property)) {}
+  bool is(const OUString& style, const std::string& property) const { return style_ == style && property_ == property; }
   StoryKind kind() const override { return kind_; }
   int replaceAll(const std::string& findText, const std::string& replacement, const FindOptions& options) override;
   int replaceWithPicture(const std::string& findText, const fs::path& picture, const FindOptions& options) override;
   std::int64_t characterCount() override;
   std::vector<Paragraph> paragraphs() override;
   std::string text(std::int64_t start, std::int64_t end) override;
+  StoryId id() const override;  // headerfooter.cpp
+
+  // --- headers and footers (headerfooter.cpp), watermarks (watermark.cpp), clean-up (cleanup.cpp) ---
+  void clear() override;
+  void insertTextAtStart(const std::string& text) override;
+  void insertPictureAtStart(const fs::path& picture) override;
+  void removeFirstParagraphBorder() override;
+  void addWatermark(const Watermark& watermark) override;
+  int removeHyperlinks() override;
+  int removeBlankParagraphs() override;
 
   Reference<XText> resolve(DocState& st) const;
 
@@ -157,6 +195,8 @@ class OfficeStory : public Story {
   OfficeDocument& doc_;
   StoryKind kind_;
   int index_;
+  OUString style_;
+  std::string property_;
 };
 
 class OfficeDocument : public Document, public LayoutDocument, public MetadataDocument, public ScriptTextDocument {
@@ -173,6 +213,14 @@ class OfficeDocument : public Document, public LayoutDocument, public MetadataDo
   Story& mainStory() override;
   std::vector<Story*> stories(StoryKind kind) override;
   bool modified() const override { return modified_; }
+
+  // --- headers, footers, comments (headerfooter.cpp, watermark.cpp, cleanup.cpp) ---
+  Story& ensureStory(StoryKind kind) override;
+  // The header or footer story of a page style's property (one object per story).
+  OfficeStory& storyFor(StoryKind kind, const OUString& style, const std::string& property);
+  Story* currentPageStory(StoryKind kind) override;
+  int deleteComments() override;
+  void removeHeaderStyleBorder() override;
 
   void save() override;
   void saveAs(const fs::path& target, SaveFormat format) override;

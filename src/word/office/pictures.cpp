@@ -18,7 +18,7 @@ namespace vm::word::office {
 
 namespace {
 
-Reference<css::graphic::XGraphic> loadGraphic(DocState& st, const fs::path& picture) {
+Reference<css::graphic::XGraphic> loadGraphicOf(DocState& st, const fs::path& picture) {
   auto gp = css::graphic::GraphicProvider::create(st.office->ctx);
   Reference<css::graphic::XGraphic> g;
   try {
@@ -65,32 +65,41 @@ css::awt::Size graphicSize(const Reference<css::graphic::XGraphic>& g) {
 
 }  // namespace
 
+LoadedPicture loadPicture(DocState& st, const fs::path& picture) {
+  // Capped and opened without blocking, as the docx back end reads it.
+  const std::string bytes = vm::word::docx::readPictureFile(picture);
+  LoadedPicture p{loadGraphicOf(st, picture), {}};
+  p.size = pictureSize(bytes, p.graphic);
+  return p;
+}
+
+Reference<css::beans::XPropertySet> newGraphicObject(DocState& st, const LoadedPicture& picture) {
+  Reference<css::lang::XMultiServiceFactory> f(st.model, UNO_QUERY_THROW);
+  Reference<css::beans::XPropertySet> obj(f->createInstance(ou("com.sun.star.text.TextGraphicObject")), UNO_QUERY_THROW);
+  obj->setPropertyValue(ou("Graphic"), Any(picture.graphic));
+  if (picture.size.Width > 0 && picture.size.Height > 0) {
+    obj->setPropertyValue(ou("Width"), Any(picture.size.Width));
+    obj->setPropertyValue(ou("Height"), Any(picture.size.Height));
+  }
+  return obj;
+}
+
 int OfficeStory::replaceWithPicture(const std::string& findText, const fs::path& picture, const FindOptions& options) {
   FindPattern pat = parseFind(findText, options);
   fs::path pic = fs::absolute(picture);
   StoryKind kind = kind_;
-  int index = index_;
-  return doc_.apply("picture", [pat, pic, options, kind, index, this](DocState& st) {
-    OfficeStory s(doc_, kind, index);
-    Reference<XText> t = s.resolve(st);
+  return doc_.apply("picture", [pat, pic, options, this](DocState& st) {
+    Reference<XText> t = resolve(st);
     auto matches = findInStory(st, t, pat, options);
     if (matches.empty()) return 0;  // the picture is not even read, as Word passes the rule over
     signTrackedChanges(st, doc_.author());
     bool tracked = recordsChanges(st);
     // The picture is read before anything changes: an unreadable one leaves the document as it was.
     // A regular file within the picture cap, opened without blocking, as the docx back end reads it.
-    const std::string bytes = vm::word::docx::readPictureFile(pic);
-    auto graphic = loadGraphic(st, pic);
-    auto size = pictureSize(bytes, graphic);
-    Reference<css::lang::XMultiServiceFactory> f(st.model, UNO_QUERY_THROW);
+    const LoadedPicture loaded = loadPicture(st, pic);
     for (auto it = matches.rbegin(); it != matches.rend(); ++it) {
-      Reference<css::beans::XPropertySet> obj(f->createInstance(ou("com.sun.star.text.TextGraphicObject")), UNO_QUERY_THROW);
-      obj->setPropertyValue(ou("Graphic"), Any(graphic));
+      auto obj = newGraphicObject(st, loaded);
       obj->setPropertyValue(ou("AnchorType"), Any(text::TextContentAnchorType_AS_CHARACTER));
-      if (size.Width > 0 && size.Height > 0) {
-        obj->setPropertyValue(ou("Width"), Any(size.Width));
-        obj->setPropertyValue(ou("Height"), Any(size.Height));
-      }
       Reference<text::XTextContent> content(obj, UNO_QUERY_THROW);
       // As with text: in after the first character (its formatting), then the match goes.
       Reference<XTextRange> r = *it;

@@ -64,7 +64,14 @@ std::vector<std::string> lostContent(const DocumentInventory& original, const Do
   bool headers = !effect.changesText(StoryKind::Header), footers = !effect.changesText(StoryKind::Footer);
   for (size_t i = 0; i < n; ++i) {
     if (i >= written.sections.size()) {
-      out.push_back(lostSection(original.sections[i], i, n));
+      // A style no page names holds only headers and footers: gone with their text when that
+      // text was meant to go (headers or footers cleared).
+      const SectionInventory& s = original.sections[i];
+      bool kept = false;
+      for (int k = 0; k < 3; ++k)
+        kept = kept || (headers && has(s.headers[k])) || (footers && has(s.footers[k]));
+      if (!s.placed && !kept) continue;
+      out.push_back(lostSection(s, i, n));
       continue;
     }
     std::string where = sectionName(i, n);

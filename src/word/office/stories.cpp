@@ -122,14 +122,9 @@ void collectParagraphs(const Reference<XText>& textObj, bool inTable, std::vecto
   }
 }
 
-// The XText objects that make up a story kind, in document order.
-std::vector<Reference<XText>> storyTexts(DocState& st, StoryKind kind) {
-  std::vector<Reference<XText>> out;
-  if (kind == StoryKind::Main) {
-    out.push_back(st.body());
-    return out;
-  }
-  if (kind != StoryKind::Header && kind != StoryKind::Footer) return out;  // refused by stories()
+// The header or footer texts of the page styles in use, each with where it comes from.
+std::vector<StoryRef> storyRefs(DocState& st, StoryKind kind) {
+  std::vector<StoryRef> out;
   Reference<css::style::XStyleFamiliesSupplier> fs(st.model, UNO_QUERY_THROW);
   Reference<css::container::XNameAccess> pages(fs->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
   const char* on = kind == StoryKind::Header ? "HeaderIsOn" : "FooterIsOn";
@@ -148,18 +143,36 @@ std::vector<Reference<XText>> storyTexts(DocState& st, StoryKind kind) {
       ps->getPropertyValue(ou("FirstIsShared")) >>= firstShared;
     } catch (const css::beans::UnknownPropertyException&) {
     }
-    std::vector<std::string> props = {base};
-    if (!firstShared) props.push_back(base + "First");
-    if (!isShared) props.push_back(base + "Left");
-    for (auto& pn : props) {
+    // A style that hands over to another after its page is Word's title page as the office
+    // imports it: its header is the section's first-page header.
+    OUString follow;
+    ps->getPropertyValue(ou("FollowStyle")) >>= follow;
+    const bool titlePage = !follow.isEmpty() && follow != name && pages->hasByName(follow);
+    std::vector<std::pair<std::string, HeaderFooterKind>> props = {
+        {base, titlePage ? HeaderFooterKind::FirstPage : HeaderFooterKind::Default}};
+    if (!firstShared) props.emplace_back(base + "First", HeaderFooterKind::FirstPage);
+    if (!isShared) props.emplace_back(base + "Left", HeaderFooterKind::EvenPages);
+    for (auto& [pn, which] : props) {
       Reference<XText> t;
       try {
         ps->getPropertyValue(ou(pn)) >>= t;
       } catch (const css::beans::UnknownPropertyException&) {
       }
-      if (t.is()) out.push_back(t);
+      if (t.is()) out.push_back(StoryRef{t, name, pn, which});
     }
   }
+  return out;
+}
+
+// The XText objects that make up a story kind, in document order.
+std::vector<Reference<XText>> storyTexts(DocState& st, StoryKind kind) {
+  std::vector<Reference<XText>> out;
+  if (kind == StoryKind::Main) {
+    out.push_back(st.body());
+    return out;
+  }
+  if (kind != StoryKind::Header && kind != StoryKind::Footer) return out;  // refused by stories()
+  for (auto& r : storyRefs(st, kind)) out.push_back(r.text);
   return out;
 }
 
@@ -190,6 +203,17 @@ std::int64_t positionOf(const std::vector<ParaInfo>& paras, const Reference<XTex
 // --- stories ---------------------------------------------------------------------------
 
 Reference<XText> OfficeStory::resolve(DocState& st) const {
+  if (!style_.isEmpty()) {
+    Reference<css::style::XStyleFamiliesSupplier> fs(st.model, UNO_QUERY_THROW);
+    Reference<css::container::XNameAccess> pages(fs->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
+    Reference<XText> t;
+    if (pages->hasByName(style_)) {
+      Reference<css::beans::XPropertySet> ps(pages->getByName(style_), UNO_QUERY_THROW);
+      ps->getPropertyValue(ou(property_)) >>= t;
+    }
+    if (!t.is()) throw EngineError(ErrorCode::InvalidArgument, "the " + storyKindName(kind_) + " is gone");
+    return t;
+  }
   auto texts = storyTexts(st, kind_);
   if (index_ < 0 || static_cast<size_t>(index_) >= texts.size())
     throw EngineError(ErrorCode::InvalidArgument, "story index out of range");
@@ -244,12 +268,23 @@ std::vector<Story*> OfficeDocument::stories(StoryKind kind) {
   // read over UNO: refused rather than answered with none.
   if (kind != StoryKind::Header && kind != StoryKind::Footer)
     throw EngineError(ErrorCode::Unsupported, path_.string() + ": " + storyKindName(kind) + " stories");
-  int n = run("stories", [&](DocState& st) { return static_cast<int>(storyTexts(st, kind).size()); });
-  auto& v = others_[static_cast<int>(kind)];
-  while (static_cast<int>(v.size()) < n) v.push_back(std::make_unique<OfficeStory>(*this, kind, static_cast<int>(v.size())));
+  std::vector<std::pair<OUString, std::string>> keys;
+  run("stories", [&](DocState& st) {
+    keys.clear();
+    for (auto& r : storyRefs(st, kind)) keys.emplace_back(r.style, r.property);
+    return 0;
+  });
   std::vector<Story*> out;
-  for (int i = 0; i < n; ++i) out.push_back(v[static_cast<size_t>(i)].get());
+  for (auto& [style, property] : keys) out.push_back(&storyFor(kind, style, property));
   return out;
+}
+
+OfficeStory& OfficeDocument::storyFor(StoryKind kind, const OUString& style, const std::string& property) {
+  auto& v = others_[static_cast<int>(kind)];
+  for (auto& s : v)
+    if (s->is(style, property)) return *s;
+  v.push_back(std::make_unique<OfficeStory>(*this, kind, style, property));
+  return *v.back();
 }
 
 }  // namespace vm::word::office
