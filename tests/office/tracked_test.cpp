@@ -89,6 +89,23 @@ TEST(TrackedChanges, RevisionAuthorSignsTheChanges) {
   EXPECT_EQ(joined(*vm::word::open(dir.file("b-out.docx"))), "合同委托方：某公司\n");
 }
 
+// Deleted text is never matched, wherever the deletions lie: before, between and after the
+// matches, in a table cell, out of order with a header's.
+TEST(TrackedChanges, DeletedTextIsNeverMatched) {
+  TempDir dir;
+  auto del = [](const std::string& t) {
+    return "<w:del w:id=\"9\" w:author=\"t\" w:date=\"2024-01-01T00:00:00Z\"><w:r><w:delText>" + t + "</w:delText></w:r></w:del>";
+  };
+  std::string body = p(del("k0") + r("k1 ") + del("k2") + r(" k3 ") + del("k4") + r(" k5")) +
+                     table({{r("k6") + del("k7")}}) + p(r("k9") + del("k8"));
+  auto in = makeDoc(dir, DocxBuilder().body(body).header(p(del("k") + r("k"))), "d.doc");
+  auto doc = sharedOffice()->open(in, {Need::Layout});
+  EXPECT_EQ(doc->mainStory().replaceAll("k", "z"), 5);
+  doc->saveAs(dir.file("d-out.docx"), SaveFormat::Docx);
+  doc->close();
+  EXPECT_EQ(deletedText(readPart(dir.file("d-out.docx"), "word/document.xml")), "k0k2k4k7k8");
+}
+
 // Corpus documents with Track Changes on: the replacement is a revision Word shows (the deleted
 // word no longer found), and LibreOffice's text of the output holds both the deleted word and
 // its replacement (its text export shows the revisions unaccepted, as it does for the original).
