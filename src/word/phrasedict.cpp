@@ -14,15 +14,20 @@ std::size_t slotOf(std::uint64_t key, std::size_t mask) {
   return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
 }
 
+// 8 filter bits per table slot, 16 or more per edge: a lookup that misses touches only the filter.
+std::size_t bitOf(std::uint64_t key, std::size_t slots) {
+  return static_cast<std::size_t>((key * 0xC2B2AE3D27D4EB4Full) >> 17) & (slots * 8 - 1);
+}
+
 }  // namespace
 
-PhraseDict::PhraseDict() : first_(kBmp, 0), edges_(1024), nextMask_{0}, valueOf_{-1} {}
+PhraseDict::PhraseDict() : first_(kBmp, 0), edges_(1024), edgeBits_(1024 * 8 / 64, 0), valueOf_{-1}, inner_{false} {}
 
 std::uint32_t PhraseDict::child(std::uint32_t node, char32_t c) const {
   if (node == 0 && c < kBmp) return first_[c];
-  // Most characters after a key's start lead nowhere: the mask answers without the table.
-  if (!(nextMask_[node] >> (c % 64) & 1)) return 0;
   const std::uint64_t key = edgeKey(node, c);
+  const std::size_t bit = bitOf(key, edges_.size());
+  if (!(edgeBits_[bit / 64] >> (bit % 64) & 1)) return 0;
   const std::size_t mask = edges_.size() - 1;
   for (std::size_t i = slotOf(key, mask);; i = (i + 1) & mask) {
     if (edges_[i].key == key) return edges_[i].child;
@@ -40,14 +45,20 @@ void PhraseDict::grow() {
     edges[j] = e;
   }
   edges_ = std::move(edges);
+  edgeBits_.assign(edges_.size() * 8 / 64, 0);
+  for (const Edge& e : edges_)
+    if (e.key) {
+      const std::size_t bit = bitOf(e.key, edges_.size());
+      edgeBits_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
 }
 
 std::uint32_t PhraseDict::addChild(std::uint32_t node, char32_t c) {
   if (std::uint32_t found = child(node, c)) return found;
   const auto made = static_cast<std::uint32_t>(valueOf_.size());
   valueOf_.push_back(-1);
-  nextMask_.push_back(0);
-  nextMask_[node] |= std::uint64_t{1} << (c % 64);
+  inner_.push_back(false);
+  inner_[node] = true;
   if (node == 0) firstChars_.push_back(c);
   if (node == 0 && c < kBmp) {
     first_[c] = made;
@@ -59,6 +70,8 @@ std::uint32_t PhraseDict::addChild(std::uint32_t node, char32_t c) {
   std::size_t i = slotOf(key, mask);
   while (edges_[i].key) i = (i + 1) & mask;
   edges_[i] = {key, made};
+  const std::size_t bit = bitOf(key, edges_.size());
+  edgeBits_[bit / 64] |= std::uint64_t{1} << (bit % 64);
   ++edgeCount_;
   return made;
 }
@@ -84,6 +97,7 @@ std::size_t PhraseDict::matchPrefix(std::u32string_view text, std::u32string_vie
       const auto& [offset, length] = values_[static_cast<std::size_t>(v)];
       value = std::u32string_view(text_).substr(offset, length);
     }
+    if (!inner_[node]) break;
   }
   return best;
 }

@@ -34,8 +34,9 @@ class PhraseDict {
   std::vector<std::uint32_t> first_;   // root's children for the Basic Multilingual Plane
   std::vector<Edge> edges_;            // open addressing
   std::size_t edgeCount_ = 0;
-  std::vector<std::uint64_t> nextMask_;  // per node: a bit per (code point % 64) of its children
+  std::vector<std::uint64_t> edgeBits_;  // a filter over the edges: most lookups miss, and miss here
   std::vector<std::int32_t> valueOf_;  // per node: index into values_, -1 when no key ends there
+  std::vector<bool> inner_;            // per node: whether a longer key goes on from it
   std::vector<std::pair<std::uint32_t, std::uint32_t>> values_;  // offset and length in text_
   std::u32string text_;
   std::u32string firstChars_;

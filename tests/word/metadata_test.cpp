@@ -152,3 +152,18 @@ TEST(ChineseScript, PhrasesAcrossRunsInEveryStoryKeepTheirRuns) {
   EXPECT_GE(changed, 7);
   EXPECT_EQ(readPart(path, "word/document.xml"), before);  // the source is untouched
 }
+
+// Changes in one text node are written as one edit only where its XML text is written as it
+// reads; one written with references keeps each untouched character as it was.
+TEST(ChineseScript, TextWrittenWithReferencesKeepsThem) {
+  TempDir dir;
+  auto path = DocxBuilder()
+                  .body(p(r("这个软件，那个软件")) + p("<w:r><w:t>这&#x548C;&amp;个&#x8F6F;件</w:t></w:r>"))
+                  .write(dir.file("c.docx"));
+  auto doc = openDocx(path);
+  scriptText(*doc).convertText(ChineseConverter("s2twp").converter());
+  doc->saveAs(dir.file("out.docx"));
+  const std::string main = readPart(dir.file("out.docx"), "word/document.xml");
+  EXPECT_NE(main.find(">這個軟體，那個軟體</w:t>"), std::string::npos) << main;
+  EXPECT_NE(main.find(">這&#x548C;&amp;個軟體</w:t>"), std::string::npos) << main;
+}

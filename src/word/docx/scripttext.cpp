@@ -48,15 +48,32 @@ std::vector<pugi::xml_node> containers(XmlPart& part, const Wml& w) {
 // Text a phrase may span: no marks, breaks, tabs, objects or other stories' references.
 bool convertible(char32_t c) { return c >= 0x20 && c < code::kNoMatch; }
 
-// Per character of the story text, the plain text node it is in (null: anything else). Changed
-// characters side by side in one node are one edit: the same XML, far fewer edits.
-std::vector<const void*> textNodes(const StoryText& st) {
+// Per character of the story text, the text node it is in when that node's XML text is written
+// as it reads (no entities, no control characters); null elsewhere. Edits in one such node can
+// join with the unchanged text between them and give the same XML: a conversion changes every
+// few characters, and one edit per node is far faster than one per character.
+bool readsAsWritten(std::u32string_view chars, std::string_view raw) {
+  std::string utf8;
+  std::size_t at = 0;
+  for (char32_t c : chars) {
+    if (c == '&' || c == '<' || c == '>' || c == '\r') return false;  // escaped when written
+    utf8.clear();
+    appendUtf8(utf8, c);
+    if (raw.compare(at, utf8.size(), utf8) != 0) return false;
+    at += utf8.size();
+  }
+  return at == raw.size();
+}
+
+std::vector<const void*> verbatimNodes(const StoryText& st) {
   std::vector<const void*> out(st.text.size(), nullptr);
   for (const ParaRecord& rec : st.paras)
     for (std::size_t s = rec.segBegin; s < rec.segEnd; ++s) {
       const Segment& seg = st.segments[s];
       if (!seg.text || seg.cdata) continue;
-      for (std::uint32_t k = 0; k < seg.count; ++k) out[rec.begin + seg.first + k] = seg.node.internal_object();
+      const std::size_t first = rec.begin + seg.first;
+      if (!readsAsWritten(std::u32string_view(st.text).substr(first, seg.count), seg.node.value())) continue;
+      std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(first), seg.count, seg.node.internal_object());
     }
   return out;
 }
@@ -91,7 +108,7 @@ int convertContainer(pugi::xml_node container, const Wml& w, const TextConverter
         ++changed;
         if (from.size() == to.size()) {
           // Character by character, so that each keeps the run it is in.
-          if (nodes.empty()) nodes = textNodes(st);
+          if (nodes.empty()) nodes = verbatimNodes(st);
           for (std::size_t k = 0; k < from.size(); ++k) {
             if (from[k] == to[k]) continue;
             std::size_t e = k + 1;
@@ -108,7 +125,29 @@ int convertContainer(pugi::xml_node container, const Wml& w, const TextConverter
     if (at != end) throw EngineError(ErrorCode::InvalidArgument, "the converter's pieces do not give back the text");
     i = end;
   }
-  if (!reps.empty()) applyReplacements(st, w, reps);
+  if (reps.empty()) return changed;
+  if (nodes.empty()) nodes = verbatimNodes(st);
+  std::vector<Replacement> joined;
+  for (std::size_t r = 0; r < reps.size();) {
+    const void* node = nodes[reps[r].begin];
+    auto inNode = [&](const Replacement& x) { return node && nodes[x.begin] == node && nodes[x.end - 1] == node; };
+    std::size_t e = r + 1;
+    if (inNode(reps[r]))
+      while (e < reps.size() && inNode(reps[e])) ++e;
+    if (e == r + 1) {
+      joined.push_back(reps[r++]);
+      continue;
+    }
+    std::u32string all;
+    for (std::size_t k = r; k < e; ++k) {
+      if (k > r) all.append(text, reps[k - 1].end, reps[k].begin - reps[k - 1].end);
+      all += reps[k].pieces->front().text;
+    }
+    joined.push_back({reps[r].begin, reps[e - 1].end,
+                      &pieces.emplace_back(std::vector<Piece>{Piece{Piece::Text, std::move(all), {}}})});
+    r = e;
+  }
+  applyReplacements(st, w, joined);
   return changed;
 }
 
