@@ -19,20 +19,9 @@ VM_OPERATION(replaceAndPrint) {
   d.features = {word::Feature::MainText, word::Feature::Render};
   d.resume = Resume::FromNextSameRunSize;
   const QString ruleWindow = QStringLiteral("m_replaceSetup");
-  d.checks = {
-      [ruleWindow](OperationEnv& env) -> std::optional<Refusal> {
-        if (env.app.replaceRules().count() < 1)
-          return Refusal{msg::titleRefused(), QStringLiteral("请先配置替换规则！"), ruleWindow};
-        return std::nullopt;
-      },
-      [ruleWindow](OperationEnv& env) -> std::optional<Refusal> {
-        if (env.app.replaceRules().tickedCount() < 1)
-          return Refusal{msg::titleRefused(), QStringLiteral("请勾选你要替换的规则！"), ruleWindow};
-        return std::nullopt;
-      },
-      ops::requirePrinter(),
-      requireTickedDocuments(),
-  };
+  d.checks = ops::ruleChecks(ruleWindow);
+  d.checks.push_back(ops::requirePrinter());
+  d.checks.push_back(requireTickedDocuments());
   d.question = [](OperationEnv&) {
     return Question{QStringLiteral("文档替换及打印"),
                     QStringLiteral("你确认开始按照规则替换并打印文档了吗？\n\n"

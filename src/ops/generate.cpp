@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <climits>
 #include <memory>
 
 #include "app/appcontext.h"
@@ -10,10 +11,12 @@
 #include "app/prompter.h"
 #include "data/datasource.h"
 #include "ops/outputnames.h"
+#include "ops/replace.h"
 #include "rules/replacerules.h"
 #include "tasks/tasks.h"
 #include "word/document.h"
 #include "word/error.h"
+#include "word/templatewriter.h"
 
 namespace vm::ops {
 
@@ -36,9 +39,18 @@ GenerateSettings& generateSettings(AppContext& app) { return app.settings(); }
 
 QString placeholder(int column) { return kOpen + QString::number(column) + kClose; }
 
-QString fillPlaceholders(const QString& text, const QStringList& row, bool fileName) {
-  QString out;
-  qsizetype from = 0;
+namespace {
+
+// Text and placeholders in their order: the column counted from 1 (0 for a number no row has),
+// or -1 for text.
+struct Token {
+  QStringView text;
+  int column = -1;
+};
+
+QList<Token> tokens(const QString& text) {
+  QList<Token> out;
+  qsizetype from = 0, kept = 0;
   for (;;) {
     const qsizetype open = text.indexOf(kOpen, from);
     if (open < 0) break;
@@ -46,19 +58,31 @@ QString fillPlaceholders(const QString& text, const QStringList& row, bool fileN
     qsizetype end = digits;
     while (end < text.size() && text[end].isDigit() && text[end].unicode() < 0x80) ++end;
     if (end == digits || !QStringView(text).mid(end).startsWith(kClose)) {
-      // Not a placeholder: kept as typed.
-      out += QStringView(text).mid(from, digits - from);
-      from = digits;
+      from = digits;  // not a placeholder: kept as typed
       continue;
     }
     bool ok = false;
     const int n = QStringView(text).mid(digits, end - digits).toInt(&ok);
-    const QString value = ok && n >= 1 && n <= row.size() ? row[n - 1] : QString();
-    out += QStringView(text).mid(from, open - from);
-    out += fileName ? safeForFileName(value) : value;
-    from = end + kClose.size();
+    if (open > kept) out.append({QStringView(text).mid(kept, open - kept)});
+    out.append({{}, ok && n >= 1 ? n : 0});
+    from = kept = end + kClose.size();
   }
-  out += QStringView(text).mid(from);
+  if (kept < text.size()) out.append({QStringView(text).mid(kept)});
+  return out;
+}
+
+}  // namespace
+
+QString fillPlaceholders(const QString& text, const QStringList& row, bool fileName) {
+  QString out;
+  for (const Token& t : tokens(text)) {
+    if (t.column < 0) {
+      out += t.text;
+      continue;
+    }
+    const QString value = t.column >= 1 && t.column <= row.size() ? row[t.column - 1] : QString();
+    out += fileName ? safeForFileName(value) : value;
+  }
   return out;
 }
 
@@ -100,67 +124,53 @@ Check naming(std::function<std::optional<Refusal>(const QString& pattern, const 
   };
 }
 
-// One row's document: the template's copy with the rules filled from the row, saved under the
-// pattern's name in the folder (a free name when it is taken).
+// The rule as the engine fills it: its replacement's text and placeholders (column n is field
+// n-1), a picture rule giving the picture's file from the filled replacement.
+word::FillRule fillRule(const rules::Rule& rule) {
+  word::FillRule out;
+  out.find = rule.find.toStdString();
+  for (const Token& t : tokens(rule.replacement))
+    out.replacement.push_back(t.column < 0 ? word::FillPart{t.text.toString().toStdString(), -1}
+                                           : word::FillPart{{}, t.column >= 1 ? t.column - 1 : INT_MAX});
+  if (rules::isPictureReference(rule.replacement))
+    out.picture = [](const std::string& filled) {
+      return toPath(rules::picturePath(QString::fromStdString(filled)));
+    };
+  return out;
+}
+
+// One row's document: the template with the rules filled from the row, saved under the
+// pattern's name in the folder (a free name when it is taken). The template is read once.
 class Generator {
  public:
   Generator(QString templ, QList<rules::Rule> rules, QString pattern, QString folder, QList<QStringList> rows)
       : template_(std::move(templ)), rules_(std::move(rules)), pattern_(std::move(pattern)), folder_(std::move(folder)),
         rows_(std::move(rows)) {}
 
-  // The template is read once; a back end that cannot copy an open document reads it per row.
   void begin() {
-    word::OpenOptions options;
-    options.readOnly = true;
-    parsed_ = word::open(toPath(template_), options);
-    try {
-      parsed_->copy();
-    } catch (const word::EngineError& e) {
-      if (e.code() != word::ErrorCode::Unsupported) throw;
-      parsed_->close();
-      parsed_.reset();
-    }
+    std::vector<word::FillRule> fill;
+    for (const rules::Rule& rule : rules_) fill.push_back(fillRule(rule));
+    writer_ = word::openTemplate(toPath(template_), std::move(fill));
   }
 
   QString row(int index) {
     const QStringList& row = rows_[index];
     const QString target = freeTarget(folder_, fillPlaceholders(pattern_, row, true));
-    std::unique_ptr<word::Document> doc;
-    if (parsed_) {
-      doc = parsed_->copy();
-    } else {
-      word::OpenOptions options;
-      options.readOnly = true;
-      doc = word::open(toPath(template_), options);
-    }
-    // A value is text: a caret in it is no Word code.
-    QStringList literal = row;
-    for (QString& v : literal) v.replace(u'^', QStringLiteral("^^"));
-    for (const rules::Rule& rule : rules_) {
-      const std::string find = rule.find.toStdString();
-      if (rules::isPictureReference(rule.replacement)) {
-        const QString picture = rules::picturePath(fillPlaceholders(rule.replacement, row));
-        doc->mainStory().replaceWithPicture(find, toPath(picture));
-      } else {
-        doc->mainStory().replaceAll(find, fillPlaceholders(rule.replacement, literal).toStdString());
-      }
-    }
-    doc->saveAs(toPath(target));
-    doc->close();
+    std::vector<std::string> values;
+    values.reserve(row.size());
+    for (const QString& v : row) values.push_back(v.toStdString());
+    writer_->write(values, toPath(target));
     return QStringLiteral("已生成 %1").arg(target);
   }
 
-  void finish() {
-    if (parsed_) parsed_->close();
-    parsed_.reset();
-  }
+  void finish() { writer_.reset(); }
 
  private:
   QString template_;
   QList<rules::Rule> rules_;
   QString pattern_, folder_;
   QList<QStringList> rows_;
-  std::unique_ptr<word::Document> parsed_;
+  std::unique_ptr<word::TemplateWriter> writer_;
 };
 
 RunSteps generateSteps(OperationEnv& env) {
@@ -196,7 +206,7 @@ RunSteps generateSteps(OperationEnv& env) {
 }  // namespace
 
 std::vector<Check> generateChecks() {
-  return {
+  std::vector<Check> checks = {
       [](OperationEnv& env) -> std::optional<Refusal> {
         if (env.app.documents().entryCount() < 1)
           return Refusal{msg::titleRefused(), QStringLiteral("请先添加文档，并勾选你要操作的模板文档！"), {}};
@@ -240,13 +250,11 @@ std::vector<Check> generateChecks() {
         checked.result = std::move(result);
         return std::nullopt;
       },
-      [](OperationEnv& env) -> std::optional<Refusal> {
-        const rules::ReplaceRules& rules = env.app.replaceRules();
-        if (rules.count() < 1) return Refusal{msg::titleRefused(), QStringLiteral("请配置好文档替换规则！"), kGenerateRulesItem};
-        if (rules.tickedCount() < 1)
-          return Refusal{msg::titleRefused(), QStringLiteral("请选中好你要替换的规则！"), kGenerateRulesItem};
-        return std::nullopt;
-      },
+  };
+  for (Check& c : ruleChecks(kGenerateRulesItem, QStringLiteral("请配置好文档替换规则！"),
+                             QStringLiteral("请选中好你要替换的规则！")))
+    checks.push_back(std::move(c));
+  const std::vector<Check> rest = {
       // Every placeholder must name a column of the result: otherwise its text would vanish.
       [](OperationEnv& env) -> std::optional<Refusal> {
         const CheckedRows& checked = env.app.store<CheckedRows>();
@@ -269,6 +277,8 @@ std::vector<Check> generateChecks() {
         return std::nullopt;
       },
   };
+  checks.insert(checks.end(), rest.begin(), rest.end());
+  return checks;
 }
 
 }  // namespace vm::ops

@@ -53,6 +53,19 @@ int replaceInDocument(const QString& path, const QList<rules::Rule>& rules, bool
   return total;
 }
 
+std::vector<Check> ruleChecks(const QString& ruleWindow, const QString& noRules, const QString& noneTicked) {
+  return {
+      [=](OperationEnv& env) -> std::optional<Refusal> {
+        if (env.app.replaceRules().count() < 1) return Refusal{msg::titleRefused(), noRules, ruleWindow};
+        return std::nullopt;
+      },
+      [=](OperationEnv& env) -> std::optional<Refusal> {
+        if (env.app.replaceRules().tickedCount() < 1) return Refusal{msg::titleRefused(), noneTicked, ruleWindow};
+        return std::nullopt;
+      },
+  };
+}
+
 QString replacementLine(int count) { return QStringLiteral("替换 %1 处").arg(count); }
 
 Operation replaceOperation(const rules::ReplaceRules& rules, bool save, bool allStories) {
@@ -84,19 +97,8 @@ VM_OPERATION(replace) {
   d.initialCount = 0;
   d.resume = Resume::FromNextSameRunSize;
   const QString ruleWindow = QStringLiteral("m_replaceSetup");
-  d.checks = {
-      [ruleWindow](OperationEnv& env) -> std::optional<Refusal> {
-        if (env.app.replaceRules().count() < 1)
-          return Refusal{msg::titleRefused(), QStringLiteral("请先配置替换规则！"), ruleWindow};
-        return std::nullopt;
-      },
-      [ruleWindow](OperationEnv& env) -> std::optional<Refusal> {
-        if (env.app.replaceRules().tickedCount() < 1)
-          return Refusal{msg::titleRefused(), QStringLiteral("请勾选你要替换的规则！"), ruleWindow};
-        return std::nullopt;
-      },
-      requireTickedDocuments(),
-  };
+  d.checks = ops::ruleChecks(ruleWindow);
+  d.checks.push_back(requireTickedDocuments());
   d.question = [](OperationEnv&) {
     return Question{QStringLiteral("文档替换"),
                     QStringLiteral("你确认开始按照规则替换文档了吗？\n\n"

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/operation.h"
 #include "app/runframe.h"
 #include "app/settingsstore.h"
 
@@ -39,6 +40,11 @@ struct ReplaceSettings {
 // named in *notReached (empty when all were reached).
 int replaceInDocument(const QString& path, const QList<rules::Rule>& rules, bool save = true, bool allStories = false,
                       QStringList* notReached = nullptr);
+
+// The two rule checks of a run by the replace rules, in their order: rules configured, some
+// ticked. Each refusal opens the rule window.
+std::vector<Check> ruleChecks(const QString& ruleWindow, const QString& noRules = QStringLiteral("请先配置替换规则！"),
+                              const QString& noneTicked = QStringLiteral("请勾选你要替换的规则！"));
 
 // The summary line of one document: "替换 N 处".
 QString replacementLine(int count);
