@@ -42,7 +42,8 @@ bool inStoryText(const Reference<XTextRange>& range, const Reference<XText>& sto
 // character, as Word does: the new text is inserted right after that character (Writer's
 // inserted text takes the attributes that end at the insertion point, not those that start
 // there), then the old text goes.
-void replaceRange(const Reference<XTextRange>& range, const std::vector<ReplacePiece>& pieces, bool matchCase) {
+void replaceRange(const Reference<XTextRange>& range, const std::vector<ReplacePiece>& pieces, bool matchCase,
+                  bool tracked) {
   Reference<XText> t = range->getText();
   OUString found = range->getString();
   CaseForm form = matchCase ? CaseForm::AsTyped : caseFormOf(found);
@@ -52,6 +53,27 @@ void replaceRange(const Reference<XTextRange>& range, const std::vector<ReplaceP
   if (nothing) {  // deleted in one go (no formatting to carry)
     Reference<XTextCursor> c = t->createTextCursorByRange(range);
     c->setString(OUString());
+    return;
+  }
+  bool plain = std::all_of(pieces.begin(), pieces.end(), [](const ReplacePiece& p) {
+    return p.kind == ReplacePiece::Text || p.kind == ReplacePiece::Found;
+  });
+  if (plain && !tracked) {
+    // Text only, no revisions to order: one insertion right after the first character, where
+    // the cursor is left after the new text, then the old text after it and the first
+    // character go. Half the calls of the general way below, and each call crosses the pipe.
+    OUStringBuffer text;
+    for (size_t n = 0; n < pieces.size(); ++n)
+      text.append(pieces[n].kind == ReplacePiece::Text ? applyCaseForm(pieces[n].text, form, n == 0) : found);
+    Reference<XTextCursor> startMark = t->createTextCursorByRange(range->getStart());
+    Reference<XTextCursor> endMark = t->createTextCursorByRange(range->getEnd());
+    Reference<XTextCursor> at = t->createTextCursorByRange(asRange(startMark));
+    if (!at->goRight(1, false)) return;
+    t->insertString(asRange(at), text.makeStringAndClear(), false);
+    at->gotoRange(asRange(endMark), true);
+    at->setString(OUString());
+    startMark->goRight(1, true);
+    startMark->setString(OUString());
     return;
   }
   Reference<XTextCursor> startMark = t->createTextCursorByRange(range->getStart());
@@ -352,9 +374,10 @@ int OfficeStory::replaceAll(const std::string& findText, const std::string& repl
   return doc_.apply("replace", [pat, pieces, options, this](DocState& st) {
     Reference<XText> t = resolve(st);
     auto matches = findInStory(st, t, pat, options);
-    if (!matches.empty()) signTrackedChanges(st, doc_.author());
+    bool tracked = !matches.empty() && recordsChanges(st);
+    if (tracked) signTrackedChanges(st, doc_.author());
     // Last to first, so that a replacement never moves a match still to come.
-    for (auto it = matches.rbegin(); it != matches.rend(); ++it) replaceRange(*it, pieces, options.matchCase);
+    for (auto it = matches.rbegin(); it != matches.rend(); ++it) replaceRange(*it, pieces, options.matchCase, tracked);
     return static_cast<int>(matches.size());
   }, Effect{.text = {kind}});
 }
