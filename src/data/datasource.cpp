@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "data/accesssource.h"
+#include "data/accesssql.h"
 #include "data/dataerror.h"
 #include "data/sheettables.h"
 #include "data/sqlitedb.h"
@@ -83,14 +84,16 @@ std::optional<QueryResult> DataSource::query(const QString& sql, QString* error)
     if (error) *error = text;
     return std::nullopt;
   };
-  const QString text = sql.trimmed();
+  QString text = sql.trimmed();
   if (text.isEmpty()) return fail(QStringLiteral("SQL语句不能为空！"));
   try {
+    text = accessToSqlite(text);
     if (!prepareFor(text, error)) return std::nullopt;
   } catch (const DataError& e) {
     return fail(e.text);
   }
   sqlite3* db = db_->handle();
+  addAccessFunctions(db);
   const QByteArray utf8 = text.toUtf8();
   const char* tail = nullptr;
   Statement s;

@@ -117,6 +117,31 @@ TEST(DataSource, AccessQueriesWithJoinsBracketsAndDates) {
   EXPECT_LT(dates.rows[3][0], "1000") << dates.rows[3][0].toStdString();
 }
 
+TEST(DataSource, AccessFormsOfAQueryGiveTheRowsOfTheirSqliteForm) {
+  const fs::path nwind = kDatabases / "nwind.mdb";
+  const struct {
+    const char *access, *sqlite;
+  } pairs[] = {
+      {"select top 3 OrderID from Orders where OrderDate >= #11/16/1994# order by OrderID",
+       "select OrderID from Orders where OrderDate >= '1994-11-16' order by OrderID limit 3"},
+      {"select CustomerID & \"-\" & [City], UCase(Left(CompanyName, 3)), Right(City, 2) from Customers "
+       "where CompanyName like 'B*' and Country <> \"x\"",
+       "select CustomerID || '-' || City, upper(substr(CompanyName, 1, 3)), substr(City, -2) from Customers "
+       "where CompanyName like 'B%' and Country <> 'x'"},
+      {"select distinctrow OrderID Mod 7, Nz(ShipRegion, '无'), Year(OrderDate), Day(OrderDate) from Orders "
+       "where OrderID in (select top 2 OrderID from Orders order by OrderID desc) and OrderDate < #1999-1-1 9:30 PM#",
+       "select distinct OrderID % 7, ifnull(ShipRegion, '无'), cast(substr(OrderDate, 1, 4) as int), "
+       "cast(substr(OrderDate, 9, 2) as int) from Orders where OrderID in "
+       "(select OrderID from Orders order by OrderID desc limit 2) and OrderDate < '1999-01-01 21:30:00'"},
+  };
+  for (const auto& c : pairs) {
+    SCOPED_TRACE(c.access);
+    const QueryResult access = run(nwind, QString::fromUtf8(c.access));
+    EXPECT_FALSE(access.rows.isEmpty());
+    EXPECT_EQ(access.rows, run(nwind, QString::fromUtf8(c.sqlite)).rows);
+  }
+}
+
 TEST(DataSource, AccessPasswordMustMatch) {
   vm::test::TempDir dir;
   // The password field of the first page, stored as the format stores it.
@@ -239,6 +264,11 @@ TEST(DataSource, EverySourceOrQueryThatCannotBeUsedSaysWhyInChinese) {
       {nwind, "select * from 订单", "表不存在：订单"},
       {nwind, "select Nobody from Orders", "列不存在：Nobody"},
       {nwind, "   ", "SQL语句不能为空"},
+      {nwind, "select top 10 percent * from Orders", "不支持 TOP … PERCENT"},
+      {nwind, "select * from Orders where OrderDate > #13/45/1994#", "无法识别的日期 #13/45/1994#"},
+      {nwind, "select DateDiff('d', OrderDate, Now()) from Orders", "不支持 Access 函数 DateDiff"},
+      {nwind, "select * from Customers where Phone like '[0-9]*'", "通配符不能使用"},
+      {nwind, "select * from Customers where City = 'x", "引号没有结束"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file.filename().string() + " " + c.sql);
