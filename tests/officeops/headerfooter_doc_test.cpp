@@ -1,0 +1,172 @@
+// Headers, footers, watermarks, comments and clean-up on Word 97 .doc files, end to end through
+// the command line and the office: a built document (the watermark rendered to PDF on every
+// page) and real .doc files of the corpus (each either changed as asked or left byte for byte
+// and reported).
+
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "clitestutil.h"
+#include "support/docxbuilder.h"
+#include "support/tempdir.h"
+#include "word/document.h"
+
+using namespace vm::test;
+using vm::clitest::q;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string shell(const std::string& command) {
+  std::string out;
+  if (FILE* f = ::popen(command.c_str(), "r")) {
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+    ::pclose(f);
+  }
+  return out;
+}
+
+// Each page's text of the document rendered to PDF by the office (pdftotext, page by page).
+std::vector<std::string> renderedPages(const fs::path& doc) {
+  const fs::path pdf = doc.parent_path() / (doc.stem().string() + ".rendered.pdf");
+  vm::word::OpenOptions o;
+  o.readOnly = true;
+  o.features = {vm::word::Feature::Render};
+  auto d = vm::word::open(doc, o);
+  d->saveAs(pdf, vm::word::SaveFormat::Pdf);
+  d->close();
+  std::vector<std::string> pages;
+  const std::string info = shell("pdfinfo '" + pdf.string() + "'");
+  const auto at = info.find("Pages:");
+  const int n = at == std::string::npos ? 0 : std::atoi(info.c_str() + at + 6);
+  for (int i = 1; i <= n; ++i)
+    pages.push_back(shell("pdftotext -f " + std::to_string(i) + " -l " + std::to_string(i) + " '" + pdf.string() + "' -"));
+  return pages;
+}
+
+// The story's paragraphs, each ended by "\n" but the last.
+std::string storyText(vm::word::Story* s) {
+  std::string out;
+  for (const auto& para : s ? s->paragraphs() : std::vector<vm::word::Paragraph>{}) out += (out.empty() ? "" : "\n") + para.text;
+  return out;
+}
+
+// A Word 97 copy of a built document, made by the office.
+fs::path asDoc(const DocxBuilder& b, const fs::path& doc) {
+  fs::create_directories(doc.parent_path());
+  const fs::path docx = b.write(doc.parent_path() / (doc.stem().string() + ".src.docx"));
+  auto d = vm::word::open(docx, {vm::word::Need::Layout});
+  d->saveAs(doc, vm::word::SaveFormat::Doc);
+  d->close();
+  fs::remove(docx);
+  return doc;
+}
+
+class DocHeaders : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (shell("command -v pdftotext").empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  }
+  // The command over .doc files; each document's outcome by file name (true: done).
+  std::map<std::string, bool> run(const QStringList& args) {
+    auto r = vm::clitest::runCli(dir_.file("home"), QStringList{"--yes", "--json", "--suffix", "doc"} + args);
+    std::map<std::string, bool> done;
+    for (const QString& line : r.out.split('\n', Qt::SkipEmptyParts)) {
+      const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+      if (o.contains("path")) done[fs::path(o["path"].toString().toStdString()).filename().string()] = o["ok"].toBool();
+      if (o.contains("path") && !o["ok"].toBool()) messages_ += line.toStdString() + "\n";
+    }
+    return done;
+  }
+  TempDir dir_;
+  std::string messages_;
+};
+
+}  // namespace
+
+// The WordArt goes into the header of page 1's page style, which every page of the section
+// shows: its text is on each page of the rendering, next to that page's own text.
+TEST_F(DocHeaders, TextWatermarkIsOnEveryPage) {
+  const std::string brk = "<w:r><w:br w:type=\"page\"/></w:r>";
+  const fs::path doc = asDoc(DocxBuilder().body(p(r("第一页")) + p(brk + r("第二页")) + p(brk + r("第三页"))).header(p(r("原页眉"))),
+                             dir_.file("in/memo.doc"));
+  auto done = run({"watermark", "add", "--text", "机密文件", "--colour", "255", "--transparency", "5", "--width", "120",
+                   "--height", "30", q(doc)});
+  ASSERT_TRUE(done["memo.doc"]) << messages_;
+  const auto pages = renderedPages(doc);
+  ASSERT_EQ(pages.size(), 3u);
+  const char* own[] = {"第一页", "第二页", "第三页"};
+  for (size_t i = 0; i < pages.size(); ++i) {
+    EXPECT_NE(pages[i].find(own[i]), std::string::npos) << pages[i];
+    EXPECT_NE(pages[i].find("机密文件"), std::string::npos) << "page " << i + 1 << ": " << pages[i];
+    EXPECT_NE(pages[i].find("原页眉"), std::string::npos) << pages[i];  // the header text stays
+  }
+  // Removing watermarks empties the headers: neither shows on any page any more.
+  done = run({"watermark", "delete", q(doc)});
+  ASSERT_TRUE(done["memo.doc"]) << messages_;
+  for (const std::string& page : renderedPages(doc)) {
+    EXPECT_EQ(page.find("机密文件"), std::string::npos) << page;
+    EXPECT_EQ(page.find("原页眉"), std::string::npos) << page;
+  }
+}
+
+// Real .doc files with first-page headers, three-column headers and footers, a header picture,
+// a watermark and hyperlinks.
+TEST_F(DocHeaders, CorpusDocuments) {
+  const fs::path from = fs::path(VM_CORPUS_DIR) / "apache-poi/test-data/document";
+  if (!fs::exists(from)) GTEST_SKIP() << "no corpus at " << VM_CORPUS_DIR;
+  const std::vector<std::string> names = {"DiffFirstPageHeadFoot.doc", "ThreeColHeadFoot.doc", "header_image.doc",
+                                          "watermark.doc", "Bug51686.doc"};
+  fs::create_directories(dir_.file("in"));
+  for (auto& n : names) fs::copy_file(from / n, dir_.file("in/" + n));
+  auto bytes = [&] {
+    std::map<std::string, std::string> b;
+    for (auto& n : names) b[n] = readFile(dir_.file("in/" + n));
+    return b;
+  };
+  // Each document either done as asked, or reported and left as it was (the office refuses to
+  // save what would lose content).
+  auto check = [&](const std::map<std::string, bool>& done, const std::map<std::string, std::string>& before,
+                   const std::function<void(vm::word::Document&)>& asked) {
+    int ok = 0;
+    for (auto& n : names) {
+      ASSERT_TRUE(done.count(n)) << n;
+      if (!done.at(n)) {
+        EXPECT_EQ(readFile(dir_.file("in/" + n)), before.at(n)) << n;
+        continue;
+      }
+      ++ok;
+      auto d = vm::word::open(dir_.file("in/" + n), {vm::word::Need::Layout});
+      SCOPED_TRACE(n);
+      asked(*d);
+    }
+    EXPECT_GE(ok, 3) << messages_;
+  };
+
+  auto before = bytes();
+  check(run({"header", "add", "--text", "新页眉", "--remove-underline", q(dir_.file("in"))}), before, [](vm::word::Document& d) {
+    EXPECT_EQ(storyText(d.currentPageStory(vm::word::StoryKind::Header)).rfind("新页眉", 0), 0u);
+  });
+  before = bytes();
+  check(run({"footer", "delete", q(dir_.file("in"))}), before, [](vm::word::Document& d) {
+    for (auto* s : d.stories(vm::word::StoryKind::Footer)) EXPECT_EQ(storyText(s), "") << storyText(s);
+    EXPECT_EQ(storyText(d.currentPageStory(vm::word::StoryKind::Header)).rfind("新页眉", 0), 0u);  // headers stay
+  });
+  before = bytes();
+  check(run({"clean", "--hyperlinks", "--blank-paragraphs", "--spaces", "--comments", "--headers", q(dir_.file("in"))}),
+        before, [&](vm::word::Document& d) {
+          for (auto* s : d.stories(vm::word::StoryKind::Header)) EXPECT_EQ(storyText(s), "");
+          std::string main = storyText(&d.mainStory());
+          EXPECT_EQ(main.find(' '), std::string::npos) << main.substr(0, 200);
+          // Nothing left to remove: no link, no comment.
+          EXPECT_EQ(d.mainStory().removeHyperlinks(), 0);
+          EXPECT_EQ(d.deleteComments(), 0);
+        });
+}
