@@ -23,12 +23,12 @@ using vm::clitest::Result;
 
 namespace {
 
-// Pages "one", "two", "three" under the header "页眉文字".
+// Pages "one", "two", "three" under the header "页眉文字" in bold with a page number field.
 fs::path threePages(const fs::path& path) {
   fs::create_directories(path.parent_path());
   return DocxBuilder()
       .body(p(r("one")) + p(kBreak + r("two")) + p(kBreak + r("three")))
-      .header(p(r("页眉文字")))
+      .header(p(r("页眉文字", "<w:b/>") + "<w:fldSimple w:instr=\" PAGE \"><w:r><w:t>1</w:t></w:r></w:fldSimple>"))
       .write(path);
 }
 
@@ -44,6 +44,14 @@ bool headersShow(const fs::path& path, const std::string& text) {
   for (auto* s : headers)
     if (s->text(0, s->characterCount()).find(text) == std::string::npos) return false;
   return !headers.empty();
+}
+
+// The markup of every header part of a package.
+std::string headerXml(const fs::path& path) {
+  std::string out;
+  for (const std::string& name : partNames(path))
+    if (name.rfind("word/header", 0) == 0) out += readPart(path, name);
+  return out;
 }
 
 class SplitRun : public ::testing::Test {
@@ -76,6 +84,10 @@ TEST_F(SplitRun, PartsKeepTheirPagesInOrderWithTheirHeaders) {
     const std::string t = mainText(part);
     for (int j = 0; j < 3; ++j) EXPECT_EQ(t.find(words[j]) != std::string::npos, i == j) << part << ": " << t;
     EXPECT_TRUE(headersShow(part, "页眉文字")) << part;
+    // With its formatting and its field, not as plain text.
+    const std::string header = headerXml(part);
+    EXPECT_NE(header.find("<w:b/>"), std::string::npos) << header;
+    EXPECT_NE(header.find("PAGE"), std::string::npos) << header;
   }
   EXPECT_FALSE(fs::exists(out("pages_4.docx")));
 

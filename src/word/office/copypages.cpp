@@ -58,15 +58,20 @@ int elementAt(const std::vector<Reference<css::uno::XInterface>>& elements, cons
   return -1;
 }
 
+// A header or footer text of a copied page style and the source's it came from.
+using TextPair = std::pair<Reference<XText>, Reference<XText>>;
+
 // Gives the target the source's page style of that name, under a name of its own when the
 // target has that one already (a new document's default style), and returns that name: its
-// plain properties (page size, orientation, margins, ...), then the text of its headers and
-// footers, paragraph by paragraph, without its formatting. Measured: the paste brings neither;
+// plain properties (page size, orientation, margins, ...), then the plain text of its headers
+// and footers, each pair of texts also added to headers for the paste that brings their
+// formatting once the style is in use. Measured: the paste of the pages brings neither;
 // XTextCopy between two documents' headers killed the office (a corpus document), and loading
 // the page styles from the source's file (.docx) brought empty headers. Each style once (done:
 // source name -> target name), its follow style (the pages after a first-page style) before
 // it.
-OUString copyPageStyle(DocState& src, DocState& dst, const OUString& name, std::map<OUString, OUString>& done) {
+OUString copyPageStyle(DocState& src, DocState& dst, const OUString& name, std::map<OUString, OUString>& done,
+                       std::vector<TextPair>& headers) {
   if (name.isEmpty()) return name;
   if (auto it = done.find(name); it != done.end()) return it->second;
   auto family = [](DocState& d) {
@@ -79,7 +84,7 @@ OUString copyPageStyle(DocState& src, DocState& dst, const OUString& name, std::
   Reference<css::beans::XPropertySet> from(family(src)->getByName(name), UNO_QUERY_THROW);
   OUString follow;
   from->getPropertyValue(ou("FollowStyle")) >>= follow;
-  const OUString followTarget = follow == name ? targetName : copyPageStyle(src, dst, follow, done);
+  const OUString followTarget = follow == name ? targetName : copyPageStyle(src, dst, follow, done, headers);
   Reference<css::lang::XMultiServiceFactory> f(dst.model, UNO_QUERY_THROW);
   Reference<css::beans::XPropertySet> to(f->createInstance(ou("com.sun.star.style.PageStyle")), UNO_QUERY_THROW);
   family(dst)->insertByName(targetName, Any(to));
@@ -123,7 +128,10 @@ OUString copyPageStyle(DocState& src, DocState& dst, const OUString& name, std::
       try {
         Reference<XText> source(from->getPropertyValue(ou(texts[kind][variant])), UNO_QUERY);
         Reference<XText> target(to->getPropertyValue(ou(texts[kind][variant])), UNO_QUERY);
-        if (source.is() && target.is()) target->setString(source->getString());
+        if (source.is() && target.is()) {
+          target->setString(source->getString());
+          headers.emplace_back(source, target);
+        }
       } catch (const css::lang::DisposedException&) {
         throw;
       } catch (const css::uno::Exception&) {
@@ -132,6 +140,33 @@ OUString copyPageStyle(DocState& src, DocState& dst, const OUString& name, std::
     }
   }
   return targetName;
+}
+
+// The header or footer text pasted through the views as the pages are (formatting, fields,
+// pictures). A text the views cannot reach (a first-page header where the source has no first
+// page of that style) keeps its plain text.
+void pasteHeaderFooter(DocState& src, DocState& dst, const TextPair& texts) {
+  const auto& [from, to] = texts;
+  try {
+    auto svc = src.viewCursor();
+    svc->gotoRange(from->getStart(), false);
+    svc->gotoRange(from->getEnd(), true);
+    auto t = Reference<css::datatransfer::XTransferableSupplier>(src.controller(), UNO_QUERY_THROW)->getTransferable();
+    const OUString plain = to->getString();
+    to->setString(OUString());
+    try {
+      auto dvc = dst.viewCursor();
+      dvc->gotoRange(to->getStart(), false);
+      Reference<css::datatransfer::XTransferableSupplier>(dst.controller(), UNO_QUERY_THROW)->insertTransferable(t);
+    } catch (const css::lang::DisposedException&) {
+      throw;
+    } catch (const css::uno::Exception&) {
+      to->setString(plain);
+    }
+  } catch (const css::lang::DisposedException&) {
+    throw;
+  } catch (const css::uno::Exception&) {
+  }
 }
 
 OUString stringProperty(const Reference<css::uno::XInterface>& e, const char* name) {
@@ -247,6 +282,7 @@ void copyPagesInto(DocState& src, DocState& dst, int first, int last) {
   for (size_t i = 0; i < count; ++i)
     if (isTable(dstElements[i]) != isTable(srcElements[static_cast<size_t>(from) + i])) return;
   std::map<OUString, OUString> copiedStyles;
+  std::vector<TextPair> headers;
   for (size_t i = 0; i < count; ++i) {
     const auto& s = srcElements[static_cast<size_t>(from) + i];
     Reference<css::beans::XPropertySet> ps(dstElements[i], UNO_QUERY);
@@ -257,7 +293,7 @@ void copyPagesInto(DocState& src, DocState& dst, int first, int last) {
     // A page style set on an element is Word's section break (a new page in that format). The
     // first element takes the page style in force where the copy starts.
     OUString desc = stringProperty(s, i == 0 && !isTable(s) ? "PageStyleName" : "PageDescName");
-    desc = copyPageStyle(src, dst, desc, copiedStyles);
+    desc = copyPageStyle(src, dst, desc, copiedStyles, headers);
     if (stringProperty(dstElements[i], "PageDescName") != desc && !(i == 0 && desc.isEmpty())) {
       try {
         ps->setPropertyValue(ou("PageDescName"), Any(desc));
@@ -267,6 +303,8 @@ void copyPagesInto(DocState& src, DocState& dst, int first, int last) {
     }
     if (breakOf(dstElements[i]) != bt) ps->setPropertyValue(ou("BreakType"), Any(bt));
   }
+  // Now that the styles are in use their headers are laid out, where the views reach them.
+  for (const TextPair& h : headers) pasteHeaderFooter(src, dst, h);
 }
 
 }  // namespace
