@@ -47,6 +47,26 @@ TEST(OfficeMetadata, WritePasswordsReadBothWays) {
   EXPECT_FALSE(metadata(*d).writePasswordMatches(""));
 }
 
+// The office drops a write password on its way into a Word 97-2003 file: refused, the file kept.
+TEST(OfficeMetadata, AWritePasswordForADocIsRefusedAndTheFileKept) {
+  TempDir dir;
+  auto path = makeDoc(dir, DocxBuilder().body(p(r("text"))));
+  const std::string before = readFile(path);
+  SaveOptions withPassword;
+  withPassword.writePassword = "密码1";
+  auto d = sharedOffice()->open(path, {});
+  EXPECT_FALSE(metadata(*d).hasWritePassword());
+  EXPECT_TRUE(metadata(*d).writePasswordMatches("any"));
+  try {
+    d->saveAs(path, withPassword);
+    ADD_FAILURE() << "saved";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.code(), ErrorCode::Unsupported);
+  }
+  d->close();
+  EXPECT_EQ(readFile(path), before);
+}
+
 TEST(OfficeMetadata, ChineseTextOfADocInEveryStory) {
   TempDir dir;
   auto path = makeDoc(dir, DocxBuilder().body(p(r("软", "<w:b/>") + r("件和内存"))).header(p(r("页眉软件"))));

@@ -1,11 +1,11 @@
 // A Word 97-2003 document's write password, read from the compound file: a small file built
-// here (every stream in regular sectors) and the corpus's documents (their table streams are
-// in the mini stream).
+// here (its streams in regular sectors) and the corpus's documents (theirs mostly in the mini
+// stream).
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
+#include "support/compoundfile.h"
 #include "support/tempdir.h"
 #include "word/compoundfile.h"
 #include "word/docreservation.h"
@@ -18,20 +18,8 @@ void put(std::string& s, std::size_t at, std::uint32_t v, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
 }
 
-void entry(std::string& s, std::size_t at, const std::u16string& name, int type, std::uint32_t right,
-           std::uint32_t child, std::uint32_t start, std::uint32_t size) {
-  for (std::size_t i = 0; i < name.size(); ++i) put(s, at + 2 * i, name[i], 2);
-  put(s, at + 0x40, static_cast<std::uint32_t>((name.size() + 1) * 2), 2);
-  s[at + 0x42] = static_cast<char>(type);
-  put(s, at + 0x44, 0xFFFFFFFF, 4);
-  put(s, at + 0x48, right, 4);
-  put(s, at + 0x4C, child, 4);
-  put(s, at + 0x74, start, 4);
-  put(s, at + 0x78, size, 4);
-}
-
 // A compound file with a WordDocument stream (a FIB) and a 1Table stream holding the 18
-// associated strings, the write password at 0x11.
+// associated strings, the write password at 0x11; each stream in 8 regular sectors.
 std::string reservedDoc(const std::u16string& password, bool flagged) {
   std::string table(4096, '\0');
   std::size_t at = 6;
@@ -51,38 +39,7 @@ std::string reservedDoc(const std::u16string& password, bool flagged) {
   put(fib, 152, 93, 2);
   put(fib, 154 + 32 * 8, 0, 4);
   put(fib, 154 + 32 * 8 + 4, static_cast<std::uint32_t>(at), 4);
-
-  std::string file(512 * 19, '\0');
-  std::memcpy(file.data(), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-  put(file, 0x18, 0x3E, 2);
-  put(file, 0x1A, 3, 2);
-  put(file, 0x1C, 0xFFFE, 2);
-  put(file, 0x1E, 9, 2);
-  put(file, 0x20, 6, 2);
-  put(file, 0x2C, 1, 4);
-  put(file, 0x30, 1, 4);
-  put(file, 0x38, 4096, 4);
-  put(file, 0x3C, 0xFFFFFFFE, 4);
-  put(file, 0x44, 0xFFFFFFFE, 4);
-  for (int i = 0; i < 109; ++i) put(file, 0x4C + 4 * i, i == 0 ? 0 : 0xFFFFFFFF, 4);
-  // Sector 0 the FAT, 1 the directory, 2-9 WordDocument, 10-17 1Table.
-  const std::size_t fat = 512;
-  for (std::uint32_t i = 0; i < 128; ++i) put(file, fat + 4 * i, 0xFFFFFFFF, 4);
-  put(file, fat, 0xFFFFFFFD, 4);
-  put(file, fat + 4, 0xFFFFFFFE, 4);
-  for (std::uint32_t i = 2; i < 18; ++i) put(file, fat + 4 * i, i == 9 || i == 17 ? 0xFFFFFFFE : i + 1, 4);
-  const std::size_t dir = 1024;
-  entry(file, dir, u"Root Entry", 5, 0xFFFFFFFF, 1, 0xFFFFFFFE, 0);
-  entry(file, dir + 128, u"WordDocument", 2, 2, 0xFFFFFFFF, 2, 4096);
-  entry(file, dir + 256, u"1Table", 2, 0xFFFFFFFF, 0xFFFFFFFF, 10, 4096);
-  for (int k = 3; k < 4; ++k) {
-    put(file, dir + 128 * k + 0x44, 0xFFFFFFFF, 4);
-    put(file, dir + 128 * k + 0x48, 0xFFFFFFFF, 4);
-    put(file, dir + 128 * k + 0x4C, 0xFFFFFFFF, 4);
-  }
-  std::memcpy(file.data() + 512 * 3, fib.data(), fib.size());
-  std::memcpy(file.data() + 512 * 11, table.data(), table.size());
-  return file;
+  return vm::test::compoundFile({{"WordDocument", fib}, {"1Table", table}});  // FAT in sector 0, streams from 2
 }
 
 }  // namespace

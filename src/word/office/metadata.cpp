@@ -1,8 +1,8 @@
 // Summary properties, the write password and Chinese script text through the office. The
 // company is a user-defined property named "Company": the office writes it as Word's company.
 // The write password is the document setting ModifyPasswordInfo (the SHA-512 form Word reads);
-// the office computes no hash itself. Where the office keeps only a legacy .doc hash, no
-// password is seen and any old password is accepted.
+// the office computes no hash itself. A Word 97-2003 file's own write password is not reported
+// by the office: it is read from the file.
 
 #include <com/sun/star/beans/PropertyAttribute.hpp>
 #include <com/sun/star/beans/XPropertyContainer.hpp>
@@ -22,9 +22,12 @@
 #include <com/sun/star/text/XTextTable.hpp>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 
 #include "word/docx/unicase.h"
 #include "word/office/officedocument.h"
+#include "word/docreservation.h"
 #include "word/passwordhash.h"
 
 namespace vm::word::office {
@@ -225,7 +228,24 @@ void OfficeDocument::setProperties(const SummaryProperties& p) {
   });
 }
 
+namespace {
+
+// The write password a Word 97-2003 file keeps for itself, read before the office saves over it.
+std::optional<std::string> fileWriteReservation(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  char head[8] = {};
+  if (!in.read(head, 8) || std::string_view(head, 8) != std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
+    return std::nullopt;
+  in.seekg(0);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return docWriteReservation(bytes.str());
+}
+
+}  // namespace
+
 bool OfficeDocument::hasWritePassword() {
+  if (fileWriteReservation(path_)) return true;
   bool has = false;
   run("write password", [&](DocState& st) {
     for (const auto& v : modifyPasswordInfo(st))
@@ -256,13 +276,22 @@ bool OfficeDocument::writePasswordMatches(const std::string& password) {
       hash = bytesOf(v.Value);
     }
   }
-  if (hash.empty()) return true;
+  if (hash.empty()) {
+    const auto reserved = fileWriteReservation(path_);
+    return !reserved || *reserved == password;
+  }
   const auto digest = digestForName(algorithm);
   if (!digest) throw EngineError(ErrorCode::Unsupported, path_.string() + ": a write password hashed with " + algorithm);
   return spinHash(*digest, salt, utf16le(password), static_cast<std::uint32_t>(spin)) == hash;
 }
 
 void OfficeDocument::saveAs(const fs::path& target, const SaveOptions& options) {
+  // The office writes no write password into a Word 97-2003 file (it drops the setting without a
+  // word): refused before anything is saved, rather than reported as set.
+  if (options.writePassword && !options.writePassword->empty() &&
+      (options.format == SaveFormat::Doc ||
+       (options.format == SaveFormat::Same && filterForExtension(target) == "MS Word 97")))
+    throw EngineError(ErrorCode::Unsupported, target.string() + ": a write password in a Word 97-2003 file");
   if (options.writePassword) {
     Sequence<beans::PropertyValue> info;
     if (!options.writePassword->empty()) {
