@@ -14,7 +14,8 @@
 # Measured in this one run:
 #   chinese    the 1,000 generated documents of the engine benchmark (bench/engine/gen_docs.py):
 #              Simplified to Traditional (s2t, every story) against the replace run
-#              ("甲方" -> "委托方") on the same documents; the target is within 2x;
+#              ("甲方" -> "委托方") on the same documents; the target is within 2x; then their
+#              text alone through the converter and through the opencc command (same output);
 #   convert    DOCS unflagged corpus documents (.doc and .docx) to each format: the engine with
 #              one warm office, against `soffice --headless --convert-to` once per file and once
 #              for all files, on the same files.
@@ -51,6 +52,27 @@ import json, sys
 r = json.load(open(sys.argv[1])); c = json.load(open(sys.argv[2]))
 print(f"replace {r['wall_s']:.2f} s, chinese {c['wall_s']:.2f} s: {c['wall_s'] / r['wall_s']:.2f}x (target <= 2x), "
       f"{c['replacements']} pieces converted, errors {r['errors']}/{c['errors']}")
+PYEOF
+echo "== chinese: the same documents' text, the converter alone against the opencc command"
+"$PY" - "$WORK/gen.lst" "$WORK/gen-text.txt" <<'PYEOF'
+import re, sys, zipfile
+with open(sys.argv[2], 'w', encoding='utf-8') as out:
+    for name in open(sys.argv[1], encoding='utf-8').read().split():
+        z = zipfile.ZipFile(name)
+        for part in z.namelist():
+            if part.startswith('word/') and part.endswith('.xml'):
+                for para in re.findall(r'<w:p[ >].*?</w:p>', z.read(part).decode('utf-8'), re.S):
+                    text = ''.join(re.findall(r'<w:t[^>]*>([^<]*)', para))
+                    if text: out.write(text + '\n')
+PYEOF
+ours=$("$B/conv/vm_bench_chinese" --text "$WORK/gen-text.txt" "$WORK/gen-text.ours")
+/usr/bin/time -f '%e %U %S' -o "$WORK/opencc.time" opencc -c s2t.json -i "$WORK/gen-text.txt" -o "$WORK/gen-text.opencc"
+same=$(cmp -s "$WORK/gen-text.ours" "$WORK/gen-text.opencc" && echo identical || echo DIFFERENT)
+"$PY" - "$ours" "$(cat "$WORK/opencc.time")" "$(wc -c <"$WORK/gen-text.txt")" "$same" <<'PYEOF'
+import json, sys
+o = json.loads(sys.argv[1]); wall, user, system = map(float, sys.argv[2].split())
+print(f"{int(sys.argv[3]) / 1e6:.1f} MB of text: ours {o['wall_s']:.2f} s ({o['cpu_s']:.2f} s CPU), "
+      f"opencc command {wall:.2f} s ({user + system:.2f} s CPU); outputs {sys.argv[4]}")
 PYEOF
 fi
 
