@@ -21,7 +21,7 @@ std::size_t bitOf(std::uint64_t key, std::size_t slots) {
 
 }  // namespace
 
-PhraseDict::PhraseDict() : first_(kBmp, 0), edges_(1024), edgeBits_(1024 * 8 / 64, 0), valueOf_{-1}, inner_{false} {}
+PhraseDict::PhraseDict() : first_(kBmp, 0), edges_(1024), edgeBits_(1024 * 8 / 64, 0), nodes_(1) {}
 
 std::uint32_t PhraseDict::child(std::uint32_t node, char32_t c) const {
   if (node == 0 && c < kBmp) return first_[c];
@@ -55,10 +55,9 @@ void PhraseDict::grow() {
 
 std::uint32_t PhraseDict::addChild(std::uint32_t node, char32_t c) {
   if (std::uint32_t found = child(node, c)) return found;
-  const auto made = static_cast<std::uint32_t>(valueOf_.size());
-  valueOf_.push_back(-1);
-  inner_.push_back(false);
-  inner_[node] = true;
+  const auto made = static_cast<std::uint32_t>(nodes_.size());
+  nodes_.emplace_back();
+  nodes_[node].inner = true;
   if (node == 0) firstChars_.push_back(c);
   if (node == 0 && c < kBmp) {
     first_[c] = made;
@@ -80,8 +79,8 @@ void PhraseDict::add(std::u32string_view key, std::u32string_view value) {
   if (key.empty()) return;
   std::uint32_t node = 0;
   for (char32_t c : key) node = addChild(node, c);
-  if (valueOf_[node] >= 0) return;
-  valueOf_[node] = static_cast<std::int32_t>(values_.size());
+  if (nodes_[node].value >= 0) return;
+  nodes_[node].value = static_cast<std::int32_t>(values_.size());
   values_.emplace_back(static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(value.size()));
   text_ += value;
 }
@@ -92,12 +91,13 @@ std::size_t PhraseDict::matchPrefix(std::u32string_view text, std::u32string_vie
   for (std::size_t i = 0; i < text.size(); ++i) {
     node = child(node, text[i]);
     if (!node) break;
-    if (const std::int32_t v = valueOf_[node]; v >= 0) {
+    const Node& n = nodes_[node];
+    if (n.value >= 0) {
       best = i + 1;
-      const auto& [offset, length] = values_[static_cast<std::size_t>(v)];
+      const auto& [offset, length] = values_[static_cast<std::size_t>(n.value)];
       value = std::u32string_view(text_).substr(offset, length);
     }
-    if (!inner_[node]) break;
+    if (!n.inner) break;
   }
   return best;
 }

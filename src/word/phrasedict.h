@@ -35,8 +35,11 @@ class PhraseDict {
   std::vector<Edge> edges_;            // open addressing
   std::size_t edgeCount_ = 0;
   std::vector<std::uint64_t> edgeBits_;  // a filter over the edges: most lookups miss, and miss here
-  std::vector<std::int32_t> valueOf_;  // per node: index into values_, -1 when no key ends there
-  std::vector<bool> inner_;            // per node: whether a longer key goes on from it
+  struct Node {
+    std::int32_t value = -1;  // index into values_, -1 when no key ends here
+    bool inner = false;       // a longer key goes on from here
+  };
+  std::vector<Node> nodes_;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> values_;  // offset and length in text_
   std::u32string text_;
   std::u32string firstChars_;

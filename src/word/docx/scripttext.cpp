@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <unordered_map>
 
 #include "word/docx/editor.h"
 #include "word/docx/package.h"
@@ -53,14 +52,23 @@ bool convertible(char32_t c) { return c >= 0x20 && c < code::kNoMatch; }
 // join with the unchanged text between them and give the same XML: a conversion changes every
 // few characters, and one edit per node is far faster than one per character.
 bool readsAsWritten(std::u32string_view chars, std::string_view raw) {
-  std::string utf8;
   std::size_t at = 0;
   for (char32_t c : chars) {
     if (c == '&' || c == '<' || c == '>' || c == '\r') return false;  // escaped when written
-    utf8.clear();
-    appendUtf8(utf8, c);
-    if (raw.compare(at, utf8.size(), utf8) != 0) return false;
-    at += utf8.size();
+    unsigned char b[4];
+    std::size_t n;
+    if (c < 0x80) b[0] = static_cast<unsigned char>(c), n = 1;
+    else if (c < 0x800) b[0] = static_cast<unsigned char>(0xC0 | c >> 6), b[1] = static_cast<unsigned char>(0x80 | (c & 0x3F)), n = 2;
+    else if (c < 0x10000)
+      b[0] = static_cast<unsigned char>(0xE0 | c >> 12), b[1] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F)),
+      b[2] = static_cast<unsigned char>(0x80 | (c & 0x3F)), n = 3;
+    else
+      b[0] = static_cast<unsigned char>(0xF0 | c >> 18), b[1] = static_cast<unsigned char>(0x80 | (c >> 12 & 0x3F)),
+      b[2] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F)), b[3] = static_cast<unsigned char>(0x80 | (c & 0x3F)), n = 4;
+    if (at + n > raw.size()) return false;
+    for (std::size_t k = 0; k < n; ++k)
+      if (static_cast<unsigned char>(raw[at + k]) != b[k]) return false;
+    at += n;
   }
   return at == raw.size();
 }
@@ -81,14 +89,11 @@ std::vector<const void*> verbatimNodes(const StoryText& st) {
 int convertContainer(pugi::xml_node container, const Wml& w, const TextConverter& convert) {
   const StoryText st = buildStoryText(container, w);
   std::deque<std::vector<Piece>> pieces;
-  std::unordered_map<std::u32string, const std::vector<Piece>*> shared;  // one piece list per text
   std::vector<Replacement> reps;
   std::vector<const void*> nodes;
   int changed = 0;
   auto piece = [&](std::u32string text) -> const std::vector<Piece>* {
-    auto& slot = shared[text];
-    if (!slot) slot = &pieces.emplace_back(std::vector<Piece>{Piece{Piece::Text, std::move(text), {}}});
-    return slot;
+    return &pieces.emplace_back(std::vector<Piece>{Piece{Piece::Text, std::move(text), {}}});
   };
   const std::u32string& text = st.text;
   for (std::size_t i = 0; i < text.size();) {
@@ -143,8 +148,7 @@ int convertContainer(pugi::xml_node container, const Wml& w, const TextConverter
       if (k > r) all.append(text, reps[k - 1].end, reps[k].begin - reps[k - 1].end);
       all += reps[k].pieces->front().text;
     }
-    joined.push_back({reps[r].begin, reps[e - 1].end,
-                      &pieces.emplace_back(std::vector<Piece>{Piece{Piece::Text, std::move(all), {}}})});
+    joined.push_back({reps[r].begin, reps[e - 1].end, piece(std::move(all))});
     r = e;
   }
   applyReplacements(st, w, joined);
