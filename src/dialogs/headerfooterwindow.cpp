@@ -115,6 +115,8 @@ VM_WINDOW_PART(headerFooterRules) {
   w->lvwReplace->setHeaderLabels({QStringLiteral("要替换的"), QStringLiteral("被替换为")});
   w->m_import->setVisible(false);
   w->m_export->setVisible(false);
+  w->addDialog()->setHeaderFooter();
+  w->modifyDialog()->setHeaderFooter();
   w->addDialog()->setObjectName(QStringLiteral("frmYmyjAddR"));
   w->addDialog()->setWindowTitle(QStringLiteral("页眉页脚替换规则添加"));
   w->modifyDialog()->setObjectName(QStringLiteral("frmYmyjModifyR"));

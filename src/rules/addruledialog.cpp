@@ -21,6 +21,7 @@ AddRuleDialog::AddRuleDialog(ReplaceRules& rules, QWidget* parent)
 }
 
 int AddRuleDialog::openEmpty() {
+  if (headerFooter_) setPicture(ReplacementSide, false);
   txtF->clear();
   txtT->clear();
   return exec();

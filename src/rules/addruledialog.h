@@ -13,7 +13,8 @@ class AddRuleDialog : public RuleEditorDialog {
  public:
   explicit AddRuleDialog(ReplaceRules& rules, QWidget* parent = nullptr);
 
-  // m_add: empties txtF and txtT (the type boxes stay) and shows the dialog modally.
+  // m_add: empties txtF and txtT (the type boxes stay; the header and footer editor turns the
+  // replacement back to text) and shows the dialog modally.
   int openEmpty();
   // cmdAdd; true when the rule was added.
   bool add();

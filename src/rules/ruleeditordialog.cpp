@@ -85,6 +85,11 @@ void RuleEditorDialog::setPlainText() {
   }
 }
 
+void RuleEditorDialog::setHeaderFooter() {
+  headerFooter_ = true;
+  for (int s = 0; s < 2; ++s) applyType(static_cast<Side>(s), pair(static_cast<Side>(s))[1]->isChecked());
+}
+
 void RuleEditorDialog::setPicture(Side side, bool picture) { pair(side)[picture ? 1 : 0]->setChecked(true); }
 
 void RuleEditorDialog::addButtons(const QList<QPushButton*>& buttons) {
@@ -98,7 +103,9 @@ void RuleEditorDialog::addButtons(const QList<QPushButton*>& buttons) {
   layout_->addLayout(row);
 }
 
-void RuleEditorDialog::refuse(const Refusal& refusal) { prompter_->inform(refusal.title, refusal.text); }
+void RuleEditorDialog::refuse(const Refusal& refusal) {
+  prompter_->inform(headerFooter_ ? QStringLiteral("请填写相关内容") : refusal.title, refusal.text);
+}
 
 void RuleEditorDialog::onBoxToggled(Side side, int item, bool checked) {
   auto& boxes = pair(side);
@@ -109,6 +116,12 @@ void RuleEditorDialog::onBoxToggled(Side side, int item, bool checked) {
     other->setChecked(false);
     field(side)->clear();
     applyType(side, item == 1);
+  } else if (!other->isChecked() && headerFooter_) {
+    // The header and footer editors switch to the other type.
+    const QSignalBlocker block(other);
+    other->setChecked(true);
+    field(side)->clear();
+    applyType(side, item == 0);
   } else if (!other->isChecked()) {
     // Unticking the ticked box ticks it again: one box of a pair is always ticked.
     const QSignalBlocker block(boxes[item]);
@@ -119,7 +132,7 @@ void RuleEditorDialog::onBoxToggled(Side side, int item, bool checked) {
 void RuleEditorDialog::applyType(Side side, bool picture) {
   QLineEdit* edit = field(side);
   edit->setEnabled(!picture);
-  edit->setMaxLength(picture ? kPictureMaxLength : 32767);
+  edit->setMaxLength(picture ? kPictureMaxLength : headerFooter_ ? 30 : 32767);
   lblImg[side]->setEnabled(picture);
 }
 

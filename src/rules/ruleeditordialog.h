@@ -58,6 +58,10 @@ class RuleEditorDialog : public QDialog {
   // Plain text only (the filename rules): the type pairs and picture links are hidden and both
   // sides stay text.
   void setPlainText();
+  // The header and footer rule editors: refusals titled "请填写相关内容", both fields limited to
+  // 30 characters as typed (a picture reference to 200), unticking the ticked type box ticks the
+  // other type, and the add dialog opens with a text replacement.
+  void setHeaderFooter();
 
   // As ticking the side's box for the type (a switch empties the field).
   void setPicture(Side side, bool picture);
@@ -85,6 +89,7 @@ class RuleEditorDialog : public QDialog {
   void showText(Side side, const QString& text);
 
   ReplaceRules& rules_;
+  bool headerFooter_ = false;
 
  private:
   std::array<QCheckBox*, 2>& pair(Side side) { return side == FindSide ? chkThWztp : chkThwWzTp; }

@@ -1,5 +1,6 @@
 // The header and footer, watermark and clean-up settings windows, offscreen: the type pairs,
-// the size fields' messages on every change, "保存设置" and the settings the runs read.
+// the size fields' messages on every change, "保存设置" and the settings the runs read; the
+// header and footer rule editors where they differ from the content rule editors.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 
 #include "app/mainwindow.h"
 #include "app/prompter.h"
@@ -17,6 +19,11 @@
 #include "ops/cleanup.h"
 #include "ops/headerfooter.h"
 #include "ops/watermark.h"
+#include "gui/mainwindowtest.h"
+#include "rules/addruledialog.h"
+#include "rules/modifyruledialog.h"
+#include "rules/replacerules.h"
+#include "rules/replacesetupwindow.h"
 
 using namespace vm;
 
@@ -24,9 +31,46 @@ namespace {
 void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(2, w->height() / 2)); }
 }  // namespace
 
-class TestHeaderFooterWindows : public QObject {
+class TestHeaderFooterWindows : public guitest::MainWindowTest {
   Q_OBJECT
  private slots:
+  // The main window's rule list for headers and footers, against the content rules' editors.
+  void headerFooterRuleEditorsDiffer() {
+    startWindow();
+    auto* list = w().findChild<rules::ReplaceSetupWindow*>(QStringLiteral("frmWordYmYjReplaceSetup"));
+    auto* content = w().findChild<rules::ReplaceSetupWindow*>(QStringLiteral("frmReplaceSetup"));
+    QVERIFY(list && content);
+    rules::AddRuleDialog* add = list->addDialog();
+    rules::ModifyRuleDialog* modify = list->modifyDialog();
+    RecordingPrompter said;
+    add->setPrompter(&said);
+    // 30 characters as typed on both sides; a picture reference up to 200.
+    QCOMPARE(add->txtF->maxLength(), 30);
+    QCOMPARE(add->txtT->maxLength(), 30);
+    QCOMPARE(content->addDialog()->txtT->maxLength(), 32767);
+    add->setPicture(rules::RuleEditorDialog::ReplacementSide, true);
+    QCOMPARE(add->txtT->maxLength(), 200);
+    // 添加 opens the add dialog with a text replacement again.
+    QTimer::singleShot(0, add, [add] {
+      QVERIFY(add->chkThwWzTp[0]->isChecked() && add->txtT->isEnabled());
+      add->reject();
+    });
+    list->m_add->trigger();
+    // Its messages carry the title 请填写相关内容.
+    add->txtF->setText(QStringLiteral("甲"));
+    add->txtT->setText(QStringLiteral("甲"));
+    QVERIFY(!add->add());
+    QCOMPARE(said.last().title, QStringLiteral("请填写相关内容"));
+    QCOMPARE(said.last().text, QStringLiteral("要替换的和被替换为内容不允许相同！"));
+    // Unticking the ticked find-type box of the modify dialog ticks the other one (the content
+    // editors keep it ticked).
+    click(modify->chkThWztp[0]);
+    QVERIFY(modify->chkThWztp[1]->isChecked() && !modify->chkThWztp[0]->isChecked());
+    click(content->modifyDialog()->chkThWztp[0]);
+    QVERIFY(content->modifyDialog()->chkThWztp[0]->isChecked());
+    stopWindow();
+  }
+
   void headerTypePairSwitchesTheField() {
     ops::HeaderFooterSettings s;
     HeaderFooterWindow w(s);
