@@ -79,11 +79,12 @@ TEST(TemplateWriter, CopiesEqualTheDocumentPathAndValuesThatWouldChangeItTakeIt)
            {{"王五", "2", "广州", "{{备注}}"}, false},  // a later rule finds its text in a value
            {{"赵六", "b", "深圳", "q"}, true},          // "#b{{编号}}" keeps b and c apart
            {{" 孙八", "4", "b", "r"}, false},  // a space at a text's end may change xml:space
-           {{"周九", "5", "c", ""}, false},    // empty: its text element may go
+           {{"周九", "5", "c", ""}, true},     // a rule that puts nothing: applied as it is
+           {{"", "8", "", ""}, true},
            {{"吴十", "6", "d", "a\tb"}, false}});
-  // A rule whose find text runs into a value the row put in.
-  const std::vector<FillRule> join = {rule("{{编号}}", {{"", 0}}), rule("bc", {{"BC!", -1}})};
-  compare(templ, join, {{{"x"}, true}, {{"b"}, false}});
+  // A rule whose find text runs into a value the row put in, or joins the text around an empty one.
+  const std::vector<FillRule> join = {rule("{{编号}}", {{"", 0}}), rule("bc", {{"BC!", -1}}), rule("ac", {{"AC", -1}})};
+  compare(templ, join, {{{"x"}, true}, {{"b"}, false}, {{""}, true}});
   auto writer = openTemplate(templ, rules);
   EXPECT_FALSE(writer->direct());
   EXPECT_FALSE(writer->write({"张三", "1", "北京", "r"}, dir.file("tab.docx")));

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 
 #include "word/docx/databinding.h"
@@ -148,27 +149,109 @@ struct Slot {
   CaseForm form;
 };
 
-// A rule as it met the story: the text it searched (with the slots of the rules before it).
+// A slot as a later rule met it: the text on each side, up to the rule's length less one
+// character (other slots in it stand for their values, none of which is empty).
+struct Probe {
+  std::size_t slot;
+  std::u32string before, after;
+};
+
 struct Step {
   FindPattern pattern;
   std::size_t length;
-  std::u32string text;
-  std::vector<std::pair<std::size_t, std::size_t>> slots;  // position in text, slot
+  std::vector<Probe> probes;
 };
+
+// The main part with the rules applied once: fixed bytes around the slots. Rules whose
+// replacement is empty for a copy are applied as they are (no slot), since an emptied text
+// element goes and its neighbours' spaces may change how they are written.
+struct Layout {
+  std::vector<Slot> slots;
+  std::vector<Step> steps;
+  std::vector<std::string> chunks;  // in the part's order, a slot between chunks k and k+1
+  std::vector<std::size_t> order;
+};
+
+// Applies the rules to the main part of package (a copy of the template's); rules in `empty`
+// put nothing. Null when a match meets a slot or a bound control, or a slot does not come out
+// once.
+std::unique_ptr<Layout> layOut(Package& package, const std::vector<FillRule>& rules, std::uint64_t empty) {
+  auto layout = std::make_unique<Layout>();
+  XmlPart& part = package.xmlPart(package.mainPartName());
+  const Wml w(part.root());
+  const pugi::xml_node body = w.child(part.root(), Tag::Body);
+  if (!body) return nullptr;
+  for (std::size_t r = 0; r < rules.size(); ++r) {
+    const bool none = r < 64 && (empty >> r & 1);
+    FindPattern pattern(rules[r].find, {});
+    const std::size_t length = pattern.fixedLength();
+    const StoryText st = buildStoryText(body, w);
+    Step step{pattern, length, {}};
+    for (std::size_t i = 0; i < st.text.size(); ++i) {
+      if (!isSlot(st.text[i])) continue;
+      if (st.text[i] - kSlotBase >= layout->slots.size()) return nullptr;  // the template's own
+      const std::size_t from = i >= length - 1 ? i - (length - 1) : 0;
+      step.probes.push_back({st.text[i] - kSlotBase, st.text.substr(from, i - from), st.text.substr(i + 1, length - 1)});
+    }
+    const auto matches = pattern.findAll(st.text);
+    BoundControls bound(w);
+    std::vector<std::vector<Piece>> pieces;
+    pieces.reserve(matches.size());
+    std::vector<Replacement> reps;
+    for (auto [b, e] : matches) {
+      bound.addMatch(st, b, e, body);
+      std::u32string_view found(st.text.data() + b, e - b);
+      if (std::any_of(found.begin(), found.end(), isSlot) || layout->slots.size() >= kMaxSlots) return nullptr;
+      if (none) {
+        pieces.emplace_back();
+        continue;
+      }
+      pieces.push_back({Piece{Piece::Text, std::u32string(1, kSlotBase + static_cast<char32_t>(layout->slots.size())), {}}});
+      layout->slots.push_back({r, std::u32string(found), caseFormOf(found)});
+    }
+    if (!bound.empty()) return nullptr;
+    for (std::size_t k = 0; k < matches.size(); ++k) reps.push_back({matches[k].first, matches[k].second, &pieces[k]});
+    if (!reps.empty()) {
+      applyReplacements(st, w, reps, nullptr);
+      part.markDirty();
+    }
+    if (!step.probes.empty()) layout->steps.push_back(std::move(step));
+  }
+  if (!part.dirty()) return layout;  // nothing matched: the template as it is
+
+  // The part's bytes cut at the slots, each of which must come out once.
+  const std::string xml = part.serialize();
+  std::vector<int> seen(layout->slots.size(), 0);
+  std::size_t from = 0;
+  for (std::size_t i = xml.find('\xF3'); i != std::string::npos; i = xml.find('\xF3', i + 1)) {
+    std::size_t next = i;
+    const char32_t c = decodeUtf8(xml, next);
+    if (!isSlot(c)) continue;
+    const std::size_t slot = c - kSlotBase;
+    if (slot >= seen.size() || seen[slot]++) return nullptr;
+    layout->chunks.push_back(xml.substr(from, i - from));
+    layout->order.push_back(slot);
+    from = next;
+  }
+  layout->chunks.push_back(xml.substr(from));
+  if (std::count(seen.begin(), seen.end(), 1) != static_cast<std::ptrdiff_t>(seen.size())) return nullptr;
+  return layout;
+}
 
 class Prepared final : public FilledTemplate {
  public:
   bool write(const std::vector<std::string>& values, const std::filesystem::path& target) override {
-    if (!fill(values)) return false;
+    const Layout* layout = fill(values);
+    if (!layout) return false;
     zip_.clear();
     directory_.clear();
-    if (chunks_.empty()) {
-      zip_ = original_;  // no rule matched: the template as it is
+    if (layout->chunks.empty()) {
+      zip_ = original_;  // nothing matched: the template as it is
     } else {
-      part_.assign(chunks_[0]);
-      for (std::size_t k = 0; k < order_.size(); ++k) {
-        part_ += raw_[order_[k]];
-        part_ += chunks_[k + 1];
+      part_.assign(layout->chunks[0]);
+      for (std::size_t k = 0; k < layout->order.size(); ++k) {
+        part_ += raw_[layout->order[k]];
+        part_ += layout->chunks[k + 1];
       }
       Deflated d = deflateEntry(part_);
       Entry& main = entries_[main_];
@@ -192,70 +275,79 @@ class Prepared final : public FilledTemplate {
     return true;
   }
 
+  // The layout where the rules in `empty` put nothing, made on first use; null when that one
+  // is beyond slots (or too many were made: each holds a copy of the part).
+  const Layout* layout(std::uint64_t empty) {
+    auto it = layouts_.find(empty);
+    if (it != layouts_.end()) return it->second.get();
+    if (layouts_.size() >= kMaxLayouts) return nullptr;
+    std::unique_ptr<Layout> made;
+    try {
+      made = layOut(*package_->clone(), rules_, empty);
+    } catch (const EngineError&) {
+    }
+    return layouts_.emplace(empty, std::move(made)).first->second.get();
+  }
+
   std::vector<FillRule> rules_;
-  std::vector<Slot> slots_;
-  std::vector<Step> steps_;
-  std::vector<std::string> chunks_;  // the main part around the slots, in its order
-  std::vector<std::size_t> order_;   // the slot between chunks k and k+1
+  std::unique_ptr<Package> package_;  // as read, parsed
   std::vector<Entry> entries_;
   std::size_t main_ = 0;
   std::string original_;
   bool sync_ = true;
 
  private:
-  // Each slot's replacement for these values; false when the document path could differ.
-  bool fill(const std::vector<std::string>& values) {
-    text_.assign(slots_.size(), {});
-    raw_.assign(slots_.size(), {});
-    std::vector<std::optional<std::vector<Piece>>> pieces(rules_.size());
-    for (std::size_t s = 0; s < slots_.size(); ++s) {
-      const Slot& slot = slots_[s];
-      auto& parsed = pieces[slot.rule];
+  static constexpr std::size_t kMaxLayouts = 16;
+
+  // Each slot's replacement for these values in the layout they need; null when the document
+  // path could differ.
+  const Layout* fill(const std::vector<std::string>& values) {
+    std::vector<std::vector<Piece>> pieces(rules_.size());
+    std::uint64_t empty = 0;
+    for (std::size_t r = 0; r < rules_.size(); ++r) {
       try {
-        if (!parsed) parsed = parseReplacement(filledReplacement(rules_[slot.rule], values));
+        pieces[r] = parseReplacement(filledReplacement(rules_[r], values));
       } catch (const EngineError&) {
-        return false;  // the document path reports it
+        return nullptr;  // the document path reports it
       }
-      std::vector<Piece> out = expandReplacement(*parsed, slot.found, slot.form);
-      if (out.size() != 1 || out[0].kind != Piece::Text) return false;
-      // A text element's xml:space follows its spaces at its ends and doubled ones, and an
-      // emptied one goes: a value that could change either takes the document path.
+      if (pieces[r].empty() && r < 64) empty |= std::uint64_t{1} << r;
+    }
+    const Layout* layout = this->layout(empty);
+    if (!layout) return nullptr;
+    text_.assign(layout->slots.size(), {});
+    raw_.assign(layout->slots.size(), {});
+    for (std::size_t s = 0; s < layout->slots.size(); ++s) {
+      const Slot& slot = layout->slots[s];
+      std::vector<Piece> out = expandReplacement(pieces[slot.rule], slot.found, slot.form);
+      if (out.size() != 1 || out[0].kind != Piece::Text) return nullptr;
+      // A text element's xml:space follows the spaces at its ends and doubled ones: a value
+      // that could change that takes the document path.
       const std::u32string& t = out[0].text;
-      if (t.front() == U' ' || t.back() == U' ' || t.find(U"  ") != std::u32string::npos) return false;
+      if (t.empty() || t.front() == U' ' || t.back() == U' ' || t.find(U"  ") != std::u32string::npos) return nullptr;
       raw_[s] = escapeText(t);
       text_[s] = std::move(out[0].text);
     }
-    return !runsIntoValue();
+    return runsIntoValue(*layout) ? nullptr : layout;
   }
 
   // Whether a rule would find text that overlaps a value put in by an earlier rule: then its
   // matches differ from those found in the template.
-  bool runsIntoValue() {
-    for (const Step& step : steps_) {
+  bool runsIntoValue(const Layout& layout) {
+    for (const Step& step : layout.steps) {
       const std::size_t reach = step.length - 1;
-      for (auto [at, slot] : step.slots) {
-        const std::u32string& value = text_[slot];
+      for (const Probe& probe : step.probes) {
+        const std::u32string& value = text_[probe.slot];
         std::u32string before;
-        for (std::size_t k = at; k > 0 && before.size() < reach;) {
-          const char32_t c = step.text[--k];
-          if (isSlot(c)) before.append(text_[c - kSlotBase].rbegin(), text_[c - kSlotBase].rend());
-          else before += c;
-        }
+        for (auto c = probe.before.rbegin(); c != probe.before.rend() && before.size() < reach; ++c)
+          if (isSlot(*c)) before.append(text_[*c - kSlotBase].rbegin(), text_[*c - kSlotBase].rend());
+          else before += *c;
         if (before.size() > reach) before.resize(reach);
         window_.assign(before.rbegin(), before.rend());
         const std::size_t left = window_.size();
         window_ += value;
-        std::size_t after = 0;
-        for (std::size_t k = at + 1; k < step.text.size() && after < reach; ++k) {
-          const char32_t c = step.text[k];
-          if (isSlot(c)) {
-            window_ += text_[c - kSlotBase];
-            after += text_[c - kSlotBase].size();
-          } else {
-            window_ += c;
-            ++after;
-          }
-        }
+        for (char32_t c : probe.after)
+          if (isSlot(c)) window_ += text_[c - kSlotBase];
+          else window_ += c;
         for (std::size_t s = 0; s < left + value.size(); ++s)
           if (s + step.length > left && step.pattern.matchesAt(window_, s)) return true;
       }
@@ -263,6 +355,7 @@ class Prepared final : public FilledTemplate {
     return false;
   }
 
+  std::map<std::uint64_t, std::unique_ptr<Layout>> layouts_;
   std::vector<std::u32string> text_;
   std::vector<std::string> raw_;
   std::u32string window_;
@@ -290,7 +383,8 @@ std::unique_ptr<FilledTemplate> prepareTemplate(const std::filesystem::path& pat
   t->sync_ = syncOnSave;
   t->rules_ = rules;
   t->original_ = readFile(path);
-  Package package(path, syncOnSave);
+  t->package_ = std::make_unique<Package>(path, syncOnSave);
+  Package& package = *t->package_;
   if (tracksRevisions(package)) return nullptr;
   const std::string& mainName = package.mainPartName();
   if (holdsSlotBytes(package.readPart(mainName))) return nullptr;
@@ -300,67 +394,15 @@ std::unique_ptr<FilledTemplate> prepareTemplate(const std::filesystem::path& pat
   auto mainEntry = std::find_if(t->entries_.begin(), t->entries_.end(), [&](const Entry& e) { return e.name == mainName; });
   if (mainEntry == t->entries_.end() || mainEntry->crc != crc32(package.readPart(mainName))) return nullptr;
   t->main_ = static_cast<std::size_t>(mainEntry - t->entries_.begin());
-
-  XmlPart& part = package.xmlPart(mainName);
-  const Wml w(part.root());
-  const pugi::xml_node body = w.child(part.root(), Tag::Body);
-  if (!body) return nullptr;
-  for (std::size_t r = 0; r < rules.size(); ++r) {
-    const FillRule& rule = rules[r];
+  for (const FillRule& rule : rules) {
     if (rule.picture) return nullptr;
     for (const WordToken& token : readFindText(rule.find, {}))
       if (token.kind == WordToken::Char && (token.c < 0x20 || token.c >= kSlotBase)) return nullptr;
     for (const Piece& p : parseReplacement(filledReplacement(rule, {})))
       if (p.kind != Piece::Text && p.kind != Piece::Found) return nullptr;
-    FindPattern pattern(rule.find, {});
-    const std::size_t length = pattern.fixedLength();
-    if (length == 0) return nullptr;
-
-    const StoryText st = buildStoryText(body, w);
-    Step step{pattern, length, st.text, {}};
-    for (std::size_t i = 0; i < st.text.size(); ++i)
-      if (isSlot(st.text[i])) {
-        if (st.text[i] - kSlotBase >= t->slots_.size()) return nullptr;  // the template's own
-        step.slots.emplace_back(i, st.text[i] - kSlotBase);
-      }
-    const auto matches = pattern.findAll(st.text);
-    BoundControls bound(w);
-    std::vector<std::vector<Piece>> pieces;
-    pieces.reserve(matches.size());
-    std::vector<Replacement> reps;
-    for (auto [b, e] : matches) {
-      bound.addMatch(st, b, e, body);
-      std::u32string_view found(st.text.data() + b, e - b);
-      if (std::any_of(found.begin(), found.end(), isSlot) || t->slots_.size() >= kMaxSlots) return nullptr;
-      pieces.push_back({Piece{Piece::Text, std::u32string(1, kSlotBase + static_cast<char32_t>(t->slots_.size())), {}}});
-      t->slots_.push_back({r, std::u32string(found), caseFormOf(found)});
-    }
-    if (!bound.empty()) return nullptr;
-    for (std::size_t k = 0; k < matches.size(); ++k) reps.push_back({matches[k].first, matches[k].second, &pieces[k]});
-    if (!reps.empty()) {
-      applyReplacements(st, w, reps, nullptr);
-      part.markDirty();
-    }
-    if (!step.slots.empty()) t->steps_.push_back(std::move(step));
+    if (FindPattern(rule.find, {}).fixedLength() == 0) return nullptr;
   }
-  if (t->slots_.empty()) return t;
-
-  // The part's bytes cut at the slots, each of which must come out once.
-  const std::string xml = part.serialize();
-  std::vector<int> seen(t->slots_.size(), 0);
-  std::size_t from = 0;
-  for (std::size_t i = xml.find('\xF3'); i != std::string::npos; i = xml.find('\xF3', i + 1)) {
-    std::size_t next = i;
-    const char32_t c = decodeUtf8(xml, next);
-    if (!isSlot(c)) continue;
-    const std::size_t slot = c - kSlotBase;
-    if (slot >= seen.size() || seen[slot]++) return nullptr;
-    t->chunks_.push_back(xml.substr(from, i - from));
-    t->order_.push_back(slot);
-    from = next;
-  }
-  t->chunks_.push_back(xml.substr(from));
-  if (std::count(seen.begin(), seen.end(), 1) != static_cast<std::ptrdiff_t>(seen.size())) return nullptr;
+  if (!t->layout(0)) return nullptr;
   return t;
 } catch (const EngineError&) {
   return nullptr;  // the document path meets it again and reports it
