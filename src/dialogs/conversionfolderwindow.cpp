@@ -12,7 +12,7 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/windowpart.h"
-#include "dialogs/filedialogs.h"
+#include "dialogs/chooserrow.h"
 #include "dialogs/messageboxprompter.h"
 #include "ops/chinese.h"
 #include "ops/convert.h"
@@ -32,32 +32,22 @@ const QList<QPair<QString, QString>>& standards() {
   return list;
 }
 
-QString chooseFolder(QWidget* parent) {
-  QString dir = chooseFolderDialog(parent, msg::browseTitle());
-  if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
-  return dir;
-}
-
 }  // namespace
 
 ConversionFolderWindow::ConversionFolderWindow(ops::ConvertSettings& folder, ops::ChineseSettings& chinese,
                                                QWidget* parent)
     : QDialog(parent), folder_(folder), chinese_(chinese), ownPrompter_(std::make_unique<MessageBoxPrompter>(this)),
-      prompter_(ownPrompter_.get()), chooser_(chooseFolder) {
+      prompter_(ownPrompter_.get()), chooser_(chooseFolderWithSeparator) {
   setObjectName(QStringLiteral("frmHtmlFNameSetup"));
   setWindowTitle(QStringLiteral("文件转换后保存路径"));
   setModal(true);
   auto* frame = new QGroupBox(QStringLiteral("设置"), this);
   frame->setObjectName(QStringLiteral("fra_fName"));
   auto* grid = new QGridLayout(frame);
-  txtSavePath = new QLineEdit(this);
-  txtSavePath->setObjectName(QStringLiteral("txtSavePath"));
-  lblChooseFolder = new LinkLabel(QStringLiteral("选择文件夹"), this);
-  lblChooseFolder->setObjectName(QStringLiteral("lblChooseFolder"));
-  connect(lblChooseFolder, &LinkLabel::clicked, this, [this] {
-    const QString dir = chooser_(this);
-    if (!dir.isEmpty()) txtSavePath->setText(dir);
-  });
+  const ChooserRow folderRow = makeChooserRow(this, QStringLiteral("txtSavePath"), QStringLiteral("lblChooseFolder"),
+                                              [this] { return chooser_(this); }, nullptr, QStringLiteral("选择文件夹"));
+  txtSavePath = folderRow.field;
+  lblChooseFolder = folderRow.link;
   grid->addWidget(new QLabel(QStringLiteral("文件保存路径:"), this), 0, 0);
   grid->addWidget(txtSavePath, 0, 1);
   grid->addWidget(lblChooseFolder, 0, 2);

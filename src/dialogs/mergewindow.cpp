@@ -13,6 +13,7 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/windowpart.h"
+#include "dialogs/chooserrow.h"
 #include "dialogs/filedialogs.h"
 #include "dialogs/messageboxprompter.h"
 #include "ops/merge.h"
@@ -47,15 +48,11 @@ MergeWindow::MergeWindow(ops::MergeSettings& settings, QWidget* parent)
     w->setObjectName(name);
     return w;
   };
-  auto link = [&](const QString& name, QLineEdit* field) {
-    auto* l = new LinkLabel(QStringLiteral("选 择"), this);
-    l->setObjectName(name);
-    connect(l, &LinkLabel::clicked, this, [this, field] { choose(field); });
-    return l;
-  };
+  auto choose = [this] { return chooser_(this); };
   int row = 0;
-  txtHbSave = static_cast<QLineEdit*>(named(new QLineEdit(this), QStringLiteral("txtHbSave")));
-  lblCF = link(QStringLiteral("lblCF"), txtHbSave);
+  const ChooserRow targetRow = makeChooserRow(this, QStringLiteral("txtHbSave"), QStringLiteral("lblCF"), choose);
+  txtHbSave = targetRow.field;
+  lblCF = targetRow.link;
   grid->addWidget(new QLabel(QStringLiteral("合并后保存文档："), this), row, 0);
   grid->addWidget(txtHbSave, row, 1, 1, 2);
   grid->addWidget(lblCF, row++, 3);
@@ -99,10 +96,9 @@ MergeWindow::MergeWindow(ops::MergeSettings& settings, QWidget* parent)
   auto side = [&](QCheckBox*& box, QLineEdit*& field, LinkLabel*& chooser, const QString& caption, const char* boxName,
                   const char* fieldName, const char* linkName) {
     box = static_cast<QCheckBox*>(named(new QCheckBox(caption, this), QString::fromLatin1(boxName)));
-    field = static_cast<QLineEdit*>(named(new QLineEdit(this), QString::fromLatin1(fieldName)));
-    chooser = link(QString::fromLatin1(linkName), field);
-    chooser->setEnabled(false);
-    connect(box, &QCheckBox::toggled, chooser, &QWidget::setEnabled);
+    const ChooserRow r = makeChooserRow(this, QString::fromLatin1(fieldName), QString::fromLatin1(linkName), choose, box);
+    field = r.field;
+    chooser = r.link;
     grid->addWidget(box, row++, 0, 1, 4);
     grid->addWidget(field, row, 0, 1, 3);
     grid->addWidget(chooser, row++, 3);
@@ -133,11 +129,6 @@ void MergeWindow::modeClicked(int box) {
     for (QLabel* l : lblPHb) l->setEnabled(several);
   }
   chkFileHb[1 - box]->setChecked(!chkFileHb[box]->isChecked());
-}
-
-void MergeWindow::choose(QLineEdit* field) {
-  const QString path = chooser_(this);
-  if (!path.isEmpty()) field->setText(path);
 }
 
 void MergeWindow::load() {

@@ -49,7 +49,6 @@ class MergeWindow : public QDialog {
 
  private:
   void modeClicked(int box);
-  void choose(QLineEdit* field);
   ops::MergeSettings& settings_;
   std::unique_ptr<Prompter> ownPrompter_;
   Prompter* prompter_;

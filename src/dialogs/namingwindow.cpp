@@ -13,8 +13,8 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/windowpart.h"
+#include "dialogs/chooserrow.h"
 #include "dialogs/datasourcewindow.h"
-#include "dialogs/filedialogs.h"
 #include "dialogs/messageboxprompter.h"
 #include "ops/generate.h"
 
@@ -24,31 +24,21 @@ namespace {
 
 const QString kTitle = QStringLiteral("文档名设置");
 
-QString chooseFolder(QWidget* parent) {
-  QString dir = chooseFolderDialog(parent, msg::browseTitle());
-  if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
-  return dir;
-}
-
 }  // namespace
 
 NamingWindow::NamingWindow(AppContext& app, QWidget* parent)
     : QDialog(parent), app_(app), ownPrompter_(std::make_unique<MessageBoxPrompter>(this)),
-      prompter_(ownPrompter_.get()), chooser_(chooseFolder), onConfigMissing_([] { QApplication::exit(1); }) {
+      prompter_(ownPrompter_.get()), chooser_(chooseFolderWithSeparator), onConfigMissing_([] { QApplication::exit(1); }) {
   setObjectName(QStringLiteral("frmFNameSetup"));
   setWindowTitle(QStringLiteral("文件名设置"));
   setModal(true);
   txtN = new QLineEdit(this);
   txtN->setObjectName(QStringLiteral("txtN"));
   txtN->installEventFilter(this);
-  txtSavePath = new QLineEdit(this);
-  txtSavePath->setObjectName(QStringLiteral("txtSavePath"));
-  lblChooseFolder = new LinkLabel(QStringLiteral("选择文件夹"), this);
-  lblChooseFolder->setObjectName(QStringLiteral("lblChooseFolder"));
-  connect(lblChooseFolder, &LinkLabel::clicked, this, [this] {
-    const QString dir = chooser_(this);
-    if (!dir.isEmpty()) txtSavePath->setText(dir);
-  });
+  const ChooserRow folderRow = makeChooserRow(this, QStringLiteral("txtSavePath"), QStringLiteral("lblChooseFolder"),
+                                              [this] { return chooser_(this); }, nullptr, QStringLiteral("选择文件夹"));
+  txtSavePath = folderRow.field;
+  lblChooseFolder = folderRow.link;
   lbl_notice = new QLabel(QStringLiteral("该功能只有在生成文件时才起作用，文件名必须输入后缀名。支持调用数据库的参数。"), this);
   lbl_notice->setObjectName(QStringLiteral("lbl_notice"));
   lbl_notice->setWordWrap(true);

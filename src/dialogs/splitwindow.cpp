@@ -13,6 +13,7 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/windowpart.h"
+#include "dialogs/chooserrow.h"
 #include "dialogs/filedialogs.h"
 #include "dialogs/messageboxprompter.h"
 #include "ops/split.h"
@@ -20,12 +21,6 @@
 namespace vm {
 
 namespace {
-
-QString chooseFolder(QWidget* parent) {
-  QString dir = chooseFolderDialog(parent, msg::browseTitle());
-  if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
-  return dir;
-}
 
 // .docx too: the inserted documents are read by the office, whatever their Word format.
 QString chooseDocument(QWidget* parent) {
@@ -38,17 +33,11 @@ QLineEdit* field(const char* name, QWidget* parent) {
   return e;
 }
 
-LinkLabel* chooser(const char* name, QWidget* parent) {
-  auto* l = new LinkLabel(QStringLiteral("选 择"), parent);
-  l->setObjectName(QLatin1String(name));
-  return l;
-}
-
 }  // namespace
 
 SplitWindow::SplitWindow(ops::SplitSettings& settings, QWidget* parent)
     : QDialog(parent), settings_(settings), ownPrompter_(std::make_unique<MessageBoxPrompter>(this)),
-      prompter_(ownPrompter_.get()), folderChooser_(chooseFolder), fileChooser_(chooseDocument) {
+      prompter_(ownPrompter_.get()), folderChooser_(chooseFolderWithSeparator), fileChooser_(chooseDocument) {
   setObjectName(QStringLiteral("frmFgsetup"));
   setWindowTitle(QStringLiteral("文档分割设置"));
   setModal(true);
@@ -56,8 +45,10 @@ SplitWindow::SplitWindow(ops::SplitSettings& settings, QWidget* parent)
   frame->setObjectName(QStringLiteral("fra_hbsetup"));
   auto* grid = new QGridLayout(frame);
 
-  txtHbSave = field("txtHbSave", this);
-  lblCF = chooser("lblCF", this);
+  const ChooserRow folderRow = makeChooserRow(this, QStringLiteral("txtHbSave"), QStringLiteral("lblCF"),
+                                              [this] { return folderChooser_(this); });
+  txtHbSave = folderRow.field;
+  lblCF = folderRow.link;
   grid->addWidget(new QLabel(QStringLiteral("分割后保存路径："), this), 0, 0);
   grid->addWidget(txtHbSave, 0, 1);
   grid->addWidget(lblCF, 0, 2);
@@ -79,33 +70,23 @@ SplitWindow::SplitWindow(ops::SplitSettings& settings, QWidget* parent)
 
   chkWdBChk = new QCheckBox(QStringLiteral("在新文档前插入该文档"), this);
   chkWdBChk->setObjectName(QStringLiteral("chkWdBChk"));
-  txtWdB = field("txtWdB", this);
-  lblWdB = chooser("lblWdB", this);
+  auto chooseFile = [this] { return fileChooser_(this); };
+  const ChooserRow beforeRow = makeChooserRow(this, QStringLiteral("txtWdB"), QStringLiteral("lblWdB"), chooseFile, chkWdBChk);
+  txtWdB = beforeRow.field;
+  lblWdB = beforeRow.link;
   grid->addWidget(chkWdBChk, 3, 0);
   grid->addWidget(txtWdB, 3, 1);
   grid->addWidget(lblWdB, 3, 2);
 
   chkWdEChk = new QCheckBox(QStringLiteral("在新文档后插入该文档"), this);
   chkWdEChk->setObjectName(QStringLiteral("chkWdEChk"));
-  txtWdE = field("txtWdE", this);
-  lblWdE = chooser("lblWdE", this);
+  const ChooserRow afterRow = makeChooserRow(this, QStringLiteral("txtWdE"), QStringLiteral("lblWdE"), chooseFile, chkWdEChk);
+  txtWdE = afterRow.field;
+  lblWdE = afterRow.link;
   grid->addWidget(chkWdEChk, 4, 0);
   grid->addWidget(txtWdE, 4, 1);
   grid->addWidget(lblWdE, 4, 2);
 
-  connect(lblCF, &LinkLabel::clicked, this, [this] {
-    const QString dir = folderChooser_(this);
-    if (!dir.isEmpty()) txtHbSave->setText(dir);
-  });
-  for (auto [link, text] : {std::pair{lblWdB, txtWdB}, std::pair{lblWdE, txtWdE}}) {
-    connect(link, &LinkLabel::clicked, this, [this, text = text] {
-      const QString file = fileChooser_(this);
-      if (!file.isEmpty()) text->setText(file);
-    });
-  }
-  // Each chooser is usable exactly while its box is ticked.
-  connect(chkWdBChk, &QCheckBox::toggled, lblWdB, &QWidget::setEnabled);
-  connect(chkWdEChk, &QCheckBox::toggled, lblWdE, &QWidget::setEnabled);
   connect(txtMaxPages, &QLineEdit::textEdited, this, [this](const QString& text) {
     if (auto problem = ops::maxPagesTypingProblem(text)) prompter_->inform(msg::titleError(), *problem);
   });
