@@ -1,5 +1,7 @@
 #include "word/merge.h"
 
+#include <vector>
+
 #include "word/docx/compose.h"
 #include "word/docx/package.h"
 #include "word/document.h"
@@ -12,35 +14,60 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The office's page count of a document on its own.
-int pagesOf(const fs::path& document) {
-  OpenOptions options;
-  options.features = {Feature::Layout};
-  options.readOnly = true;
-  auto doc = word::open(document, options);
-  int n = layout(*doc)->pageCount();
-  doc->close();
-  return n;
-}
-
+// The native merge measures in the office what Word's page numbers would say: since the last
+// page break it keeps the target open there with what was inserted since (a document that
+// starts on a page that other text begins spans more than its own pages when it spills).
 class NativeMerge final : public MergedDocument {
  public:
   NativeMerge(const fs::path& target, bool writesTarget)
-      : lock_(writesTarget ? DocumentLock::acquire(target) : nullptr), composer_(target) {}
+      : target_(target), lock_(writesTarget ? DocumentLock::acquire(target) : nullptr), composer_(target) {}
+  ~NativeMerge() override { closeMirror(); }
   int insert(const fs::path& document, bool measure) override {
     // Measured first: a document the office cannot read fails before the merge changes.
-    // The text before it ends a page (page breaks do that), so it spans its own pages.
-    int span = measure ? pagesOf(document) - 1 : 0;
+    int span = 0;
+    if (measure) {
+      LayoutDocument& l = mirror();
+      const int before = l.pageAtPoint();
+      l.insertDocumentAtPoint(document);
+      span = l.pageAtPoint() - before;
+    } else if (mirror_) {
+      layout(*mirror_)->insertDocumentAtPoint(document);
+    }
     composer_.append(document);
+    sinceBreak_.push_back(document);
     return span;
   }
-  void insertPageBreak() override { composer_.appendPageBreak(); }
+  void insertPageBreak() override {
+    composer_.appendPageBreak();
+    sinceBreak_.clear();
+    closeMirror();  // what follows starts a page: measured afresh
+  }
   void saveAs(const fs::path& path) override { composer_.save(path); }
-  void close() override { lock_.reset(); }
+  void close() override {
+    closeMirror();
+    lock_.reset();
+  }
 
  private:
+  LayoutDocument& mirror() {
+    if (!mirror_) {
+      OpenOptions options;
+      options.features = {Feature::Layout, Feature::InsertFile};
+      options.readOnly = true;
+      mirror_ = word::open(target_, options);
+      for (const fs::path& p : sinceBreak_) layout(*mirror_)->insertDocumentAtPoint(p);
+    }
+    return *layout(*mirror_);
+  }
+  void closeMirror() {
+    if (mirror_) mirror_->close();
+    mirror_.reset();
+  }
+  fs::path target_;
   std::unique_ptr<DocumentLock> lock_;  // before the composer reads the target
   docx::Composer composer_;
+  std::unique_ptr<Document> mirror_;  // the office's copy since the last page break
+  std::vector<fs::path> sinceBreak_;
 };
 
 class OfficeMerge final : public MergedDocument {

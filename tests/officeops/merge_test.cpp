@@ -72,6 +72,23 @@ TEST_F(MergeRun, BudgetPadsEveryDocumentAndBreaksAllButTheLastOnBothPaths) {
   }
 }
 
+// A document that starts on the cover's page and spills onto the next spans one page more than
+// its own: a: the cover, then one line as tall as a page (page 2), one break; b: the cover and
+// a short line on page 3, two breaks.
+TEST_F(MergeRun, ADocumentStartingMidPageIsMeasuredWhereItStandsOnBothPaths) {
+  auto cover = DocxBuilder().body(p(r("封面"))).write(dir_.file("cover.docx"));
+  auto a = DocxBuilder().body(p(r("tall"), "<w:spacing w:line=\"13800\" w:lineRule=\"exact\"/>")).write(dir_.file("a.docx"));
+  auto b = pages("b", 1);
+  ASSERT_EQ(renderedPages(a), 1);
+  for (bool office : {false, true}) {
+    SCOPED_TRACE(office ? "office" : "native");
+    const fs::path target = DocxBuilder().body(p()).write(dir_.file(office ? "o.docx" : "n.docx"));
+    Result r = merge(target, {"--max-pages", "3", "--before", q(cover), q(a), q(office ? asDoc(b) : b)});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString() << r.out.toStdString();
+    EXPECT_EQ(renderedPages(target), 5);
+  }
+}
+
 // Word's insertion point starts at the start of the target: the before-document and the
 // documents in order, then the target's own text, as the office and python-docx read it.
 TEST_F(MergeRun, DocumentsComeBeforeTheTargetsOwnTextOnBothPaths) {
