@@ -11,6 +11,9 @@
 //   MatchesSpanHyperlinksSmartTagsAndContentControls  a match does not cross a content control
 //   ReplacementCodesWriteTabsAndBreaks          ^m / ^n become a paragraph with a break before
 //                                               (Writer has no break character in a paragraph)
+//   EnsureStoryGivesTheCurrentPageHeaderOrFooter  a footer made for a title page changes the
+//                                               section's headers in the .docx LibreOffice
+//                                               writes (the save is refused, the file kept)
 //   and, because LibreOffice writes the whole package anew on save:
 //   EmptyParagraphsGoWithDoubleMarks, ParagraphMarkInTheReplacementSplitsTheParagraph
 //                                               (a style the package does not define is dropped)
@@ -32,6 +35,7 @@ int main(int argc, char** argv) {
       "MatchByteOffFoldsWidth",
       "MatchesSpanHyperlinksSmartTagsAndContentControls",
       "ReplacementCodesWriteTabsAndBreaks",
+      "EnsureStoryGivesTheCurrentPageHeaderOrFooter",
       "EmptyParagraphsGoWithDoubleMarks",
       "ParagraphMarkInTheReplacementSplitsTheParagraph",
       "EmptyReplacementDeletes",

@@ -1094,8 +1094,9 @@ std::string hfRef(const std::string& what, const std::string& type, const std::s
 DocxBuilder twoSections() {
   return DocxBuilder()
       .body(p(r("body text")) +
-            p("", "<w:sectPr>" + hfRef("header", "default", "rIdA") + hfRef("header", "first", "rIdB") +
-                      hfRef("footer", "default", "rIdF") + "<w:titlePg/></w:sectPr>") +
+            p(r("page two"), "<w:pageBreakBefore/><w:sectPr>" + hfRef("header", "default", "rIdA") +
+                                 hfRef("header", "first", "rIdB") + hfRef("footer", "default", "rIdF") +
+                                 "<w:titlePg/></w:sectPr>") +
             p(r("second section")) + "<w:sectPr>" + hfRef("header", "default", "rIdC") + "</w:sectPr>")
       .part("word/header1.xml", hfPart("hdr", p(r("default head text"))), kHdrType, kHdrRel, "rIdA")
       .part("word/header2.xml", hfPart("hdr", p(r("first head text"))), kHdrType, kHdrRel, "rIdB")
@@ -1113,6 +1114,13 @@ DocxBuilder twoSections() {
     GTEST_SKIP() << "not built: " << e.detail();                               \
   }
 
+// A section's header or footer by its identity (back ends list them in their own order).
+vm::word::Story* storyWithId(vm::word::Document& doc, StoryKind kind, int section, HeaderFooterKind which) {
+  for (vm::word::Story* s : doc.stories(kind))
+    if (s->id() == StoryId{kind, section, which}) return s;
+  return nullptr;
+}
+
 std::vector<std::string> storyParas(vm::word::Story& s) {
   std::vector<std::string> out;
   for (const auto& para : s.paragraphs()) out.push_back(para.text);
@@ -1125,16 +1133,19 @@ TEST_P(Engine, HeaderAndFooterStoriesWorkLikeTheMainText) {
   auto path = build(twoSections());
   auto doc = open(path);
   SKIP_IF_UNSUPPORTED(doc->ensureStory(StoryKind::Header).id());
-  auto heads = doc->stories(StoryKind::Header);
-  ASSERT_EQ(heads.size(), 3u);
-  EXPECT_EQ(heads[0]->id(), (StoryId{StoryKind::Header, 0, HeaderFooterKind::Default}));
-  EXPECT_EQ(heads[1]->id(), (StoryId{StoryKind::Header, 0, HeaderFooterKind::FirstPage}));
-  EXPECT_EQ(heads[2]->id(), (StoryId{StoryKind::Header, 1, HeaderFooterKind::Default}));
+  ASSERT_EQ(doc->stories(StoryKind::Header).size(), 3u);
+  auto headers = [&] {
+    return std::vector<vm::word::Story*>{storyWithId(*doc, StoryKind::Header, 0, HeaderFooterKind::Default),
+                                         storyWithId(*doc, StoryKind::Header, 0, HeaderFooterKind::FirstPage),
+                                         storyWithId(*doc, StoryKind::Header, 1, HeaderFooterKind::Default)};
+  };
+  auto heads = headers();
+  ASSERT_TRUE(heads[0] && heads[1] && heads[2]);
   EXPECT_EQ(storyParas(*heads[2]), (std::vector<std::string>{"second head", "text"}));
   EXPECT_EQ(heads[2]->characterCount(), 17);
-  auto feet = doc->stories(StoryKind::Footer);
-  ASSERT_EQ(feet.size(), 1u);
-  EXPECT_EQ(feet[0]->id(), (StoryId{StoryKind::Footer, 0, HeaderFooterKind::Default}));
+  // (The office also lists the footer the second section shows through the first's.)
+  std::vector<vm::word::Story*> feet{storyWithId(*doc, StoryKind::Footer, 0, HeaderFooterKind::Default)};
+  ASSERT_NE(feet[0], nullptr);
 
   // Each story replaces in its own text only.
   EXPECT_EQ(doc->mainStory().replaceAll("text", "words"), 1);
@@ -1148,13 +1159,14 @@ TEST_P(Engine, HeaderAndFooterStoriesWorkLikeTheMainText) {
   doc->close();
 
   doc = open(path);
-  heads = doc->stories(StoryKind::Header);
-  ASSERT_EQ(heads.size(), 3u);
+  heads = headers();
+  ASSERT_TRUE(heads[0] && heads[1] && heads[2]);
   EXPECT_EQ(storyParas(*heads[0]), std::vector<std::string>{"default head words"});
   EXPECT_EQ(storyParas(*heads[1]), std::vector<std::string>{""});
   EXPECT_EQ(storyParas(*heads[2]), std::vector<std::string>{"second text"});
   EXPECT_EQ(storyParas(doc->mainStory())[0], "body words");
-  EXPECT_EQ(doc->stories(StoryKind::Footer)[0]->characterCount(), 7);  // "foot ", the picture, the mark
+  // "foot ", the picture, the mark (the office counts an inline picture as nothing: tests/office/main.cpp)
+  if (writesPackage()) EXPECT_EQ(storyWithId(*doc, StoryKind::Footer, 0, HeaderFooterKind::Default)->characterCount(), 7);
   doc->close();
   if (writesPackage()) {  // the picture's relationship belongs to the footer part
     std::string rels = readPart(path, "word/_rels/footer1.xml.rels");
@@ -1190,17 +1202,19 @@ TEST_P(Engine, EnsureStoryGivesTheCurrentPageHeaderOrFooter) {
   // A title page: page 1 shows the first-page header (there) and footer (made).
   auto path = build(twoSections(), "two.docx");
   doc = open(path);
-  vm::word::Story* first = doc->stories(StoryKind::Header)[1];
+  vm::word::Story* first = storyWithId(*doc, StoryKind::Header, 0, HeaderFooterKind::FirstPage);
+  ASSERT_NE(first, nullptr);
   EXPECT_EQ(&doc->ensureStory(StoryKind::Header), first);
   EXPECT_FALSE(doc->modified());
   EXPECT_EQ(doc->ensureStory(StoryKind::Footer).id(), (StoryId{StoryKind::Footer, 0, HeaderFooterKind::FirstPage}));
   doc->save();
   doc->close();
   doc = open(path);
-  auto feet = doc->stories(StoryKind::Footer);
-  ASSERT_EQ(feet.size(), 2u);
-  EXPECT_EQ(storyParas(*feet[0]), std::vector<std::string>{"foot [L]"});
-  EXPECT_EQ(feet[1]->id().which, HeaderFooterKind::FirstPage);
+  ASSERT_EQ(doc->stories(StoryKind::Footer).size(), 2u);
+  auto* foot = storyWithId(*doc, StoryKind::Footer, 0, HeaderFooterKind::Default);
+  ASSERT_NE(foot, nullptr);
+  EXPECT_EQ(storyParas(*foot), std::vector<std::string>{"foot [L]"});
+  EXPECT_NE(storyWithId(*doc, StoryKind::Footer, 0, HeaderFooterKind::FirstPage), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Engine, ::testing::ValuesIn(engineOpeners()),
