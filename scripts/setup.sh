@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-translations-l10n
   libzip-dev libdeflate-dev libpugixml-dev libsqlite3-dev
   libopencc-dev opencc libssl-dev mdbtools mdbtools-dev libcups2-dev
+  libgsf-1-dev
   libreoffice-writer libreoffice-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

@@ -9,6 +9,8 @@
 #include "support/tempdir.h"
 #include "word/compoundfile.h"
 #include "word/docreservation.h"
+#include "word/docreservationwrite.h"
+#include "word/error.h"
 
 using namespace vm::word;
 
@@ -75,4 +77,68 @@ TEST(DocWriteReservation, CorpusDocumentsReadAndNoneIsReserved) {
     ++read;
   }
   EXPECT_GE(read, 50);
+}
+
+namespace {
+
+std::string u16bytes(const std::u16string& s) {
+  std::string out;
+  for (char16_t c : s) out += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  return out;
+}
+
+}  // namespace
+
+// Written into a copy, the password reads back; the file's other associated strings stay, every
+// other stream is byte for byte the same; an empty password removes it.
+TEST(DocWriteReservation, WrittenReadsBackWithEverythingElseKept) {
+  vm::test::TempDir dir;
+  std::vector<std::filesystem::path> docs{dir.file("built.doc")};
+  vm::test::writeFile(docs[0], reservedDoc(u"旧", false));
+  if (std::filesystem::exists(VM_CORPUS_DIR))
+    for (const auto& e : std::filesystem::recursive_directory_iterator(VM_CORPUS_DIR)) {
+      if (docs.size() >= 12 || e.path().extension() != ".doc" || e.file_size() > (4 << 20)) continue;
+      const auto fib = compoundStream(vm::test::readFile(e.path()), "WordDocument");
+      if (!fib || fib->size() < 32 || (*fib)[0] != '\xEC' || ((*fib)[0x0B] & 0x01)) continue;  // Word 97, not encrypted
+      docs.push_back(dir.file(std::to_string(docs.size()) + ".doc"));
+      std::filesystem::copy_file(e.path(), docs.back());
+    }
+  for (const auto& path : docs) {
+    SCOPED_TRACE(path.string());
+    const std::string before = vm::test::readFile(path);
+    setDocWriteReservation(path, "密码12345678901");
+    const std::string after = vm::test::readFile(path);
+    EXPECT_EQ(docWriteReservation(after), "密码12345678901");
+    const auto fib0 = compoundStream(before, "WordDocument"), fib1 = compoundStream(after, "WordDocument");
+    ASSERT_TRUE(fib0 && fib1);
+    ASSERT_EQ(fib0->size(), fib1->size());
+    int changed = 0;
+    for (std::size_t i = 0; i < fib0->size(); ++i) changed += (*fib0)[i] != (*fib1)[i];
+    EXPECT_LE(changed, 9);  // the flag and fcSttbfAssoc/lcbSttbfAssoc
+    const char* table = (*fib0)[0x0B] & 0x02 ? "1Table" : "0Table";
+    const auto t0 = compoundStream(before, table), t1 = compoundStream(after, table);
+    ASSERT_TRUE(t0 && t1);
+    EXPECT_EQ(t1->substr(0, t0->size()), *t0);  // appended
+    if (path == docs[0]) EXPECT_NE(t1->find(u16bytes(u"标题"), t0->size()), std::string::npos);
+    for (const char* name : {"0Table", "1Table", "Data", "\x01" "CompObj", "\x05SummaryInformation",
+                             "\x05" "DocumentSummaryInformation", "ObjectPool"})
+      if (name != std::string_view(table)) EXPECT_EQ(compoundStream(after, name), compoundStream(before, name)) << name;
+    setDocWriteReservation(path, "");
+    EXPECT_EQ(docWriteReservation(vm::test::readFile(path)), std::nullopt);
+  }
+  EXPECT_GE(docs.size(), 5u);
+}
+
+// Anything it cannot do leaves the file as it was and nothing beside it.
+TEST(DocWriteReservation, AFailedWriteLeavesTheFile) {
+  vm::test::TempDir dir;
+  const std::string docx = "PK\3\4 not a compound file", doc = reservedDoc(u"", false);
+  const std::string noFib = vm::test::compoundFile({{"WordDocument", std::string(600, '\0')}, {"1Table", std::string(600, '\0')}});
+  for (const auto& [bytes, password] : {std::pair{docx, "a"}, {noFib, "a"}, {doc, "1234567890123456"}}) {
+    const auto path = dir.file("x.doc");
+    vm::test::writeFile(path, bytes);
+    EXPECT_THROW(setDocWriteReservation(path, password), EngineError);
+    EXPECT_EQ(vm::test::readFile(path), bytes);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  }
 }
