@@ -5,6 +5,9 @@
 #include "officeenv.h"
 #include "support/docxbuilder.h"
 #include "word/chinese.h"
+#include "word/compoundfile.h"
+#include "word/docreservation.h"
+#include "word/docreservationwrite.h"
 #include "word/metadata.h"
 #include "word/scripttext.h"
 
@@ -47,24 +50,48 @@ TEST(OfficeMetadata, WritePasswordsReadBothWays) {
   EXPECT_FALSE(metadata(*d).writePasswordMatches(""));
 }
 
-// The office drops a write password on its way into a Word 97-2003 file: refused, the file kept.
-TEST(OfficeMetadata, AWritePasswordForADocIsRefusedAndTheFileKept) {
+// The office drops a write password on its way into a Word 97-2003 file: it is written into the
+// saved file, where the office reads it back; the old one is checked; too long a one is refused.
+TEST(OfficeMetadata, AWritePasswordOfADocIsSetChangedAndRemoved) {
   TempDir dir;
-  auto path = makeDoc(dir, DocxBuilder().body(p(r("text"))));
-  const std::string before = readFile(path);
-  SaveOptions withPassword;
-  withPassword.writePassword = "密码1";
-  auto d = sharedOffice()->open(path, {});
-  EXPECT_FALSE(metadata(*d).hasWritePassword());
-  EXPECT_TRUE(metadata(*d).writePasswordMatches("any"));
+  auto path = makeDoc(dir, DocxBuilder().body(p(r("正文 text"))));
+  // Only the FIB and the table stream of the office's file change.
+  const std::string plain = readFile(path);
+  std::filesystem::copy_file(path, dir.file("copy.doc"));
+  setDocWriteReservation(dir.file("copy.doc"), "x");
+  const std::string copy = readFile(dir.file("copy.doc"));
+  for (const char* name : {"Data", "\x01" "CompObj", "\x05SummaryInformation", "\x05" "DocumentSummaryInformation"})
+    EXPECT_EQ(compoundStream(copy, name), compoundStream(plain, name)) << name;
+  auto saveWith = [&](const std::string& password) {
+    SaveOptions o;
+    o.writePassword = password;
+    auto d = sharedOffice()->open(path, {});
+    d->saveAs(path, o);
+  };
+  saveWith("密码1");
+  EXPECT_EQ(docWriteReservation(readFile(path)), "密码1");
+  {
+    auto d = sharedOffice()->open(path, {});
+    EXPECT_EQ(d->mainStory().paragraphs().at(0).text, "正文 text");
+    EXPECT_TRUE(metadata(*d).hasWritePassword());
+    EXPECT_TRUE(metadata(*d).writePasswordMatches("密码1"));
+    EXPECT_FALSE(metadata(*d).writePasswordMatches("密码2"));
+  }
+  const std::string locked = readFile(path);
   try {
-    d->saveAs(path, withPassword);
+    saveWith("1234567890123456");
     ADD_FAILURE() << "saved";
   } catch (const EngineError& e) {
-    EXPECT_EQ(e.code(), ErrorCode::Unsupported);
+    EXPECT_EQ(e.code(), ErrorCode::InvalidArgument);
   }
-  d->close();
-  EXPECT_EQ(readFile(path), before);
+  EXPECT_EQ(readFile(path), locked);
+  saveWith("新密码");
+  EXPECT_EQ(docWriteReservation(readFile(path)), "新密码");
+  saveWith("");
+  EXPECT_EQ(docWriteReservation(readFile(path)), std::nullopt);
+  auto d = sharedOffice()->open(path, {});
+  EXPECT_FALSE(metadata(*d).hasWritePassword());
+  EXPECT_EQ(d->mainStory().paragraphs().at(0).text, "正文 text");
 }
 
 TEST(OfficeMetadata, ChineseTextOfADocInEveryStory) {

@@ -2,7 +2,7 @@
 // company is a user-defined property named "Company": the office writes it as Word's company.
 // The write password is the document setting ModifyPasswordInfo (the SHA-512 form Word reads);
 // the office computes no hash itself. A Word 97-2003 file's own write password is not reported
-// by the office: it is read from the file.
+// by the office: it is read from the file, and written into it after the office saved it.
 
 #include <com/sun/star/beans/PropertyAttribute.hpp>
 #include <com/sun/star/beans/XPropertyContainer.hpp>
@@ -28,6 +28,7 @@
 #include "word/docx/unicase.h"
 #include "word/office/officedocument.h"
 #include "word/docreservation.h"
+#include "word/docreservationwrite.h"
 #include "word/passwordhash.h"
 
 namespace vm::word::office {
@@ -286,12 +287,14 @@ bool OfficeDocument::writePasswordMatches(const std::string& password) {
 }
 
 void OfficeDocument::saveAs(const fs::path& target, const SaveOptions& options) {
-  // The office writes no write password into a Word 97-2003 file (it drops the setting without a
-  // word): refused before anything is saved, rather than reported as set.
-  if (options.writePassword && !options.writePassword->empty() &&
-      (options.format == SaveFormat::Doc ||
-       (options.format == SaveFormat::Same && filterForExtension(target) == "MS Word 97")))
-    throw EngineError(ErrorCode::Unsupported, target.string() + ": a write password in a Word 97-2003 file");
+  // Word keeps at most 15 characters of a Word 97-2003 file's write password: refused before
+  // anything is saved.
+  const bool doc = options.format == SaveFormat::Doc ||
+                   (options.format == SaveFormat::Same &&
+                    (filter_.empty() ? filterForExtension(target) : filter_) == "MS Word 97");
+  if (doc && options.writePassword && docx::toU32(*options.writePassword).size() > kDocWritePasswordMax)
+    throw EngineError::withParticulars(ErrorCode::InvalidArgument, "Word 97-2003 文档的写入密码最多 15 个字符，未修改",
+                                       target.string() + ": write password too long");
   if (options.writePassword) {
     Sequence<beans::PropertyValue> info;
     if (!options.writePassword->empty()) {
@@ -306,10 +309,15 @@ void OfficeDocument::saveAs(const fs::path& target, const SaveOptions& options) 
     });
     storeExtras_ = props({prop("ModifyPasswordInfo", Any(info))});
   }
+  docWritePassword_ = options.writePassword;
   struct Reset {
     Sequence<beans::PropertyValue>& extras;
-    ~Reset() { extras = {}; }
-  } reset{storeExtras_};
+    std::optional<std::string>& password;
+    ~Reset() {
+      extras = {};
+      password.reset();
+    }
+  } reset{storeExtras_, docWritePassword_};
   saveAs(target, options.format);
 }
 

@@ -334,6 +334,8 @@ class OfficeDocument : public Document, public LayoutDocument, public MetadataDo
   Effect effect_;
   // More store arguments for the next store (the write password's ModifyPasswordInfo).
   Sequence<css::beans::PropertyValue> storeExtras_;
+  // The write password to put into the next store's file when it is a Word 97-2003 file.
+  std::optional<std::string> docWritePassword_;
   // Word's insertion point: the blocks behind it (0: the end), and whether a page break waits
   // on the first of them (insertpoint.cpp).
   int pointTail();

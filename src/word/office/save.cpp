@@ -12,6 +12,7 @@
 
 #include "word/office/officedocument.h"
 #include "word/office/roundtrip.h"
+#include "word/docreservationwrite.h"
 #include "word/safesave.h"
 
 namespace vm::word::office {
@@ -190,6 +191,8 @@ void OfficeDocument::storeTo(const fs::path& target, const std::string& filter, 
   }
   if (!fs::is_regular_file(tmp, ec))
     throw EngineError(ErrorCode::WriteFailed, target.string() + ": the office wrote nothing");
+  // The office drops a write password on its way into a Word 97-2003 file: put in here.
+  if (docWritePassword_ && filter == "MS Word 97") setDocWriteReservation(tmp, *docWritePassword_);
   // A file that replaces the original must keep what the changes left alone.
   if (original_ && filter == filter_ && fs::equivalent(target, path_, ec))
     run("verify", [&](DocState& st) {
