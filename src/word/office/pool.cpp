@@ -286,8 +286,6 @@ void OfficeBackend::Impl::ensureStarted(Office& o) {
         };
         // File locking off: a stale .~lock file beside an input must not make the load fail.
         setConfig("/org.openoffice.Office.Common/Misc", "UseLocking", Any(false));
-        // Nobody undoes in this office: recording every edit for it only costs time and memory.
-        setConfig("/org.openoffice.Office.Common/Undo", "Steps", Any(sal_Int32(0)));
         o.slot.recordSockets(pid);
         ++o.generation;
         {
