@@ -97,9 +97,14 @@ class TestDesktopKeyboard : public vm::guitest::MainWindowTest {
     connect(&poll, &QTimer::timeout, [&] {
       auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       if (!dlg) return;
+      if (seen.isEmpty()) seen = dlg->directory().absolutePath();
+      // The dialog reads sub/ in the background and may drop a selection made before it has;
+      // select until it holds.
+      if (dlg->selectedFiles().value(0) != d.filePath("sub/x.docx")) {
+        dlg->selectFile(d.filePath("sub/x.docx"));
+        return;
+      }
       poll.stop();
-      seen = dlg->directory().absolutePath();
-      dlg->selectFile(d.filePath("sub/x.docx"));
       QMetaObject::invokeMethod(dlg, "accept", Qt::QueuedConnection);
     });
     poll.start();
