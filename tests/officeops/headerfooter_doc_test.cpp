@@ -13,35 +13,21 @@
 #include <map>
 
 #include "clitestutil.h"
+#include "officeopsutil.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
 #include "word/document.h"
 
 using namespace vm::test;
 using vm::clitest::q;
+using vm::officeops::shell;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string shell(const std::string& command) {
-  std::string out;
-  if (FILE* f = ::popen(command.c_str(), "r")) {
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-    ::pclose(f);
-  }
-  return out;
-}
-
 // Each page's text of the document rendered to PDF by the office (pdftotext, page by page).
-std::vector<std::string> renderedPages(const fs::path& doc) {
-  const fs::path pdf = doc.parent_path() / (doc.stem().string() + ".rendered.pdf");
-  vm::word::OpenOptions o;
-  o.readOnly = true;
-  o.features = {vm::word::Feature::Render};
-  auto d = vm::word::open(doc, o);
-  d->saveAs(pdf, vm::word::SaveFormat::Pdf);
-  d->close();
+std::vector<std::string> pageTexts(const fs::path& doc) {
+  const fs::path pdf = vm::officeops::renderPdf(doc);
   std::vector<std::string> pages;
   const std::string info = shell("pdfinfo '" + pdf.string() + "'");
   const auto at = info.find("Pages:");
@@ -100,7 +86,7 @@ TEST_F(DocHeaders, TextWatermarkIsOnEveryPage) {
   auto done = run({"watermark", "add", "--text", "机密文件", "--colour", "255", "--transparency", "5", "--width", "120",
                    "--height", "30", q(doc)});
   ASSERT_TRUE(done["memo.doc"]) << messages_;
-  const auto pages = renderedPages(doc);
+  const auto pages = pageTexts(doc);
   ASSERT_EQ(pages.size(), 3u);
   const char* own[] = {"第一页", "第二页", "第三页"};
   for (size_t i = 0; i < pages.size(); ++i) {
@@ -111,7 +97,7 @@ TEST_F(DocHeaders, TextWatermarkIsOnEveryPage) {
   // Removing watermarks empties the headers: neither shows on any page any more.
   done = run({"watermark", "delete", q(doc)});
   ASSERT_TRUE(done["memo.doc"]) << messages_;
-  for (const std::string& page : renderedPages(doc)) {
+  for (const std::string& page : pageTexts(doc)) {
     EXPECT_EQ(page.find("机密文件"), std::string::npos) << page;
     EXPECT_EQ(page.find("原页眉"), std::string::npos) << page;
   }

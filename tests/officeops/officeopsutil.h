@@ -38,8 +38,8 @@ inline fs::path numberedPages(const fs::path& path, const std::string& name, int
   return DocxBuilder().body(body).write(path);
 }
 
-// The page count of the document rendered to PDF by the office, as pdfinfo reads it.
-inline int renderedPages(const fs::path& doc) {
+// The document rendered to PDF by the office, beside it.
+inline fs::path renderPdf(const fs::path& doc) {
   const fs::path pdf = doc.parent_path() / (doc.stem().string() + ".rendered.pdf");
   vm::word::OpenOptions o;
   o.readOnly = true;
@@ -47,6 +47,12 @@ inline int renderedPages(const fs::path& doc) {
   auto d = vm::word::open(doc, o);
   d->saveAs(pdf, vm::word::SaveFormat::Pdf);
   d->close();
+  return pdf;
+}
+
+// The page count of the document rendered to PDF by the office, as pdfinfo reads it.
+inline int renderedPages(const fs::path& doc) {
+  const fs::path pdf = renderPdf(doc);
   const std::string out = shell("pdfinfo '" + pdf.string() + "' 2>/dev/null");
   fs::remove(pdf);
   const auto at = out.find("Pages:");

@@ -84,6 +84,17 @@ std::vector<PageSpan> OfficeDocument::pages() {
   return out;
 }
 
+void insertFileAt(const Reference<XTextCursor>& cursor, const fs::path& path) {
+  Reference<css::document::XDocumentInsertable> ins(cursor, UNO_QUERY_THROW);
+  try {
+    ins->insertDocumentFromURL(fileUrl(path), props({}));
+  } catch (const css::lang::IllegalArgumentException&) {
+    throw EngineError(ErrorCode::UnsupportedFormat, path.string() + ": " + caughtUnoException());
+  } catch (const css::io::IOException&) {
+    throw EngineError(ErrorCode::DamagedPart, path.string() + ": " + caughtUnoException());
+  }
+}
+
 void OfficeDocument::insertDocument(const fs::path& other, bool atStart) {
   checkOpen();
   if (!fs::is_regular_file(other)) throw EngineError(ErrorCode::FileNotFound, other.string());
@@ -105,14 +116,7 @@ void OfficeDocument::insertDocument(const fs::path& other, bool atStart) {
         c->gotoEnd(false);
       }
     }
-    Reference<css::document::XDocumentInsertable> ins(c, UNO_QUERY_THROW);
-    try {
-      ins->insertDocumentFromURL(fileUrl(abs), props({}));
-    } catch (const css::lang::IllegalArgumentException&) {
-      throw EngineError(ErrorCode::UnsupportedFormat, abs.string() + ": " + caughtUnoException());
-    } catch (const css::io::IOException&) {
-      throw EngineError(ErrorCode::DamagedPart, abs.string() + ": " + caughtUnoException());
-    }
+    insertFileAt(c, abs);
     return 1;
   }, Effect{.text = {StoryKind::Main}, .addsPictures = true});
 }

@@ -139,14 +139,7 @@ void OfficeDocument::insertDocumentAtPoint(const fs::path& other) {
   apply("insertDocumentAtPoint", [abs, tail, pending](DocState& st) {
     auto [block, before] = tailOf(st, tail);
     auto c = paragraphBefore(st, block, before == 0, pending, false);
-    Reference<css::document::XDocumentInsertable> ins(c, UNO_QUERY_THROW);
-    try {
-      ins->insertDocumentFromURL(fileUrl(abs), props({}));
-    } catch (const css::lang::IllegalArgumentException&) {
-      throw EngineError(ErrorCode::UnsupportedFormat, abs.string() + ": " + caughtUnoException());
-    } catch (const css::io::IOException&) {
-      throw EngineError(ErrorCode::DamagedPart, abs.string() + ": " + caughtUnoException());
-    }
+    insertFileAt(c, abs);
     return 1;
   }, Effect{.text = {StoryKind::Main}, .addsPictures = true});
   pointBreakPending_ = false;

@@ -23,6 +23,7 @@
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/uno/Any.hxx>
 #include <com/sun/star/uno/Reference.hxx>
 #include <com/sun/star/uno/Sequence.hxx>
@@ -64,6 +65,10 @@ Sequence<css::beans::PropertyValue> props(std::initializer_list<css::beans::Prop
 
 // The name and message of the UNO exception being handled (inside a catch block).
 std::string caughtUnoException();
+
+// Inserts the document at path (absolute) at the cursor; a file the office cannot read is an
+// EngineError of the file.
+void insertFileAt(const Reference<css::text::XTextCursor>& cursor, const std::filesystem::path& path);
 
 // Thrown inside the back end when the office process is gone (crashed, killed by the
 // watchdog, or its bridge disposed): the document in hand is tried once more.
