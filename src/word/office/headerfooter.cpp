@@ -65,16 +65,6 @@ std::pair<OUString, std::string> currentPage(DocState& st, StoryKind kind) {
   return {name, p + (firstShared ? "Text" : "TextFirst")};
 }
 
-bool inText(const Reference<XTextRange>& range, const Reference<XText>& text) {
-  Reference<text::XTextRangeCompare> cmp(text, UNO_QUERY_THROW);
-  try {
-    cmp->compareRegionStarts(range, range);
-    return true;
-  } catch (const css::lang::IllegalArgumentException&) {
-    return false;
-  }
-}
-
 // The character formatting set on a range directly (its style included), for text that is to
 // look like it.
 std::vector<std::pair<OUString, Any>> directCharFormat(const Reference<XTextRange>& range) {
@@ -259,7 +249,7 @@ void OfficeStory::clear() {
       } catch (const css::uno::RuntimeException&) {
         continue;  // anchored to a page: no story's
       }
-      if (anchor.is() && inText(anchor, t)) anchored.emplace_back(content, UNO_QUERY);
+      if (anchor.is() && inStoryText(anchor, t)) anchored.emplace_back(content, UNO_QUERY);
     }
     for (auto& a : anchored)
       if (a.is()) {

@@ -23,6 +23,7 @@
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/uno/Any.hxx>
 #include <com/sun/star/uno/Reference.hxx>
@@ -65,6 +66,10 @@ Sequence<css::beans::PropertyValue> props(std::initializer_list<css::beans::Prop
 
 // The name and message of the UNO exception being handled (inside a catch block).
 std::string caughtUnoException();
+
+// Whether the range lies in the text (a body's tables included; a header, note or frame is a
+// text of its own).
+bool inStoryText(const Reference<css::text::XTextRange>& range, const Reference<css::text::XText>& story);
 
 // Inserts the document at path (absolute) at the cursor; a file the office cannot read is an
 // EngineError of the file.

@@ -24,20 +24,6 @@ namespace vm::word::office {
 
 namespace {
 
-// Whether a found range lies in the story text (its tables included): Writer's text compare
-// accepts only ranges within the text's own node section (a body table's cells are in it; a
-// header, footnote or text frame is a section of its own). The range is compared with itself:
-// measured, the start of a text that begins with a table aborts the office.
-bool inStoryText(const Reference<XTextRange>& range, const Reference<XText>& story) {
-  Reference<text::XTextRangeCompare> cmp(story, UNO_QUERY_THROW);
-  try {
-    cmp->compareRegionStarts(range, range);
-    return true;
-  } catch (const css::lang::IllegalArgumentException&) {
-    return false;
-  }
-}
-
 // Replaces a match so that the replacement takes the formatting of the match's first
 // character, as Word does: the new text is inserted right after that character (Writer's
 // inserted text takes the attributes that end at the insertion point, not those that start
@@ -199,6 +185,20 @@ class Deletions {
 };
 
 }  // namespace
+
+// Whether a found range lies in the story text (its tables included): Writer's text compare
+// accepts only ranges within the text's own node section (a body table's cells are in it; a
+// header, footnote or text frame is a section of its own). The range is compared with itself:
+// measured, the start of a text that begins with a table aborts the office.
+bool inStoryText(const Reference<XTextRange>& range, const Reference<XText>& story) {
+  Reference<text::XTextRangeCompare> cmp(story, UNO_QUERY_THROW);
+  try {
+    cmp->compareRegionStarts(range, range);
+    return true;
+  } catch (const css::lang::IllegalArgumentException&) {
+    return false;
+  }
+}
 
 // Writer dates its own changes in local time, as Word does in .doc (measured: its .docx export
 // then writes that local time with a "Z"): ours get the same.
