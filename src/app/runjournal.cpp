@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,8 +12,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "word/error.h"
+#include "word/filehash.h"
 
 namespace vm {
 
@@ -23,30 +25,7 @@ namespace {
 QString fromPath(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
 std::filesystem::path toPath(const QString& s) { return std::filesystem::path(s.toStdString()); }
 
-// SHA-256 of a file's content, hex; empty when it cannot be read.
-QByteArray hashOf(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  QCryptographicHash h(QCryptographicHash::Sha256);
-  if (!h.addData(&f)) return {};
-  return h.result().toHex();
-}
-
-// Copies from to a new file to, hashing on the way (one read); empty on failure.
-QByteArray copyHashing(const QString& from, const QString& to) {
-  QFile in(from), out(to);
-  if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return {};
-  QCryptographicHash h(QCryptographicHash::Sha256);
-  QByteArray buffer(1 << 20, Qt::Uninitialized);
-  for (;;) {
-    const qint64 n = in.read(buffer.data(), buffer.size());
-    if (n < 0) return {};
-    if (n == 0) break;
-    h.addData(QByteArrayView(buffer.constData(), n));
-    if (out.write(buffer.constData(), n) != n) return {};
-  }
-  return out.flush() ? h.result().toHex() : QByteArray();
-}
+QByteArray hashOf(const QString& path) { return QByteArray::fromStdString(word::sha256OfFile(toPath(path))); }
 
 // Paths may hold tabs and line breaks: kept percent-encoded in the journal.
 QByteArray encode(const QString& path) { return QUrl::toPercentEncoding(path, "/"); }
@@ -140,34 +119,44 @@ void RunJournal::append(const QByteArray& line) {
 }
 
 void RunJournal::beforeReplace(const std::filesystem::path& target, bool exists, bool mayLink) {
-  std::lock_guard lock(mutex_);
-  const int n = ++counter_;
+  int n = 0;
+  {
+    std::lock_guard lock(mutex_);
+    n = ++counter_;
+  }
+  // Kept and hashed outside the lock: workers save side by side.
   QByteArray before = "-", kept = "-";
   if (exists) {
-    const QString path = fromPath(target);
     kept = QByteArray::number(n);
-    const QString keptPath = folder_ + QStringLiteral("/kept/") + QString::fromLatin1(kept);
+    const std::filesystem::path keptPath = toPath(folder_ + QStringLiteral("/kept/") + QString::fromLatin1(kept));
     // A link costs nothing and keeps the old content, since the save renames a new file over
     // the name; else (another file system, a file rewritten in place) a copy.
-    const bool linked = mayLink && ::link(target.c_str(), QFile::encodeName(keptPath).constData()) == 0;
-    before = linked ? hashOf(keptPath) : copyHashing(path, keptPath);
+    const bool linked = mayLink && ::link(target.c_str(), keptPath.c_str()) == 0;
+    before = QByteArray::fromStdString(linked ? word::sha256OfFile(keptPath) : word::copyFileHashing(target, keptPath));
     if (before.isEmpty())
       throw word::EngineError(word::ErrorCode::WriteFailed, "undo journal: cannot keep " + target.string());
   }
-  append("B\t" + QByteArray::number(n) + '\t' + (exists ? "1" : "0") + '\t' + before + '\t' + kept + '\t' +
-         encode(fromPath(target)) + '\n');
+  const QByteArray line = "B\t" + QByteArray::number(n) + '\t' + (exists ? "1" : "0") + '\t' + before + '\t' + kept +
+                          '\t' + encode(fromPath(target)) + '\n';
+  std::lock_guard lock(mutex_);
+  append(line);
   open_[target.string()] = n;
 }
 
 void RunJournal::replaced(const std::filesystem::path& target) {
-  std::lock_guard lock(mutex_);
-  auto it = open_.find(target.string());
-  if (it == open_.end()) return;
-  const int n = it->second;
-  open_.erase(it);
-  ++changes_;
+  int n = 0;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = open_.find(target.string());
+    if (it == open_.end()) return;
+    n = it->second;
+    open_.erase(it);
+    ++changes_;
+  }
+  const QByteArray line = "A\t" + QByteArray::number(n) + '\t' + QByteArray::fromStdString(word::sha256OfFile(target)) + '\n';
   try {
-    append("A\t" + QByteArray::number(n) + '\t' + hashOf(fromPath(target)) + '\n');
+    std::lock_guard lock(mutex_);
+    append(line);
   } catch (...) {
     // The document is saved; only its undo is lost (undo then skips it as changed).
   }
@@ -251,9 +240,20 @@ bool undoRun(const QString& runsFolder, const QString& requested, QList<UndoResu
 }
 
 void pruneRuns(const QString& runsFolder, int keep) {
-  const QStringList ids = QDir(runsFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
+  QDir runs(runsFolder);
+  const QStringList ids = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
   for (qsizetype i = std::max(0, keep); i < ids.size(); ++i)
-    QDir(runsFolder + QLatin1Char('/') + ids[i]).removeRecursively();
+    if (!runs.rename(ids[i], QStringLiteral(".dropped-") + ids[i])) QDir(runs.filePath(ids[i])).removeRecursively();
+  // Renamed runs are gone from the list at once; their files (a thousand or more, each unlink a
+  // wait on the disk) go in the background. A folder left by an ended process goes next time.
+  std::vector<std::filesystem::path> dropped;
+  for (const QString& name : runs.entryList({QStringLiteral(".dropped-*")}, QDir::Dirs | QDir::Hidden))
+    dropped.push_back(toPath(runs.filePath(name)));
+  if (dropped.empty()) return;
+  std::thread([dropped = std::move(dropped)] {
+    std::error_code ec;
+    for (const auto& folder : dropped) std::filesystem::remove_all(folder, ec);
+  }).detach();
 }
 
 }  // namespace vm

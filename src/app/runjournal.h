@@ -66,7 +66,7 @@ QList<RunRecord> listRuns(const QString& runsFolder);
 // Takes run id back (the newest when id is empty). False with *error when there is no such
 // run or it was taken back already.
 bool undoRun(const QString& runsFolder, const QString& id, QList<UndoResult>* results, QString* error);
-// Drops the oldest runs beyond keep.
+// Drops the oldest runs beyond keep: they leave the list at once, their files go in the background.
 void pruneRuns(const QString& runsFolder, int keep);
 
 }  // namespace vm

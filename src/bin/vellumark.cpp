@@ -26,13 +26,13 @@
 #include "app/mainwindow.h"
 #include "dialogs/messageboxprompter.h"
 #include "dialogs/qttranslations.h"
-#include "word/memory.h"
+#include "word/processtuning.h"
 #ifdef VM_HAVE_OFFICE
 #include "word/office/office.h"
 #endif
 
 int main(int argc, char** argv) {
-  vm::word::keepFreedMemoryForReuse();
+  vm::word::tuneForBatches();
   QString homeError;
   const QString home = vm::takeHomeOption(argc, argv, &homeError);
   if (!homeError.isEmpty()) {

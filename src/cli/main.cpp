@@ -5,10 +5,10 @@
 #include <unistd.h>
 
 #include "cli/registry.h"
-#include "word/memory.h"
+#include "word/processtuning.h"
 
 int main(int argc, char** argv) {
-  vm::word::keepFreedMemoryForReuse();
+  vm::word::tuneForBatches();
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("vellumark-cli"));
   QTextStream out(stdout);

@@ -72,3 +72,14 @@ TEST_F(Undo, RemovesTheFilesARunCreatedWhileUnchanged) {
   EXPECT_EQ(readFile(dir_.file("out/copy-2.docx")), "kept: changed since");
   EXPECT_TRUE(std::filesystem::exists(a));
 }
+
+TEST_F(Undo, KeepsOnlyTheNewestRuns) {
+  writeFile(dir_.file("rules.txt"), "甲\t乙\n乙\t甲\n");
+  std::filesystem::create_directories(dir_.file("home"));
+  writeFile(dir_.file("home/config.ini"), "[run]\nkeep=2\n");
+  auto a = doc("a.docx", "甲");
+  for (int i = 0; i < 3; ++i)
+    ASSERT_EQ(cli({"replace", "--rules", q(dir_.file("rules.txt")), q(a)}).code, 0);
+  EXPECT_EQ(cli({"runs"}).out.trimmed().split('\n').size(), 2);
+  EXPECT_EQ(cli({"undo"}).code, 0);  // the newest still goes back
+}
