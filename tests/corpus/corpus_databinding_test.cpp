@@ -97,7 +97,7 @@ std::vector<BoundControl> boundControls(const std::vector<ZipEntry>& es, const s
 TEST(CorpusDataBinding, BoundDataTakesTheReplacement) {
   const std::string& repl = replacementText();
   int checked = 0;
-  for (auto& d : soundPackages()) {
+  for (auto& d : packages(/*flagged=*/false)) {
     const auto before = readZip(d.path());
     const std::string mainPart = mainPartName(before);
     for (auto& c : boundControls(before, mainPart)) {

@@ -131,12 +131,12 @@ TEST(CorpusOutputs, OpenInLibreOfficeAndPythonDocx) {
   fs::create_directories(dir.file("in"));
   fs::create_directories(dir.file("out"));
   fs::path picture = dir.file("pic.png");
-  vm::test::writeFile(picture, smallPng());
+  vm::test::writeFile(picture, vm::test::png(4, 2));
   const std::string& repl = replacementText();
 
   std::vector<Output> outputs;
   int index = 0;
-  for (auto& d : soundPackages()) {
+  for (auto& d : packages(/*flagged=*/false)) {
     Output o;
     o.doc = d;
     char id[16];
@@ -197,7 +197,7 @@ TEST(CorpusOutputs, OpenInLibreOfficeAndPythonDocx) {
     FAIL() << "the engine saved no output at all";
   }
   int rc = convertToText(soffice, files, dir.file("txt"), dir.file("lo-profile"), dir.file("soffice.log"));
-  EXPECT_EQ(rc, 0) << "soffice failed: " << slurp(dir.file("soffice.log"));
+  EXPECT_EQ(rc, 0) << "soffice failed: " << readFile(dir.file("soffice.log"));
 
   std::vector<const Output*> unreadable;
   int shown = 0;
@@ -211,7 +211,7 @@ TEST(CorpusOutputs, OpenInLibreOfficeAndPythonDocx) {
     // LibreOffice shows a data-bound content control's stored data, not its text: the engine
     // writes a replacement in such a control into that data too, so these are checked as well.
     if (o.replaced > 0) {
-      std::size_t hits = countOccurrencesCaseless(slurp(txt), repl);
+      std::size_t hits = countOccurrencesCaseless(readFile(txt), repl);
       EXPECT_GE(hits, 1u) << o.doc.relPath << ": LibreOffice's text does not show the replacement of \"" << o.word
                           << "\" (" << o.replaced << " replaced)";
       if (hits) ++shown;
@@ -231,11 +231,11 @@ TEST(CorpusOutputs, OpenInLibreOfficeAndPythonDocx) {
   }
   const auto t3 = std::chrono::steady_clock::now();
   pyThread.join();
-  ASSERT_EQ(pyRc, 0) << "python-docx check failed (is python3-docx installed?): " << slurp(dir.file("py.log"));
+  ASSERT_EQ(pyRc, 0) << "python-docx check failed (is python3-docx installed?): " << readFile(dir.file("py.log"));
 
   std::map<std::string, const Output*> byId;
   for (auto& o : outputs) byId[o.id] = &o;
-  std::stringstream rows(slurp(dir.file("pydocx.tsv")));
+  std::stringstream rows(readFile(dir.file("pydocx.tsv")));
   std::string line;
   int pyChecked = 0, pyExcused = 0;
   while (std::getline(rows, line)) {

@@ -18,11 +18,19 @@
 
 #include <pugixml.hpp>
 
+#include "support/tempdir.h"
+#include "support/testimages.h"
 #include "word/document.h"
 
 namespace vm::corpus {
 
 namespace fs = std::filesystem;
+using vm::test::readFile;
+
+inline std::string lowerAscii(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  return s;
+}
 
 struct CorpusDoc {
   std::string relPath;  // relative to the corpus folder
@@ -30,20 +38,11 @@ struct CorpusDoc {
   std::uint64_t bytes = 0;
   bool flagged() const { return flags != "-" && !flags.empty(); }
   fs::path path() const { return fs::path(VM_CORPUS_DIR) / relPath; }
-  std::string extension() const {
-    auto e = fs::path(relPath).extension().string();
-    std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return std::tolower(c); });
-    return e;
-  }
+  std::string extension() const { return lowerAscii(fs::path(relPath).extension().string()); }
 };
 
 // gtest prints a parameter by its corpus path.
 inline void PrintTo(const CorpusDoc& d, std::ostream* os) { *os << d.relPath; }
-
-inline bool isPackageExtension(std::string e) {
-  std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return std::tolower(c); });
-  return e == ".docx" || e == ".docm" || e == ".dotx";
-}
 
 // Every .docx/.docm/.dotx row of MANIFEST.tsv, in manifest order.
 inline std::vector<CorpusDoc> manifestPackages() {
@@ -59,27 +58,16 @@ inline std::vector<CorpusDoc> manifestPackages() {
     std::string col;
     while (std::getline(ss, col, '\t')) cols.push_back(col);
     if (cols.size() < 8) continue;
-    if (!isPackageExtension(fs::path(cols[0]).extension().string())) continue;
-    CorpusDoc d;
-    d.relPath = cols[0];
-    d.bytes = std::stoull(cols[4]);
-    d.flags = cols[7];
-    out.push_back(d);
+    CorpusDoc d{cols[0], cols[7], std::stoull(cols[4])};
+    if (d.extension() == ".docx" || d.extension() == ".docm" || d.extension() == ".dotx") out.push_back(d);
   }
   return out;
 }
 
-inline std::vector<CorpusDoc> soundPackages() {
+inline std::vector<CorpusDoc> packages(bool flagged) {
   std::vector<CorpusDoc> out;
   for (auto& d : manifestPackages())
-    if (!d.flagged()) out.push_back(d);
-  return out;
-}
-
-inline std::vector<CorpusDoc> flaggedPackages() {
-  std::vector<CorpusDoc> out;
-  for (auto& d : manifestPackages())
-    if (d.flagged()) out.push_back(d);
+    if (d.flagged() == flagged) out.push_back(d);
   return out;
 }
 
@@ -90,12 +78,6 @@ inline std::string testName(std::size_t index, const CorpusDoc& d) {
   for (unsigned char c : stem) name += std::isalnum(c) ? static_cast<char>(c) : '_';
   if (name.size() > 60) name.resize(60);
   return name;
-}
-
-inline std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + p.string());
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // --- zip entries ----------------------------------------------------------------------------
@@ -198,11 +180,6 @@ inline bool hasChinese(const std::string& s) {
   return false;
 }
 
-inline std::string lowerAscii(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
-}
-
 inline std::size_t countOccurrencesCaseless(const std::string& hay, const std::string& needle) {
   std::string h = lowerAscii(hay), n = lowerAscii(needle);
   std::size_t count = 0;
@@ -281,18 +258,6 @@ inline std::string pickWord(const std::vector<vm::word::Paragraph>& paragraphs,
     }
   }
   return best;
-}
-
-// A 4 x 2 pixel RGB PNG without a resolution chunk (so 96 dpi: 4 x 2 px = 38100 x 19050 EMU).
-inline std::string smallPng() {
-  static const unsigned char png[] = {
-      0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44, 0x52, 0x00,
-      0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x02, 0x08, 0x02, 0x00, 0x00, 0x00, 0xf0, 0xca, 0xea, 0x34, 0x00,
-      0x00, 0x00, 0x1f, 0x49, 0x44, 0x41, 0x54, 0x78, 0xda, 0x05, 0xc1, 0x01, 0x01, 0x00, 0x00, 0x08, 0x83,
-      0x30, 0x82, 0x19, 0x8c, 0x60, 0x0f, 0x41, 0x2c, 0x37, 0xa0, 0x23, 0x69, 0x04, 0x76, 0xa6, 0xcd, 0x1e,
-      0x77, 0xa2, 0x0a, 0xf1, 0xc1, 0xed, 0xed, 0xcb, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae,
-      0x42, 0x60, 0x82};
-  return std::string(reinterpret_cast<const char*>(png), sizeof png);
 }
 
 }  // namespace vm::corpus
