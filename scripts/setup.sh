@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   qt6-translations-l10n
-  libzip-dev libdeflate-dev libpugixml-dev libsqlite3-dev
+  libzip-dev libdeflate-dev libisal-dev libpugixml-dev libsqlite3-dev
   libopencc-dev opencc libssl-dev mdbtools mdbtools-dev libcups2-dev
   libgsf-1-dev
   libreoffice-writer libreoffice-dev

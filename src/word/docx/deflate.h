@@ -1,5 +1,5 @@
 #pragma once
-// Whole-buffer deflate, inflate and CRC-32 for package entries (libdeflate), and a libzip source
+// Whole-buffer deflate (ISA-L), inflate and CRC-32 (libdeflate) for package entries, and a libzip source
 // that hands an entry over already compressed, so that libzip copies it as it is.
 //
 // A part is held whole in memory anyway, so the whole-buffer codec costs nothing in memory and
