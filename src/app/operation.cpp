@@ -85,6 +85,7 @@ Operation passOf(const OperationDecl& decl, RunSteps steps) {
   op.perDocument = std::move(steps.perDocument);
   op.finish = std::move(steps.finish);
   op.independent = decl.independent && !op.begin && !op.finish;
+  op.groupSaves = op.independent && decl.groupSaves;
   op.next = std::move(steps.next);
   op.items = std::move(steps.items);
   op.perItem = std::move(steps.perItem);

@@ -159,6 +159,10 @@ struct OperationDecl {
   // once, on several threads, and must not change anything they share (names chosen from
   // what earlier documents wrote, running numbers, one open target: false).
   bool independent = true;
+  // Each document's routine ends in saving that document and reads back nothing a save wrote
+  // (of this or another document): the saves of an independent run may then be flushed to the
+  // disk many at a time, which on a disk costs about one flush for all.
+  bool groupSaves = false;
   Resume resume = Resume::FromNext;
   std::vector<Check> checks;  // in the written order; the first failure refuses
   std::function<Question(OperationEnv&)> question;  // empty: no question

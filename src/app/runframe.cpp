@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <map>
 #include <new>
@@ -24,6 +25,7 @@
 #include "app/prompter.h"
 #include "app/runjournal.h"
 #include "word/error.h"
+#include "word/safesave.h"
 
 namespace vm {
 
@@ -349,6 +351,26 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
                             &o.result.message, &logDetail);
       if (!o.result.ok) log_.writeEntry(o.result.message + logDetail + QStringLiteral("："), o.result.path);
     };
+    // Saves held for one flush (see word::SaveGroup) are put in place when a thread has held
+    // 64 documents or worked a quarter of a second since its first held one, and before it
+    // stops, pauses or runs out of documents; only then are those documents handed on.
+    const bool grouped = op.groupSaves;
+    using Clock = std::chrono::steady_clock;
+    auto due = [](const std::vector<Outcome>& held, Clock::time_point since) {
+      return held.size() >= 64 || Clock::now() - since >= std::chrono::milliseconds(250);
+    };
+    auto settle = [&](word::SaveGroup& group, std::vector<Outcome>& held, const auto& handOn) {
+      group.commit();
+      for (auto& [tag, error] : group.takeFailures())
+        for (Outcome& o : held)
+          if (o.result.index == tag && o.result.ok) {
+            QString logDetail;
+            o.result.ok = guarded([&]() -> QString { std::rethrow_exception(error); }, &o.result.message, &logDetail);
+            log_.writeEntry(o.result.message + logDetail + QStringLiteral("："), o.result.path);
+          }
+      for (Outcome& o : held) handOn(o);
+      held.clear();
+    };
     auto report = [&](const Outcome& o) {  // in list order
       if (o.kind == Outcome::Unticked) return;
       // Missing files count in the progress too; the progress never exceeds the run size.
@@ -376,20 +398,37 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
     };
     const int workers = op.independent ? std::max(1, maxWorkers_.load()) : 1;
     if (workers == 1) {
+      word::SaveGroup group;
+      if (grouped) word::setSaveGroup(&group);
+      std::vector<Outcome> held;
+      Clock::time_point since;
+      auto settleHeld = [&] {
+        settle(group, held, report);
+        word::setSaveGroup(nullptr);
+      };
       for (int i = from; !broken && i < entries.size(); ++i) {
         const int go = mayStart(i, true);
         if (go == 0) break;
         if (go < 0) {
+          settleHeld();
           post([this, generation] { onWorkerDone(generation, true, false); });
           return;
         }
         Outcome o;
+        if (held.empty()) since = Clock::now();
         if (check(i, o)) {
+          group.setTag(i);
           work(o);
           currentIndex_ = i;
         }
-        report(o);
+        if (!grouped) {
+          report(o);
+          continue;
+        }
+        held.push_back(o);
+        if (due(held, since)) settle(group, held, report);
       }
+      settleHeld();
     } else {
       // Several documents at once; each is reported in list order, as one worker does.
       std::mutex m;
@@ -428,13 +467,29 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
         for (int w = 0; w < workers; ++w)
           pool.emplace_back([&] {
             word::setSaveObserver(journal);
-            Outcome o;
-            while (take(o)) {
-              work(o);
+            word::SaveGroup group;
+            if (grouped) word::setSaveGroup(&group);
+            auto handOn = [&](const Outcome& o) {
               std::lock_guard lock(m);
               finished[o.result.index] = o;
               flush();
+            };
+            std::vector<Outcome> held;
+            Clock::time_point since;
+            Outcome o;
+            while (take(o)) {
+              if (held.empty()) since = Clock::now();
+              group.setTag(o.result.index);
+              work(o);
+              if (!grouped) {
+                handOn(o);
+                continue;
+              }
+              held.push_back(o);
+              if (due(held, since)) settle(group, held, handOn);
             }
+            settle(group, held, handOn);
+            word::setSaveGroup(nullptr);
           });
         for (std::thread& t : pool) t.join();
         if (!pausing) break;

@@ -57,6 +57,9 @@ struct Operation {
   // Documents that do not depend on each other may be worked on side by side (see
   // RunFrame::setMaxWorkers); the summary and the progress stay in list order either way.
   bool independent = false;
+  // perDocument saves its document and reads back nothing saved: the run may hold the saves of
+  // many documents and flush them together (word::SaveGroup), reporting each once it is in place.
+  bool groupSaves = false;
   std::function<void()> begin;
   std::function<QString(bool stopped)> finish;
   // A second pass when this one ends unstopped (replace, then print the same documents): called

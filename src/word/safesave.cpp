@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <linux/magic.h>
 #include <sys/file.h>
+#include <sys/statfs.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -29,6 +31,7 @@ namespace {
 constexpr const char* kTempPrefix = ".vm-save-";
 
 thread_local SaveObserver* t_observer = nullptr;
+thread_local SaveGroup* t_group = nullptr;
 
 void observeBefore(const std::filesystem::path& target, bool exists, bool mayLink) {
   if (t_observer) t_observer->beforeReplace(target, exists, mayLink);
@@ -154,6 +157,7 @@ struct LockAccess {
     lock->fd_ = ::dup(fd);
     lock->id_ = identityOf(st);
   }
+  static DocumentLock::Identity identity(const DocumentLock* lock) { return lock->id_; }
   static void refresh(DocumentLock* lock) {
     struct stat st {};
     if (lock && ::fstat(lock->fd_, &st) == 0) lock->id_ = identityOf(st);
@@ -357,10 +361,52 @@ void writeInPlace(const std::filesystem::path& target, bool sync, DocumentLock* 
   cleanup();
 }
 
+}  // namespace
+
+struct SaveGroup::Held {
+  std::filesystem::path target, temp;
+  int fd = -1;
+  int tag = 0;
+  bool existed = false;
+  DocumentLock::Identity seen;  // the target as the save saw it
+};
+
+struct GroupAccess {
+  static bool holds(const SaveGroup& g, const std::filesystem::path& target) {
+    for (const auto& h : g.held_)
+      if (h.target == target) return true;
+    return false;
+  }
+  static void hold(SaveGroup& g, SaveGroup::Held h) {
+    h.tag = g.tag_;
+    g.held_.push_back(std::move(h));
+  }
+};
+
+namespace {
+
+// File systems whose syncfs writes every dirty file of theirs and waits for it; elsewhere (a
+// network or user-space file system may not) each file is flushed on its own.
+bool syncfsFlushesAll(int fd) {
+  struct statfs fs {};
+  if (::fstatfs(fd, &fs) != 0) return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC:  // ext2, ext3 and ext4
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // A new file beside the target, filled by fill (which returns 0 or an errno), flushed and
 // renamed over the target.
 void commit(const std::filesystem::path& target, bool sync, const std::function<int(int fd)>& fill) {
   removeLeftovers(folderOf(target));
+  if (t_group && GroupAccess::holds(*t_group, target)) t_group->commit();  // saved twice: in order
   Original original = preflight(target);
   DocumentLock* lock = LockAccess::find(target);
   LockAccess::verify(lock, target);
@@ -372,8 +418,20 @@ void commit(const std::filesystem::path& target, bool sync, const std::function<
     fail(err, target, step);
   };
   if (int err = fill(fd)) abandon(err, "write");
-  if (sync && ::fdatasync(fd) != 0) abandon(errno, "fsync");
   const bool inPlace = original.exists && original.st.st_nlink > 1;
+  if (t_group && sync && !inPlace) {
+    if (int err = adopt(fd, target, original)) abandon(err, "permissions");
+    SaveGroup::Held h;
+    h.target = target;
+    h.temp = temp;
+    h.fd = fd;
+    h.existed = original.exists;
+    if (lock) h.seen = LockAccess::identity(lock);
+    else if (original.exists) h.seen = identityOf(original.st);
+    GroupAccess::hold(*t_group, std::move(h));
+    return;
+  }
+  if (sync && ::fdatasync(fd) != 0) abandon(errno, "fsync");
   try {
     observeBefore(target, original.exists, !inPlace);
   } catch (...) {
@@ -404,6 +462,64 @@ void commit(const std::filesystem::path& target, bool sync, const std::function<
 }  // namespace
 
 SaveObserver* setSaveObserver(SaveObserver* observer) { return std::exchange(t_observer, observer); }
+
+SaveGroup* setSaveGroup(SaveGroup* group) { return std::exchange(t_group, group); }
+
+SaveGroup::SaveGroup() = default;
+
+SaveGroup::~SaveGroup() {
+  for (const Held& h : held_) {
+    ::close(h.fd);
+    ::unlink(h.temp.c_str());
+  }
+}
+
+std::size_t SaveGroup::held() const { return held_.size(); }
+
+std::vector<std::pair<int, std::exception_ptr>> SaveGroup::takeFailures() { return std::exchange(failures_, {}); }
+
+void SaveGroup::commit() {
+  std::vector<Held> batch = std::exchange(held_, {});
+  // One flush for each file system, through the file opened first (a syncfs reports the write
+  // errors met since its descriptor was opened).
+  std::map<dev_t, int> flushed;  // device -> errno of its syncfs
+  std::vector<int> errors(batch.size(), 0);
+  for (std::size_t i = 0; i < batch.size(); ++i) {
+    struct stat st {};
+    if (::fstat(batch[i].fd, &st) != 0) {
+      errors[i] = errno;
+      continue;
+    }
+    auto it = flushed.find(st.st_dev);
+    if (it == flushed.end() && syncfsFlushesAll(batch[i].fd))
+      it = flushed.emplace(st.st_dev, ::syncfs(batch[i].fd) == 0 ? 0 : errno).first;
+    if (it != flushed.end()) errors[i] = it->second;
+    else if (::fdatasync(batch[i].fd) != 0) errors[i] = errno;
+  }
+  for (std::size_t i = 0; i < batch.size(); ++i) {
+    const Held& h = batch[i];
+    try {
+      if (errors[i]) fail(errors[i], h.target, "fsync");
+      struct stat now {};
+      const bool exists = ::stat(h.target.c_str(), &now) == 0;
+      if (exists != h.existed || (exists && !(identityOf(now) == h.seen)))
+        throw EngineError(ErrorCode::ConcurrentEdit, h.target.string());
+      DocumentLock* lock = LockAccess::find(h.target);
+      observeBefore(h.target, h.existed, true);
+      if (lock && ::flock(h.fd, LOCK_EX | LOCK_NB) != 0) fail(errno, h.target, "lock");
+      LockAccess::verify(lock, h.target);
+      if (::rename(h.temp.c_str(), h.target.c_str()) != 0) fail(errno, h.target, "rename");
+      LockAccess::moveTo(lock, h.fd);
+    } catch (...) {
+      ::close(h.fd);
+      ::unlink(h.temp.c_str());
+      failures_.emplace_back(h.tag, std::current_exception());
+      continue;
+    }
+    ::close(h.fd);
+    observeAfter(h.target);
+  }
+}
 
 void noteCreatedFile(const std::filesystem::path& target) {
   if (!t_observer) return;

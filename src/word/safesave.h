@@ -23,6 +23,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <exception>
+#include <utility>
+#include <vector>
 
 namespace vm::word {
 
@@ -77,6 +80,42 @@ void noteCreatedFile(const std::filesystem::path& target);
 
 // A fresh name for a scratch folder beside target, removed as a leftover once its writer died.
 std::filesystem::path scratchFolderBeside(const std::filesystem::path& target);
+
+// Saves that share one flush. While a thread has a group set, a save that would rename a new
+// file over its target writes the file beside it and returns; commit() then flushes all the
+// held files at once (one syncfs for each file system known to flush everything it is asked
+// to, else a flush per file) and renames each over its target, checking first that the target
+// is still the file the save saw. Until then a target is its old file, whole; a file the group
+// could not put in place is removed again and its failure kept under the tag of its save.
+// Flushing file by file costs a disk round trip each; a group of many costs about one.
+// A save of a target already held commits the group first. A target rewritten in place (it
+// has several hard links) is flushed and written at once, as without a group.
+class SaveGroup {
+ public:
+  SaveGroup();
+  ~SaveGroup();  // what was not committed is dropped: those targets stay as they were
+  SaveGroup(const SaveGroup&) = delete;
+  SaveGroup& operator=(const SaveGroup&) = delete;
+
+  // The tag of the saves that follow (the document they belong to).
+  void setTag(int tag) { tag_ = tag; }
+  int tag() const { return tag_; }
+  std::size_t held() const;
+  void commit();
+  // The saves that failed in commit, by tag (an EngineError each), oldest first; cleared.
+  std::vector<std::pair<int, std::exception_ptr>> takeFailures();
+
+  struct Held;
+
+ private:
+  friend struct GroupAccess;
+  int tag_ = 0;
+  std::vector<Held> held_;
+  std::vector<std::pair<int, std::exception_ptr>> failures_;
+};
+// This thread's group (nullptr: none, every save is flushed and renamed at once); returns the
+// previous one.
+SaveGroup* setSaveGroup(SaveGroup* group);
 
 // Writes bytes as the target's new content.
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, bool sync = true);

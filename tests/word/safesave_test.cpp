@@ -196,3 +196,44 @@ TEST(SafeSave, LeftoversOfDeadWritersAreRemovedAndOnlyThose) {
 }
 
 }  // namespace
+
+TEST(SafeSave, GroupedSavesWaitForTheirCommitAndFailAloneWhenTheTargetChanged) {
+  vm::test::TempDir dir;
+  fs::path a = dir.file("a.docx"), b = dir.file("b.docx"), c = dir.file("c.docx");
+  writeFile(a, "a0");
+  writeFile(b, "b0");
+  auto leftovers = [&] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir.path())) n += e.path().filename().string().rfind(".vm-", 0) == 0;
+    return n;
+  };
+  {
+    vm::word::SaveGroup group;
+    vm::word::setSaveGroup(&group);
+    group.setTag(1);
+    vm::word::writeFileAtomically(a, "a1");
+    vm::word::writeFileAtomically(a, "a2");  // saved twice: the first goes in place first
+    group.setTag(2);
+    vm::word::writeFileAtomically(b, "b1");
+    group.setTag(3);
+    vm::word::writeFileAtomically(c, "c1");  // a new file
+    EXPECT_EQ(readFile(a), "a1");
+    EXPECT_EQ(readFile(b), "b0");
+    EXPECT_FALSE(fs::exists(c));
+    writeFile(b, "someone else's edit");
+    group.commit();
+    auto failures = group.takeFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].first, 2);
+    EXPECT_EQ(codeOf([&] { std::rethrow_exception(failures[0].second); }), ErrorCode::ConcurrentEdit);
+    EXPECT_EQ(readFile(a), "a2");
+    EXPECT_EQ(readFile(b), "someone else's edit");
+    EXPECT_EQ(readFile(c), "c1");
+    EXPECT_EQ(leftovers(), 0);
+
+    vm::word::writeFileAtomically(a, "dropped");  // never committed
+    vm::word::setSaveGroup(nullptr);
+  }
+  EXPECT_EQ(readFile(a), "a2");
+  EXPECT_EQ(leftovers(), 0);
+}
