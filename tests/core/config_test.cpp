@@ -20,16 +20,12 @@
 using vm::IniFile;
 using vm::shelltest::Folder;
 
-TEST(IniFile, SetIniFileTrims) {
-  IniFile ini;
-  ini.setIniFile("  /x/config.ini \t");
-  EXPECT_EQ(ini.getIniFile(), "/x/config.ini");
-}
-
 TEST(IniFile, NoPathOrMissingKey) {
   IniFile ini;
   EXPECT_EQ(ini.readIni("config", "dbPath"), "");
   EXPECT_FALSE(ini.writeIni("config", "dbPath", "x"));
+  ini.setIniFile("  /x/config.ini \t");
+  EXPECT_EQ(ini.getIniFile(), "/x/config.ini");  // trimmed
   Folder f;
   IniFile missing(f.file("none.ini"));
   EXPECT_EQ(missing.readIni("config", "dbPath"), "");

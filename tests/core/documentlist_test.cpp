@@ -1,5 +1,4 @@
 // The document list rules and the edge cases of the list, on real temporary folders.
-#include <QElapsedTimer>
 #include <QCoreApplication>
 #include <QThread>
 
@@ -13,7 +12,6 @@
 #include "app/documentlist.h"
 #include "app/folderscan.h"
 #include "app/listcommands.h"
-#include "app/messages.h"
 #include "app/prompter.h"
 #include "shelltestutil.h"
 
@@ -30,21 +28,21 @@ QStringList names(const QStringList& paths, const QString& base) {
 
 }  // namespace
 
-TEST(DocumentListRules, GetFileExt) {
+TEST(DocumentListRules, ExtensionsSuffixListsAndFolders) {
   EXPECT_EQ(DocumentList::getFileExt("/a/b.c.docx"), "docx");
   EXPECT_EQ(DocumentList::getFileExt("/a/report.DOC"), "DOC");
   EXPECT_EQ(DocumentList::getFileExt("noext"), "noext");  // the whole text
   EXPECT_EQ(DocumentList::getFileExt("/x.y/file"), "y/file");  // the last "." of the path
   EXPECT_EQ(DocumentList::getFileExt("a."), "");
   EXPECT_EQ(DocumentList::getFileExt(""), "");
-}
-
-TEST(DocumentListRules, SuffixList) {
   EXPECT_EQ(DocumentList::suffixList(true, true), "doc,docx,");
   EXPECT_EQ(DocumentList::suffixList(true, false), "doc,");
   EXPECT_EQ(DocumentList::suffixList(false, true), "docx,");
   EXPECT_EQ(DocumentList::suffixList(false, false), "");
   EXPECT_EQ(DocumentList::suffixList(QStringList{"doc", "", "", "docx"}), "doc,docx,");  // runs of commas
+  EXPECT_EQ(DocumentList::folderWithSlash("/a/b"), "/a/b/");
+  EXPECT_EQ(DocumentList::folderWithSlash("/a/b/"), "/a/b/");
+  EXPECT_EQ(DocumentList::folderWithSlash("  "), "");
 }
 
 TEST(DocumentListRules, QualifiesAndSubfolders) {
@@ -63,12 +61,6 @@ TEST(DocumentListRules, QualifiesAndSubfolders) {
   EXPECT_FALSE(DocumentList::entersSubfolder(".git"));
   const QString emoji = QString::fromUcs4(U"\U0001F4C4");
   EXPECT_EQ(DocumentList::characterCount(emoji + "x"), 2);  // a character outside the BMP counts once
-}
-
-TEST(DocumentListRules, FolderWithSlash) {
-  EXPECT_EQ(DocumentList::folderWithSlash("/a/b"), "/a/b/");
-  EXPECT_EQ(DocumentList::folderWithSlash("/a/b/"), "/a/b/");
-  EXPECT_EQ(DocumentList::folderWithSlash("  "), "");
 }
 
 TEST(DocumentListAdd, FolderAddBySuffix) {
@@ -262,43 +254,26 @@ TEST(DocumentListScan, FolderScanOffThread) {
   ASSERT_TRUE(scan.start(f.path(), "docx,", false));
   scan.wait();
   EXPECT_EQ(got, QStringList{f.path() + "/top.docx"});
-}
-
-TEST(DocumentListScan, FolderScanCancel) {
-  Folder f;
-  for (int i = 0; i < 200; ++i) f.touch(QStringLiteral("d%1/x.docx").arg(i));
-  vm::FolderScan scan;
+  // A cancelled scan still finishes once.
   int finishedCount = 0;
-  QObject::connect(&scan, &vm::FolderScan::finished, [&](const QStringList& paths, const QStringList&, bool) {
-    ++finishedCount;
-    EXPECT_LE(paths.size(), 200);
-  });
+  QObject::connect(&scan, &vm::FolderScan::finished, [&] { ++finishedCount; });
   ASSERT_TRUE(scan.start(f.path(), "docx,", true));
   scan.cancel();
   scan.wait();
   EXPECT_EQ(finishedCount, 1);
+  EXPECT_LE(got.size(), 31);
 }
 
-TEST(DocumentListFilter, KeepsAndDropsByPathText) {
-  Folder f;
-  const QString oldDoc = f.touch("2010/old.doc");
-  const QString final10 = f.touch("2010/final.doc");
-  const QString final09 = f.touch("2009/final.doc");
-  DocumentList list;
-  list.append(QStringList{oldDoc, final10, final09});
-  EXPECT_EQ(list.filter("2010", "old", false), 2);
-  EXPECT_EQ(list.paths(), QStringList{final10});
-}
-
-TEST(DocumentListFilter, DeletedFileSurvivesEveryFilter) {
+TEST(DocumentListFilter, KeepsAndDropsByPathTextAndADeletedFileSurvivesEveryFilter) {
   Folder f;
   const QString keep = f.touch("2010/final.doc");
   const QString gone = f.touch("2009/old.doc");
   const QString other = f.touch("2009/other.doc");
+  const QString oldDoc = f.touch("2010/old.doc");
   DocumentList list;
-  list.append(QStringList{gone, keep, other});
+  list.append(QStringList{gone, keep, other, oldDoc});
   ASSERT_TRUE(QFile::remove(gone));
-  list.filter("2010", "", false);
+  EXPECT_EQ(list.filter("2010", "old", false), 2);
   EXPECT_EQ(list.paths(), (QStringList{gone, keep}));
   list.filter("", "old", false);
   list.filter("", "2010", true);
@@ -333,26 +308,6 @@ TEST(DocumentListFilter, RemovesManyRunsKeepingTicks) {
   EXPECT_EQ(list.entryCount(), 300);
   EXPECT_EQ(list.tickedCount(), tickedKept);
   for (int i = 0; i < list.entryCount(); ++i) EXPECT_TRUE(list.path(i).contains("/keep/"));
-}
-
-TEST(DocumentListFilter, CommandMessages) {
-  Folder home;
-  vm::RecordingPrompter prompter;
-  auto app = vm::AppContext::create(home.file("data"), prompter);
-  ASSERT_TRUE(app);
-  Folder f;
-  app->documents().append(QStringList{f.touch("2010/old.doc"), f.touch("2010/final.doc")});
-  EXPECT_FALSE(vm::listcmd::filter(*app, prompter, "  ", "", false));
-  ASSERT_EQ(prompter.entries.size(), 1);
-  EXPECT_EQ(prompter.last().title, "出错！");
-  EXPECT_EQ(prompter.last().text, "文档路径包含与不包含必须输入一项！");
-  EXPECT_FALSE(prompter.last().question);
-  EXPECT_EQ(app->documents().entryCount(), 2);
-  int removed = -1;
-  EXPECT_TRUE(vm::listcmd::filter(*app, prompter, "", "old", false, &removed));
-  EXPECT_EQ(removed, 1);
-  EXPECT_EQ(prompter.last().title, "筛选");
-  EXPECT_EQ(prompter.last().text, "文档筛选成功！");
 }
 
 TEST(DocumentListCommands, FolderAddWithoutSuffix) {
@@ -408,9 +363,7 @@ TEST(DocumentListEdit, HundredThousandEntries) {
   QStringList paths;
   paths.reserve(100000);
   for (int i = 0; i < 100000; ++i) paths << QStringLiteral("/docs/%1/file%2.docx").arg(i % 100).arg(i % 50000);
-  QElapsedTimer t;
-  t.start();
-  list.append(paths);
+  list.append(paths);  // its speed: bench/doclist
   EXPECT_EQ(list.entryCount(), 100000);
   EXPECT_EQ(list.tickedCount(), 100000);
   EXPECT_EQ(list.rowCount(), 100000);
@@ -423,5 +376,4 @@ TEST(DocumentListEdit, HundredThousandEntries) {
   EXPECT_EQ(list.tickedCount(), 0);
   list.append(paths);
   EXPECT_EQ(list.entryCount(), 125000);
-  EXPECT_LT(t.elapsed(), 5000);
 }

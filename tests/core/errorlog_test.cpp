@@ -8,22 +8,26 @@ using vm::ErrorLog;
 using vm::shelltest::Folder;
 
 namespace {
+
 QDateTime fixedTime() { return QDateTime(QDate(2026, 5, 3), QTime(14, 5, 9)); }
+
+class ErrorLogTest : public ::testing::Test {
+ protected:
+  ErrorLogTest() { f.mkdir("log"); }
+  QByteArray written() const { return vm::shelltest::readAll(f.file("log/log.txt")); }
+  Folder f;
+  ErrorLog log{f.file("log/log.txt")};
+};
+
 }  // namespace
 
-TEST(ErrorLog, NothingPendingWritesNothing) {
-  Folder f;
-  f.mkdir("log");
-  ErrorLog log(f.file("log/log.txt"));
+TEST_F(ErrorLogTest, NothingPendingWritesNothing) {
   EXPECT_FALSE(log.hasPending());
   EXPECT_FALSE(log.write("ctx"));
   EXPECT_FALSE(QFileInfo::exists(f.file("log/log.txt")));
 }
 
-TEST(ErrorLog, FourLinesCrLf) {
-  Folder f;
-  f.mkdir("log");
-  ErrorLog log(f.file("log/log.txt"));
+TEST_F(ErrorLogTest, FourLinesCrLf) {
   log.setClock(fixedTime);
   log.record(QStringLiteral("文件未找到"));
   EXPECT_TRUE(log.hasPending());
@@ -35,39 +39,26 @@ TEST(ErrorLog, FourLinesCrLf) {
                                   "文件未找到/docs/a.docx\r\n"
                                   "-----------------------------------\r\n")
                                   .toUtf8();
-  EXPECT_EQ(vm::shelltest::readAll(f.file("log/log.txt")), expected);
-  EXPECT_EQ(ErrorLog::hyphens().size(), 35);
+  EXPECT_EQ(written(), expected);
   EXPECT_EQ(ErrorLog::formatEntry(QStringLiteral("文件未找到"), QStringLiteral("/docs/a.docx"), fixedTime()), expected);
   // Written once: the pending error is gone.
   EXPECT_FALSE(log.write());
 }
 
-TEST(ErrorLog, OnlyTheLastEntry) {
-  Folder f;
-  f.mkdir("log");
-  ErrorLog log(f.file("log/log.txt"));
+// The file holds the last entry written; an entry the last record of what was pending.
+TEST_F(ErrorLogTest, OnlyTheLastEntryAndTheLatestRecord) {
   log.setClock(fixedTime);
   log.record("first error");
   log.write();
+  log.record("older");
   log.record("second error");
   log.write();
-  const QByteArray text = vm::shelltest::readAll(f.file("log/log.txt"));
+  const QByteArray text = written();
   EXPECT_FALSE(text.contains("first error"));
+  EXPECT_FALSE(text.contains("older"));
   EXPECT_TRUE(text.contains("second error\r\n"));
   EXPECT_EQ(text.count("\r\n"), 4);
   EXPECT_EQ(text.count('\n'), 4);  // no bare LF
-}
-
-TEST(ErrorLog, LatestRecordWins) {
-  Folder f;
-  f.mkdir("log");
-  ErrorLog log(f.file("log/log.txt"));
-  log.record("older");
-  log.record("newer");
-  log.write();
-  const QByteArray text = vm::shelltest::readAll(f.file("log/log.txt"));
-  EXPECT_TRUE(text.contains("newer"));
-  EXPECT_FALSE(text.contains("older"));
 }
 
 TEST(ErrorLog, MissingFolderOrUnwritableFileIsIgnored) {
@@ -85,25 +76,19 @@ TEST(ErrorLog, MissingFolderOrUnwritableFileIsIgnored) {
   EXPECT_FALSE(none.write());
 }
 
-TEST(ErrorLog, ScopeWritesAtTheEndOfACommand) {
-  Folder f;
-  f.mkdir("log");
-  ErrorLog log(f.file("log/log.txt"));
+TEST_F(ErrorLogTest, ScopeWritesAtTheEndOfACommand) {
   {
     ErrorLog::Scope scope(log);
     log.record("during the command");
     EXPECT_FALSE(QFileInfo::exists(f.file("log/log.txt")));
   }
-  EXPECT_TRUE(vm::shelltest::readAll(f.file("log/log.txt")).contains("during the command\r\n"));
+  EXPECT_TRUE(written().contains("during the command\r\n"));
 }
 
-TEST(ErrorLog, WriteEntryLeavesThePendingErrorAlone) {
-  Folder f;
-  f.mkdir("log");
-  ErrorLog log(f.file("log/log.txt"));
+TEST_F(ErrorLogTest, WriteEntryLeavesThePendingErrorAlone) {
   log.record("pending one");
   EXPECT_TRUE(log.writeEntry("文档已损坏：", "/d/x.docx"));
-  EXPECT_TRUE(vm::shelltest::readAll(f.file("log/log.txt")).contains(QStringLiteral("文档已损坏：/d/x.docx\r\n").toUtf8()));
+  EXPECT_TRUE(written().contains(QStringLiteral("文档已损坏：/d/x.docx\r\n").toUtf8()));
   EXPECT_TRUE(log.hasPending());
   EXPECT_EQ(log.pending(), "pending one");
 }

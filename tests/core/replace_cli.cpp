@@ -56,14 +56,10 @@ TEST_F(ReplaceCli, ReplacesAndPrintsEachDocumentWithItsCount) {
   EXPECT_TRUE(r.out.contains(q(a) + QStringLiteral("：替换 2 处"))) << r.out.toStdString();
   EXPECT_TRUE(r.out.contains(q(b) + QStringLiteral("：替换 0 处"))) << r.out.toStdString();
   EXPECT_TRUE(r.err.contains(QStringLiteral("你确认开始按照规则替换文档了吗？")));
-}
-
-TEST_F(ReplaceCli, WithoutYesTheQuestionIsCancelled) {
-  auto a = doc("a.docx", "甲方");
-  const std::string before = readFile(a);
-  Result r = cli({"replace", "--rules", ruleFile("甲方\t委托方\n"), q(a)});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(readFile(a), before);
+  // Without --yes the question is cancelled.
+  const std::string replaced = readFile(a);
+  EXPECT_EQ(cli({"replace", "--rules", ruleFile("委托方\t甲方\n"), q(a)}).code, 1);
+  EXPECT_EQ(readFile(a), replaced);
 }
 
 TEST_F(ReplaceCli, DryRunCountsWithoutSaving) {
@@ -93,19 +89,22 @@ TEST_F(ReplaceCli, RefusedRulePrintsTitleAndTextAndExits1) {
 
 TEST_F(ReplaceCli, StartCommandRefusalsExit1) {
   auto a = doc("a.docx", "abc");
-  Result r = cli({"--yes", "replace", "--rules", ruleFile("# nothing but a comment\n"), q(a)});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_TRUE(r.err.contains(QStringLiteral("出错了！: 请先配置替换规则！"))) << r.err.toStdString();
-
-  r = cli({"--yes", "replace", "--rules", ruleFile("a\tb\t0\n"), q(a)});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_TRUE(r.err.contains(QStringLiteral("出错了！: 请勾选你要替换的规则！")));
-
-  // A folder without documents of the chosen suffix leaves the list empty.
   std::filesystem::create_directories(dir_.file("empty"));
-  r = cli({"--yes", "replace", "--rules", ruleFile("a\tb\n"), q(dir_.file("empty"))});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_TRUE(r.err.contains(QStringLiteral("出错了！: 请先添加文档，并勾选你要操作的文档！")));
+  const struct {
+    std::string rules;
+    QString path;
+    const char* refusal;
+  } cases[] = {
+      {"# nothing but a comment\n", q(a), "请先配置替换规则！"},
+      {"a\tb\t0\n", q(a), "请勾选你要替换的规则！"},
+      // A folder without documents of the chosen suffix leaves the list empty.
+      {"a\tb\n", q(dir_.file("empty")), "请先添加文档，并勾选你要操作的文档！"},
+  };
+  for (const auto& c : cases) {
+    Result r = cli({"--yes", "replace", "--rules", ruleFile(c.rules), c.path});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("出错了！: ") + QString::fromUtf8(c.refusal))) << r.err.toStdString();
+  }
 }
 
 TEST_F(ReplaceCli, UntickedRulesAndPictures) {

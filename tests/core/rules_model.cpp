@@ -30,42 +30,40 @@ QStringList finds(const ReplaceRules& rules) {
 
 }  // namespace
 
-TEST(RulesModel, AddAppendsTickedTrimmedRulesInOrder) {
+// One list, adds in a row: each accepted (trimmed, ticked, appended) or refused by the first
+// check that fails.
+TEST(RulesModel, AddChecksInTheirOrder) {
   ReplaceRules rules;
   ChangeCounter spy(rules);
-  EXPECT_FALSE(rules.add(QStringLiteral("  alpha "), QStringLiteral(" beta  ")));
-  EXPECT_FALSE(rules.add(QStringLiteral("gamma"), QStringLiteral("delta")));
-  ASSERT_EQ(rules.count(), 2);
+  const std::optional<Refusal> kOk;
+  const struct {
+    const char* find;
+    const char* replacement;
+    std::optional<Refusal> result;
+  } adds[] = {
+      {"  alpha ", " beta  ", kOk},
+      {"delete me", "", kOk},          // an empty replacement
+      {"", "", kEmptyFind},            // first, even when the rest would fail too
+      {"   ", "y", kEmptyFind},
+      {"alpha", "alpha", kSame},       // before the duplicate test
+      {"abc", "  abc ", kSame},        // equal once trimmed
+      {" abc  ", "abc", kSame},
+      {"alpha", "z", kDuplicate},
+      {"  alpha ", "4", kDuplicate},   // trimmed first
+      {"ALPHA", "2", kOk},             // the duplicate test is case-sensitive
+      {"ＡＬＰＨＡ", "3", kOk},        // and full-width differs
+  };
+  for (const auto& a : adds) {
+    SCOPED_TRACE(std::string(a.find) + " -> " + a.replacement);
+    EXPECT_EQ(rules.add(QString::fromUtf8(a.find), QString::fromUtf8(a.replacement)), a.result);
+  }
+  EXPECT_EQ(finds(rules), (QStringList{"alpha", "delete me", "ALPHA", "ＡＬＰＨＡ"}));
   EXPECT_EQ(rules.at(0), (Rule{QStringLiteral("alpha"), QStringLiteral("beta"), true}));
-  EXPECT_EQ(rules.at(1), (Rule{QStringLiteral("gamma"), QStringLiteral("delta"), true}));
-  EXPECT_EQ(rules.tickedCount(), 2);
-  EXPECT_EQ(spy.count, 2);
-}
-
-TEST(RulesModel, EmptyReplacementIsAccepted) {
-  ReplaceRules rules;
-  EXPECT_FALSE(rules.add(QStringLiteral("delete me"), QString()));
-  ASSERT_EQ(rules.count(), 1);
-  EXPECT_TRUE(rules.at(0).replacement.isEmpty());
-}
-
-TEST(RulesModel, ValidationsInTheirOrder) {
-  ReplaceRules rules;
-  ASSERT_FALSE(rules.add(QStringLiteral("x"), QStringLiteral("y")));
-  // An empty (or blank) find text comes first, even when the rest would also fail.
-  EXPECT_EQ(rules.add(QString(), QString()), kEmptyFind);
-  EXPECT_EQ(rules.add(QStringLiteral("   "), QStringLiteral("y")), kEmptyFind);
-  // Equal texts come before the duplicate test: "x" -> "x" is "same", not "duplicate".
-  EXPECT_EQ(rules.add(QStringLiteral("x"), QStringLiteral("x")), kSame);
-  EXPECT_EQ(rules.add(QStringLiteral("x"), QStringLiteral("z")), kDuplicate);
-  EXPECT_EQ(rules.count(), 1);
-}
-
-TEST(RulesModel, EqualAfterTrimmingIsRefused) {
-  ReplaceRules rules;
-  EXPECT_EQ(rules.add(QStringLiteral("abc"), QStringLiteral("  abc ")), kSame);
-  EXPECT_EQ(rules.add(QStringLiteral(" abc  "), QStringLiteral("abc")), kSame);
-  EXPECT_EQ(rules.count(), 0);
+  EXPECT_TRUE(rules.at(1).replacement.isEmpty());
+  EXPECT_EQ(rules.tickedCount(), 4);
+  EXPECT_EQ(spy.count, 4);
+  EXPECT_EQ(rules.indexOf(QStringLiteral("ALPHA")), 2);
+  EXPECT_EQ(rules.indexOf(QStringLiteral("Alpha")), -1);
 }
 
 TEST(RulesModel, TrimmingRemovesBlanksOnly) {

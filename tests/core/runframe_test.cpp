@@ -91,10 +91,28 @@ class RunFrameTest : public ::testing::Test {
     return calls;
   }
 
+  // Starts a run held in the routine of the document until gate opens.
+  void startHeldAt(const QString& doc, const QString& id = "docT") {
+    ASSERT_TRUE(frame.start(recordingOp(id, 0, [this, doc](const QString& p) {
+      if (p == doc) gate.pass();
+    })));
+    ASSERT_TRUE(gate.waitEntered());
+  }
+
+  // A run paused after the document.
+  void pauseAfter(const QString& doc, const QString& id = "docT") {
+    startHeldAt(doc, id);
+    frame.pauseOrContinue();
+    gate.open();
+    ASSERT_TRUE(frame.waitUntilSettled(10000));
+    ASSERT_EQ(frame.state(), State::Paused);
+  }
+
   // The progress values after the start (the start's own report is the first).
   QList<int> stepsAfterStart() const { return progressNow.mid(1); }
 
   Folder dir;
+  Gate gate;
   vm::DocumentList list;
   vm::ErrorLog log{dir.file("log/log.txt")};
   RunFrame frame{list, log};
@@ -180,11 +198,7 @@ TEST_F(RunFrameTest, MissingFilesCountedNotHandled) {
 
 TEST_F(RunFrameTest, PauseDuringLastDocument) {
   const QStringList docs = makeDocs(3);
-  Gate gate;
-  ASSERT_TRUE(frame.start(recordingOp("docT", 0, [&](const QString& p) {
-    if (p == docs[2]) gate.pass();
-  })));
-  ASSERT_TRUE(gate.waitEntered());
+  startHeldAt(docs[2]);
   frame.pauseOrContinue();  // pause
   EXPECT_EQ(frame.state(), State::Pausing);
   EXPECT_EQ(frame.paused(), 1);
@@ -223,7 +237,6 @@ TEST_F(RunFrameTest, PauseDuringLastDocument) {
 TEST_F(RunFrameTest, ContinueFromCurrentIndexPlusOneCountsMissingAgain) {
   const QStringList docs = makeDocs(3);
   ASSERT_TRUE(QFile::remove(docs[1]));
-  Gate gate;
   frame.setEntryHook([&](int i) {
     if (i == 2) gate.pass();  // after the missing entry, before the flags are read for entry 2
   });
@@ -247,12 +260,7 @@ TEST_F(RunFrameTest, ContinueFromCurrentIndexPlusOneCountsMissingAgain) {
 }
 
 TEST_F(RunFrameTest, ContinueBeforeTheWorkerPausesJustGoesOn) {
-  const QStringList docs = makeDocs(3);
-  Gate gate;
-  ASSERT_TRUE(frame.start(recordingOp("docT", 0, [&](const QString& p) {
-    if (p == docs[0]) gate.pass();
-  })));
-  ASSERT_TRUE(gate.waitEntered());
+  startHeldAt(makeDocs(3)[0]);
   frame.pauseOrContinue();
   frame.pauseOrContinue();
   EXPECT_EQ(frame.state(), State::Running);
@@ -266,11 +274,7 @@ TEST_F(RunFrameTest, ContinueBeforeTheWorkerPausesJustGoesOn) {
 
 TEST_F(RunFrameTest, Stop) {
   const QStringList docs = makeDocs(5);
-  Gate gate;
-  ASSERT_TRUE(frame.start(recordingOp("docT", 0, [&](const QString& p) {
-    if (p == docs[1]) gate.pass();
-  })));
-  ASSERT_TRUE(gate.waitEntered());
+  startHeldAt(docs[1]);
   frame.stop();
   EXPECT_EQ(frame.state(), State::Stopping);
   EXPECT_TRUE(frame.stopRequested());
@@ -351,12 +355,7 @@ TEST_F(RunFrameTest, ThrowingDocumentsAreLoggedAndTheRunGoesOn) {
 }
 
 TEST_F(RunFrameTest, StartDuringARunIsRefused) {
-  const QStringList docs = makeDocs(2);
-  Gate gate;
-  ASSERT_TRUE(frame.start(recordingOp("docT", 0, [&](const QString& p) {
-    if (p == docs[0]) gate.pass();
-  })));
-  ASSERT_TRUE(gate.waitEntered());
+  startHeldAt(makeDocs(2)[0]);
   QString refusal;
   EXPECT_FALSE(frame.start(recordingOp("docOther"), &refusal));
   EXPECT_EQ(refusal, "当前有批量操作正在进行，请等待其完成或停止后再开始新的操作！");
@@ -384,21 +383,13 @@ TEST_F(RunFrameTest, StartDuringARunIsRefused) {
 
 TEST_F(RunFrameTest, RegisteredContinuationIsCalled) {
   const QStringList docs = makeDocs(4);
-  Gate gate;
   int continued = 0;
   frame.registerContinuation("docR", [&](RunFrame& f) {
     ++continued;
     f.resume(f.operation(), f.runSize(), f.currentIndex() + 1);
   });
   EXPECT_TRUE(frame.hasContinuation("docR"));
-  ASSERT_TRUE(frame.start(recordingOp("docR", 0, [&](const QString& p) {
-    if (p == docs[1]) gate.pass();
-  })));
-  ASSERT_TRUE(gate.waitEntered());
-  frame.pauseOrContinue();
-  gate.open();
-  ASSERT_TRUE(frame.waitUntilSettled(10000));
-  ASSERT_EQ(frame.state(), State::Paused);
+  pauseAfter(docs[1], "docR");
   EXPECT_EQ(frame.currentIndex(), 1);
   frame.pauseOrContinue();
   ASSERT_TRUE(frame.waitUntilSettled(10000));
@@ -410,17 +401,8 @@ TEST_F(RunFrameTest, RegisteredContinuationIsCalled) {
 }
 
 TEST_F(RunFrameTest, ContinuationThatStartsNothingEndsTheRun) {
-  const QStringList docs = makeDocs(3);
-  Gate gate;
   frame.registerContinuation("docFgwd", [](RunFrame&) {});
-  ASSERT_TRUE(frame.start(recordingOp("docFgwd", 0, [&](const QString& p) {
-    if (p == docs[0]) gate.pass();
-  })));
-  ASSERT_TRUE(gate.waitEntered());
-  frame.pauseOrContinue();
-  gate.open();
-  ASSERT_TRUE(frame.waitUntilSettled(10000));
-  ASSERT_EQ(frame.state(), State::Paused);
+  pauseAfter(makeDocs(3)[0], "docFgwd");
   frame.pauseOrContinue();
   EXPECT_EQ(frame.state(), State::Idle);
   EXPECT_FALSE(frame.isLocked());  // continuing must not leave the interface locked
@@ -429,7 +411,12 @@ TEST_F(RunFrameTest, ContinuationThatStartsNothingEndsTheRun) {
   EXPECT_EQ(callsSoFar().size(), 1);
 }
 
-TEST_F(RunFrameTest, RoutineMissingIsRefused) {
+TEST_F(RunFrameTest, EmptyListRunsToTheEndAndAMissingRoutineIsRefused) {
+  ASSERT_TRUE(frame.start(recordingOp()));
+  ASSERT_TRUE(frame.waitUntilSettled(10000));
+  EXPECT_EQ(frame.state(), State::Idle);
+  EXPECT_EQ(finished, 1);
+  EXPECT_EQ(summary.runSize, 0);
   makeDocs(1);
   vm::Operation op;
   op.id = "docT";
@@ -439,21 +426,9 @@ TEST_F(RunFrameTest, RoutineMissingIsRefused) {
   EXPECT_EQ(frame.state(), State::Idle);
 }
 
-TEST_F(RunFrameTest, EmptyListRunsToTheEnd) {
-  ASSERT_TRUE(frame.start(recordingOp()));
-  ASSERT_TRUE(frame.waitUntilSettled(10000));
-  EXPECT_EQ(frame.state(), State::Idle);
-  EXPECT_EQ(finished, 1);
-  EXPECT_EQ(summary.runSize, 0);
-}
-
 TEST_F(RunFrameTest, ListChangesDuringARunDoNotDisturbIt) {
   const QStringList docs = makeDocs(3);
-  Gate gate;
-  ASSERT_TRUE(frame.start(recordingOp("docT", 0, [&](const QString& p) {
-    if (p == docs[0]) gate.pass();
-  })));
-  ASSERT_TRUE(gate.waitEntered());
+  startHeldAt(docs[0]);
   list.clear();  // the worker walks its own snapshot
   gate.open();
   ASSERT_TRUE(frame.waitUntilSettled(10000));
@@ -462,7 +437,6 @@ TEST_F(RunFrameTest, ListChangesDuringARunDoNotDisturbIt) {
 
 TEST_F(RunFrameTest, DestroyingAFrameStopsItsWorker) {
   const QStringList docs = makeDocs(3);
-  Gate gate;
   int after = 0;
   {
     RunFrame local(list, log);
@@ -520,7 +494,6 @@ TEST_F(RunFrameTest, SideBySideRunReportsInListOrderAndPausesAfterTheDocumentsIn
   QObject::connect(&frame, &RunFrame::documentHandled,
                    [&](int, const QString& path, bool, const QString&) { handled << path; });
   std::atomic<int> inFlight{0}, mostAtOnce{0};
-  Gate gate;
   vm::Operation op = recordingOp("docT", 0, [&](const QString& p) {
     const int now = ++inFlight;
     for (int seen = mostAtOnce; now > seen && !mostAtOnce.compare_exchange_weak(seen, now);) {
