@@ -127,11 +127,7 @@ class TestReplaceDialogs : public QObject {
     QCOMPARE(captions.mid(0, 4), (QStringList{"添加", "修改", "删除", "清空"}));
 
     const QStringList links{"全 选", "全不选", "反 选", "删 除"};
-    for (int i = 0; i < 4; ++i) {
-      auto* l = child<QLabel>(w_.get(), QStringLiteral("lvw_select_%1").arg(i));
-      QVERIFY(l);
-      QCOMPARE(l->text(), links[i]);
-    }
+    for (int i = 0; i < 4; ++i) QCOMPARE(child<QLabel>(w_.get(), QStringLiteral("lvw_select_%1").arg(i))->text(), links[i]);
     QCOMPARE(child<QPushButton>(w_.get(), "cmdSave")->text(), QStringLiteral("保存设置"));
     QStringList notices;
     for (QLabel* l : w().findChildren<QLabel*>()) notices << l->text();
@@ -159,8 +155,7 @@ class TestReplaceDialogs : public QObject {
         QCOMPARE(child<QCheckBox>(d, QStringLiteral("%1_0").arg(pair))->text(), QStringLiteral("文 字"));
         QCOMPARE(child<QCheckBox>(d, QStringLiteral("%1_1").arg(pair))->text(), QStringLiteral("图 片"));
       }
-      QCOMPARE(child<QLabel>(d, "lblImg_0")->text(), QStringLiteral("选择"));
-      QCOMPARE(child<QLabel>(d, "lblImg_1")->text(), QStringLiteral("选择"));
+      for (const char* link : {"lblImg_0", "lblImg_1"}) QCOMPARE(child<QLabel>(d, link)->text(), QStringLiteral("选择"));
     }
   }
 
@@ -171,9 +166,9 @@ class TestReplaceDialogs : public QObject {
     QCOMPARE(rules_->count(), 1);
     QCOMPARE(rules_->at(0), (Rule{QStringLiteral("甲"), QStringLiteral("乙"), true}));
     QCOMPARE(tree()->topLevelItemCount(), 1);
-    QCOMPARE(tree()->topLevelItem(0)->text(0), QStringLiteral("甲"));
-    QCOMPARE(tree()->topLevelItem(0)->text(1), QStringLiteral("乙"));
-    QCOMPARE(tree()->topLevelItem(0)->checkState(0), Qt::Checked);
+    const QTreeWidgetItem* item = tree()->topLevelItem(0);
+    QCOMPARE((QStringList{item->text(0), item->text(1)}), (QStringList{"甲", "乙"}));
+    QCOMPARE(item->checkState(0), Qt::Checked);
     // m_add empties the fields of the kept dialog.
     whileModal(add(), [this] { w().m_add->trigger(); }, [this] {
       QVERIFY(add()->txtF->text().isEmpty());
@@ -290,27 +285,24 @@ class TestReplaceDialogs : public QObject {
     QCOMPARE(picturePath(rules_->at(0).replacement), QStringLiteral("/pics/logo.jpg"));
   }
 
+  // m_modify refuses without rules and with two ticked, and does nothing with none ticked.
   void modifyByMenuChecks() {
-    bool shown = false;
-    // No rules.
-    whileModal(mod(), [this] { w().m_modify->trigger(); }, [] {}, &shown);
-    QVERIFY(!shown);
-    QCOMPARE(prompter_->last().title, QStringLiteral("出错了！"));
-    QCOMPARE(prompter_->last().text, QStringLiteral("请先添加替换规则！"));
-    // Two ticked.
+    auto refuses = [this](const QString& text) {
+      prompter_->clear();
+      bool shown = false;
+      whileModal(mod(), [this] { w().m_modify->trigger(); }, [] {}, &shown);
+      QVERIFY(!shown);
+      QCOMPARE(prompter_->empty(), text.isEmpty());
+      if (text.isEmpty()) return;
+      QCOMPARE(prompter_->last().title, QStringLiteral("出错了！"));
+      QCOMPARE(prompter_->last().text, text);
+    };
+    refuses(QStringLiteral("请先添加替换规则！"));
     addRule(QStringLiteral("a"), QStringLiteral("b"));
     addRule(QStringLiteral("c"), QStringLiteral("d"));
-    prompter_->clear();
-    whileModal(mod(), [this] { w().m_modify->trigger(); }, [] {}, &shown);
-    QVERIFY(!shown);
-    QCOMPARE(prompter_->last().title, QStringLiteral("出错了！"));
-    QCOMPARE(prompter_->last().text, QStringLiteral("请不要选择多个规则进行修改！"));
-    // None ticked: nothing at all.
+    refuses(QStringLiteral("请不要选择多个规则进行修改！"));
     rules_->setAllTicked(false);
-    prompter_->clear();
-    whileModal(mod(), [this] { w().m_modify->trigger(); }, [] {}, &shown);
-    QVERIFY(!shown);
-    QVERIFY(prompter_->empty());
+    refuses(QString());
   }
 
   void modifyByMenuChangesTheReplacement() {
