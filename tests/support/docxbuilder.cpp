@@ -308,19 +308,28 @@ bool hasPart(const std::filesystem::path& package, const std::string& name) {
   return zip_name_locate(z.get(), name.c_str(), 0) >= 0;
 }
 
-std::string readPart(const std::filesystem::path& package, const std::string& name) {
+namespace {
+
+// An entry's bytes, uncompressed or (ZIP_FL_COMPRESSED) as stored.
+std::string readEntry(const std::filesystem::path& package, const std::string& name, zip_flags_t flags) {
   auto z = openRead(package);
   zip_stat_t st;
   if (zip_stat(z.get(), name.c_str(), 0, &st) != 0)
     throw std::runtime_error("no part " + name + " in " + package.string());
-  zip_file_t* f = zip_fopen(z.get(), name.c_str(), 0);
+  zip_file_t* f = zip_fopen(z.get(), name.c_str(), flags);
   if (!f) throw std::runtime_error("cannot open part " + name + ": " + zip_strerror(z.get()));
-  std::string out(static_cast<std::size_t>(st.size), '\0');
+  std::string out(static_cast<std::size_t>(flags & ZIP_FL_COMPRESSED ? st.comp_size : st.size), '\0');
   zip_int64_t got = zip_fread(f, out.data(), out.size());
   zip_fclose(f);
-  if (got < 0 || static_cast<zip_uint64_t>(got) != st.size)
+  if (got < 0 || static_cast<std::size_t>(got) != out.size())
     throw std::runtime_error("cannot read part " + name + " of " + package.string());
   return out;
+}
+
+}  // namespace
+
+std::string readPart(const std::filesystem::path& package, const std::string& name) {
+  return readEntry(package, name, 0);
 }
 
 std::vector<EntryInfo> entries(const std::filesystem::path& package) {
@@ -336,18 +345,7 @@ std::vector<EntryInfo> entries(const std::filesystem::path& package) {
 }
 
 std::string readRawEntry(const std::filesystem::path& package, const std::string& name) {
-  auto z = openRead(package);
-  zip_stat_t st;
-  if (zip_stat(z.get(), name.c_str(), 0, &st) != 0)
-    throw std::runtime_error("no part " + name + " in " + package.string());
-  zip_file_t* f = zip_fopen(z.get(), name.c_str(), ZIP_FL_COMPRESSED);
-  if (!f) throw std::runtime_error("cannot open part " + name + ": " + zip_strerror(z.get()));
-  std::string out(static_cast<std::size_t>(st.comp_size), '\0');
-  zip_int64_t got = zip_fread(f, out.data(), out.size());
-  zip_fclose(f);
-  if (got < 0) throw std::runtime_error("cannot read part " + name);
-  out.resize(static_cast<std::size_t>(got));
-  return out;
+  return readEntry(package, name, ZIP_FL_COMPRESSED);
 }
 
 std::vector<std::string> paragraphTexts(const std::string& partXml) {
@@ -365,12 +363,8 @@ std::vector<std::string> paragraphTexts(const std::string& partXml) {
 
 std::string partText(const std::string& partXml) {
   std::string out;
-  bool first = true;
-  for (const auto& t : paragraphTexts(partXml)) {
-    if (!first) out += '\n';
-    out += t;
-    first = false;
-  }
+  for (const auto& t : paragraphTexts(partXml)) out += t + '\n';
+  if (!out.empty()) out.pop_back();
   return out;
 }
 

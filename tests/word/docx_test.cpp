@@ -44,18 +44,6 @@ TEST(Router, WordPackagesOpenWithTheDocxBackEnd) {
   }
 }
 
-TEST(Router, OtherFormatsNeedTheOfficeBackEnd) {
-  if (officeBackend()) GTEST_SKIP() << "an office back end is installed in this process";
-  TempDir dir;
-  writeFile(dir.file("old.doc"), "whatever");
-  EXPECT_EQ(codeOf([&] { vm::word::open(dir.file("old.doc")); }), ErrorCode::UnsupportedFormat);
-  EXPECT_EQ(codeOf([&] { vm::word::open(dir.file("missing.doc")); }), ErrorCode::FileNotFound);
-  auto docx = DocxBuilder().body(p(r("x"))).write(dir.file("a.docx"));
-  OpenOptions layout;
-  layout.need = Need::Layout;
-  EXPECT_EQ(codeOf([&] { vm::word::open(docx, layout); }), ErrorCode::OfficeUnavailable);
-}
-
 // An office stand-in that records what it was asked to open.
 struct FakeOffice : Backend {
   std::string name() const override { return "office"; }
@@ -69,10 +57,17 @@ struct FakeOffice : Backend {
   std::vector<std::string> opened;
 };
 
-TEST(Router, PicksTheBackEndByTheFeaturesAskedFor) {
+TEST(Router, OtherFormatsNeedTheOfficeAndTheBackEndIsPickedByTheFeaturesAskedFor) {
   if (officeBackend()) GTEST_SKIP() << "an office back end is installed in this process";
   TempDir dir;
   auto path = DocxBuilder().body(p(r("x"))).write(dir.file("a.docx"));
+  // Without an office: other formats and layout are refused.
+  writeFile(dir.file("old.doc"), "whatever");
+  EXPECT_EQ(codeOf([&] { vm::word::open(dir.file("old.doc")); }), ErrorCode::UnsupportedFormat);
+  EXPECT_EQ(codeOf([&] { vm::word::open(dir.file("missing.doc")); }), ErrorCode::FileNotFound);
+  OpenOptions old;
+  old.need = Need::Layout;
+  EXPECT_EQ(codeOf([&] { vm::word::open(path, old); }), ErrorCode::OfficeUnavailable);
   auto with = [](FeatureSet f) {
     OpenOptions o;
     o.features = f;
@@ -89,8 +84,6 @@ TEST(Router, PicksTheBackEndByTheFeaturesAskedFor) {
   setOfficeBackend(office);
   EXPECT_EQ(installedFeatures(), docx | FeatureSet{Feature::Layout});
   vm::word::open(path, with({Feature::Layout}));
-  OpenOptions old;
-  old.need = Need::Layout;
   vm::word::open(path, old);
   EXPECT_EQ(office->opened, (std::vector<std::string>{"a.docx", "a.docx"}));
   try {
@@ -124,17 +117,6 @@ TEST(DocxOptions, ReadOnlyRefusesSavingInPlace) {
   doc->saveAs(dir.file("b.docx"));
   EXPECT_EQ(readFile(path), before);
   EXPECT_EQ(partText(readPart(dir.file("b.docx"), "word/document.xml")), "new");
-}
-
-TEST(DocxOptions, SavingWithoutSync) {
-  TempDir dir;
-  auto path = DocxBuilder().body(p(r("text"))).write(dir.file("a.docx"));
-  OpenOptions fast;
-  fast.syncOnSave = false;
-  auto doc = docx::open(path, fast);
-  doc->mainStory().replaceAll("text", "new");
-  doc->save();
-  EXPECT_EQ(partText(readPart(path, "word/document.xml")), "new");
 }
 
 TEST(DocxOptions, SaveAsThenSaveWritesTheNewPath) {
@@ -277,7 +259,7 @@ TEST(DocxPackage, LongFileNamesSave) {
   EXPECT_EQ(partText(readPart(path, "word/document.xml")), "short");
 }
 
-TEST(ImageInfo, ReadsSizesAndResolutions) {
+TEST(ImageInfo, ReadsSizesAndResolutionsAndRefusesWhatItCannotRead) {
   auto p1 = docx::readImageInfo(png(30, 20, 150));
   ASSERT_TRUE(p1);
   EXPECT_EQ(p1->extension, "png");
@@ -298,9 +280,7 @@ TEST(ImageInfo, ReadsSizesAndResolutions) {
   EXPECT_EQ(b->width, 7u);
   EXPECT_EQ(b->dpiX, 96);
   EXPECT_EQ(b->widthEmu(), 66675);  // 7 px at 96 dpi
-}
-
-TEST(ImageInfo, RefusesWhatItCannotRead) {
+  // What it cannot read.
   EXPECT_FALSE(docx::readImageInfo(""));
   EXPECT_FALSE(docx::readImageInfo("plain text"));
   EXPECT_FALSE(docx::readImageInfo(png(10, 10).substr(0, 20)));
