@@ -61,6 +61,7 @@ Question confirm(const QString& title, const QString& question) {
 VM_OPERATION(commentsDelete) {
   using namespace vm;
   OperationDecl d;
+  d.groupSaves = true;  // open, change, save once, close
   d.id = QStringLiteral("docPzDel");
   d.title = QStringLiteral("批量删除批注");
   d.menuItems = {QStringLiteral("m_start_del_pz")};
@@ -84,6 +85,7 @@ VM_OPERATION(cleanup) {
   using namespace vm;
   using O = ops::CleanupSettings;
   OperationDecl d;
+  d.groupSaves = true;  // open, change, save once, close
   d.id = QStringLiteral("docQlDel");
   d.title = QStringLiteral("批量清理文档");
   d.menuItems = {QStringLiteral("m_wdql")};

@@ -97,6 +97,7 @@ QString content(OperationEnv& env, const Side& side) {
 
 OperationDecl addDecl(const Side& side) {
   OperationDecl d;
+  d.groupSaves = true;  // open, change, save once, close
   d.id = side.addId;
   d.title = QStringLiteral("批量增加") + side.name;
   d.menuItems = {side.addItem};
@@ -144,6 +145,7 @@ OperationDecl addDecl(const Side& side) {
 
 OperationDecl clearDecl(const Side& side) {
   OperationDecl d;
+  d.groupSaves = true;  // open, change, save once, close
   d.id = side.delId;
   d.title = QStringLiteral("批量删除") + side.name;
   d.menuItems = {side.delItem};
@@ -167,6 +169,7 @@ OperationDecl clearDecl(const Side& side) {
 
 OperationDecl replaceDecl(const Side& side) {
   OperationDecl d;
+  d.groupSaves = true;  // open, change, save once, close
   d.id = side.repId;
   d.title = side.name + QStringLiteral("批量替换");
   d.menuItems = {side.repItem};

@@ -96,7 +96,7 @@ VM_OPERATION(replace) {
   d.features = {word::Feature::MainText};
   d.initialCount = 0;
   d.resume = Resume::FromNextSameRunSize;
-  d.groupSaves = true;
+  d.groupSaves = true;  // open, change, save once, close
   const QString ruleWindow = QStringLiteral("m_replaceSetup");
   d.checks = ops::ruleChecks(ruleWindow);
   d.checks.push_back(requireTickedDocuments());

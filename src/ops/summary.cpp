@@ -23,6 +23,7 @@ QString writeSummary(const QString& path, const SummarySettings& s) {
 VM_OPERATION(summary) {
   using namespace vm;
   OperationDecl d;
+  d.groupSaves = true;  // open, change, save once, close
   d.id = ops::kSummaryOperationId;
   d.title = QStringLiteral("修改摘要");
   d.menuItems = {QStringLiteral("m_start_modify_info")};

@@ -102,6 +102,7 @@ std::optional<QString> colourNumber(QString v) {
 VM_OPERATION(watermarkAdd) {
   using namespace vm;
   OperationDecl d;
+  d.groupSaves = true;  // open, change, save once, close
   d.id = QStringLiteral("docSyAdd");
   d.title = QStringLiteral("批量添加水印");
   d.menuItems = {QStringLiteral("m_start_sy_add")};
@@ -173,6 +174,7 @@ VM_OPERATION(watermarkAdd) {
 VM_OPERATION(watermarkDelete) {
   using namespace vm;
   OperationDecl d;
+  d.groupSaves = true;  // open, change, save once, close
   d.id = QStringLiteral("docSyDel");
   d.title = QStringLiteral("批量删除水印以及页眉");
   d.menuItems = {QStringLiteral("m_start_sy_del")};
