@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -463,7 +464,13 @@ void commit(const std::filesystem::path& target, bool sync, const std::function<
 
 SaveObserver* setSaveObserver(SaveObserver* observer) { return std::exchange(t_observer, observer); }
 
-SaveGroup* setSaveGroup(SaveGroup* group) { return std::exchange(t_group, group); }
+SaveGroup* setSaveGroup(SaveGroup* group) {
+  static const bool eachOnItsOwn = [] {
+    const char* v = std::getenv("VELLUMARK_FLUSH_EACH");
+    return v && std::strcmp(v, "1") == 0;
+  }();
+  return std::exchange(t_group, eachOnItsOwn ? nullptr : group);
+}
 
 SaveGroup::SaveGroup() = default;
 
