@@ -1,6 +1,8 @@
 #include "word/docx/unicase.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <unordered_map>
 
 namespace vm::word::docx {
 
@@ -53,7 +55,12 @@ char32_t foldWidth(char32_t c) noexcept {
 }
 
 std::u32string foldVariants(char32_t folded, bool cases, bool widths) {
-  std::u32string out;
+  // Asked for each pattern of each document, and the search below walks the whole table.
+  thread_local std::unordered_map<std::uint64_t, std::u32string> known;
+  const std::uint64_t key = (static_cast<std::uint64_t>(folded) << 2) | (cases ? 2u : 0u) | (widths ? 1u : 0u);
+  if (auto it = known.find(key); it != known.end()) return it->second;
+  if (known.size() > 4096) known.clear();
+  std::u32string& out = known[key];
   auto fold = [&](char32_t c) {
     if (cases) c = foldCase(c);
     return widths ? foldWidth(c) : c;
