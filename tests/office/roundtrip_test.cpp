@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "officeenv.h"
 #include "support/docxbuilder.h"
 #include "support/testimages.h"
@@ -114,4 +116,29 @@ TEST(OfficeRoundTripGuard, SavesADocumentTheOfficeKeeps) {
     EXPECT_EQ(headerTexts(*d, StoryKind::Footer), footers);
     EXPECT_EQ(d->mainStory().replaceAll("xqz", "xqz"), 2);
   }
+}
+
+// The original's inventory is read when a replace first finds something, not before a replace
+// that finds nothing (most documents of a batch): no call of its own, and the guard still
+// refuses the lossy save.
+TEST(OfficeRoundTripGuard, ReadsTheOriginalOnlyWhenAReplaceFindsSomething) {
+  TempDir dir;
+  std::vector<std::string> calls;
+  auto backend = makeBackend(dir.path() / "data", std::chrono::seconds(60), 1,
+                             [&](const std::string& call, int) { calls.push_back(call); });
+  auto file = twoSections(dir, "a.docx", true);
+  std::string before = readFile(file);
+  auto d = backend->open(file, {Need::Layout});
+  EXPECT_EQ(d->mainStory().replaceAll("nowhere", "x"), 0);
+  EXPECT_FALSE(d->modified());
+  EXPECT_EQ(d->mainStory().replaceAll("the", "xqz"), 2);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "inventory"), 0);
+  try {
+    d->save();
+    ADD_FAILURE() << "saved";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.code(), ErrorCode::LossyRoundTrip) << e.what();
+  }
+  d->close();
+  EXPECT_TRUE(readFile(file) == before);
 }

@@ -116,14 +116,26 @@ void OfficeDocument::close() {
 }
 
 // A change: run it and record it for a replay. Returns the step's result.
-int OfficeDocument::apply(const std::string& name, Step step, const Effect& effect) {
-  if (!original_ && !path_.empty() && !readOnly_)
+int OfficeDocument::apply(const std::string& name, Step step, const Effect& effect, TakeOriginal when) {
+  const bool guard = !original_ && !path_.empty() && !readOnly_;
+  auto takeOriginal = [&](DocState& st) {
+    if (!original_) original_ = takeInventory(st.model, !effect.changesText(StoryKind::Main));
+  };
+  if (guard && when == TakeOriginal::BeforeStep)
     run("inventory", [&](DocState& st) {
-      original_ = takeInventory(st.model, !effect.changesText(StoryKind::Main));
+      takeOriginal(st);
       return 0;
     });
   effect_ += effect;
-  int r = run(name, [&](DocState& st) { return step(st); });
+  int r = run(name, [&](DocState& st) {
+    if (!guard || when != TakeOriginal::AtChange) return step(st);
+    st.onChange = [&] { takeOriginal(st); };
+    struct Clear {
+      DocState& st;
+      ~Clear() { st.onChange = nullptr; }
+    } clear{st};
+    return step(st);
+  });
   journal_.push_back(std::move(step));
   if (r > 0) modified_ = true;
   return r;

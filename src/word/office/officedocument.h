@@ -55,6 +55,12 @@ inline Reference<XTextRange> asRange(const Reference<XTextCursor>& c) { return R
 struct DocState {
   Office* office = nullptr;
   Reference<css::lang::XComponent> model;
+  // Set while a step that may find nothing to do runs: it calls changing() right before its
+  // first change.
+  std::function<void()> onChange;
+  void changing() {
+    if (onChange) onChange();
+  }
 
   Reference<text::XTextDocument> textDoc() const { return {model, UNO_QUERY_THROW}; }
   Reference<XText> body() const { return textDoc()->getText(); }
@@ -279,8 +285,12 @@ class OfficeDocument : public Document, public LayoutDocument, public MetadataDo
 
   // A change: run it and record it for a replay. Returns the step's result.
   // The effect says what the change may alter: the next save's round-trip guard (roundtrip.h)
-  // allows that and refuses to lose anything else.
-  int apply(const std::string& name, Step step, const Effect& effect = {});
+  // allows that and refuses to lose anything else. The guard needs the original's inventory,
+  // taken before the first change: before the step, or (AtChange) when the step calls
+  // DocState::changing(), so that a step that changes nothing costs no inventory.
+  enum class TakeOriginal { BeforeStep, AtChange };
+  int apply(const std::string& name, Step step, const Effect& effect = {},
+            TakeOriginal when = TakeOriginal::BeforeStep);
 
   const std::vector<Step>& journal() const { return journal_; }
   void setReadOnly(bool on) { readOnly_ = on; }

@@ -374,12 +374,26 @@ int OfficeStory::replaceAll(const std::string& findText, const std::string& repl
   return doc_.apply("replace", [pat, pieces, options, this](DocState& st) {
     Reference<XText> t = resolve(st);
     auto matches = findInStory(st, t, pat, options);
-    bool tracked = !matches.empty() && recordsChanges(st);
+    if (matches.empty()) return 0;
+    st.changing();
+    bool tracked = recordsChanges(st);
     if (tracked) signTrackedChanges(st, doc_.author());
+    // The layout waits until every match is replaced, instead of following each call.
+    Reference<css::frame::XModel> model(st.model, UNO_QUERY_THROW);
+    model->lockControllers();
+    struct Unlock {
+      Reference<css::frame::XModel> m;
+      ~Unlock() {
+        try {
+          m->unlockControllers();
+        } catch (...) {
+        }
+      }
+    } unlock{model};
     // Last to first, so that a replacement never moves a match still to come.
     for (auto it = matches.rbegin(); it != matches.rend(); ++it) replaceRange(*it, pieces, options.matchCase, tracked);
     return static_cast<int>(matches.size());
-  }, Effect{.text = {kind}});
+  }, Effect{.text = {kind}}, OfficeDocument::TakeOriginal::AtChange);
 }
 
 }  // namespace vm::word::office
