@@ -286,6 +286,10 @@ void OfficeBackend::Impl::ensureStarted(Office& o) {
         };
         // File locking off: a stale .~lock file beside an input must not make the load fail.
         setConfig("/org.openoffice.Office.Common/Misc", "UseLocking", Any(false));
+        // Background work no document of ours needs, which competes with the calls for the
+        // cores: spell checking as you type and collecting words for completion.
+        setConfig("/org.openoffice.Office.Linguistic/SpellChecking", "IsSpellAuto", Any(false));
+        setConfig("/org.openoffice.Office.Writer/AutoFunction/Completion", "Enable", Any(false));
         o.slot.recordSockets(pid);
         ++o.generation;
         {
