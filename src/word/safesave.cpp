@@ -386,6 +386,15 @@ struct GroupAccess {
 
 namespace {
 
+// The new file (fd, at temp) becomes target: it takes the document's lock, the target must still
+// be the file the lock saw, and the lock follows the content. Throws with temp left in place.
+void renameOver(int fd, const std::filesystem::path& temp, const std::filesystem::path& target, DocumentLock* lock) {
+  if (lock && ::flock(fd, LOCK_EX | LOCK_NB) != 0) fail(errno, target, "lock");
+  LockAccess::verify(lock, target);
+  if (::rename(temp.c_str(), target.c_str()) != 0) fail(errno, target, "rename");
+  LockAccess::moveTo(lock, fd);
+}
+
 // File systems whose syncfs writes every dirty file of theirs and waits for it; elsewhere (a
 // network or user-space file system may not) each file is flushed on its own.
 bool syncfsFlushesAll(int fd) {
@@ -445,16 +454,13 @@ void commit(const std::filesystem::path& target, bool sync, const std::function<
     return observeAfter(target);
   }
   if (int err = adopt(fd, target, original)) abandon(err, "permissions");
-  if (lock && ::flock(fd, LOCK_EX | LOCK_NB) != 0) abandon(errno, "lock");
   try {
-    LockAccess::verify(lock, target);
+    renameOver(fd, temp, target, lock);
   } catch (...) {
     ::close(fd);
     ::unlink(temp.c_str());
     throw;
   }
-  if (::rename(temp.c_str(), target.c_str()) != 0) abandon(errno, "rename");
-  LockAccess::moveTo(lock, fd);
   ::close(fd);  // no error left to see: the data was flushed (or sync is off)
   // The folder is not flushed: after a crash the target is the old file or the new one, whole.
   observeAfter(target);
@@ -513,10 +519,7 @@ void SaveGroup::commit() {
         throw EngineError(ErrorCode::ConcurrentEdit, h.target.string());
       DocumentLock* lock = LockAccess::find(h.target);
       observeBefore(h.target, h.existed, true);
-      if (lock && ::flock(h.fd, LOCK_EX | LOCK_NB) != 0) fail(errno, h.target, "lock");
-      LockAccess::verify(lock, h.target);
-      if (::rename(h.temp.c_str(), h.target.c_str()) != 0) fail(errno, h.target, "rename");
-      LockAccess::moveTo(lock, h.fd);
+      renameOver(h.fd, h.temp, h.target, lock);
     } catch (...) {
       ::close(h.fd);
       ::unlink(h.temp.c_str());
