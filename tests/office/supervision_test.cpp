@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 #include "officeenv.h"
@@ -174,6 +175,37 @@ TEST(OfficeSupervision, OfficeEndsWithItsBackEndAndIsKeptBetweenDocuments) {
   EXPECT_NE(::kill(pids[0], 0), 0);
   EXPECT_TRUE(officeProcessesUnder(dir.path() / "data").empty());
   for (const auto& pipe : pipes) EXPECT_FALSE(std::filesystem::exists(pipe)) << pipe;
+}
+
+// The office's graphics self-tests (3 s of a core) run at every start of a profile that has not
+// recorded this office version, which a headless office never does itself.
+TEST(OfficeSupervision, OfficeStartsWithoutItsSelfTests) {
+  TempDir dir;
+  const auto user = dir.path() / "data/office/slot-0/profile/user";
+  const auto xcu = user / "registrymodifications.xcu";
+  std::string version;
+  std::ifstream rc("/usr/lib/libreoffice/program/bootstraprc");
+  for (std::string line; std::getline(rc, line);)
+    if (line.rfind("ProductKey=", 0) == 0) version = line.substr(line.rfind(' ') + 1);
+  ASSERT_FALSE(version.empty());
+  const std::string item = "<prop oor:name=\"ooSetupLastVersion\" oor:op=\"fuse\"><value>" + version + "</value>";
+  // A new profile, then one last used by an older office.
+  for (bool older : {false, true}) {
+    SCOPED_TRACE(older ? "older profile" : "new profile");
+    std::filesystem::remove_all(dir.path() / "data");
+    if (older) {
+      std::filesystem::create_directories(user);
+      writeFile(xcu, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\">\n"
+                     "<item oor:path=\"/org.openoffice.Setup/Product\"><prop oor:name=\"ooSetupLastVersion\" oor:op=\"fuse\">"
+                     "<value>6.0</value></prop></item>\n</oor:items>\n");
+    }
+    auto backend = makeBackend(dir.path() / "data", 60s, 1);
+    ASSERT_TRUE(backend->probe());
+    EXPECT_FALSE(std::filesystem::exists(user / "GraphicsRenderTests.log"));
+    const std::string text = readFile(xcu);
+    EXPECT_NE(text.find(item), std::string::npos);
+    EXPECT_EQ(text.find("ooSetupLastVersion"), text.rfind("ooSetupLastVersion"));
+  }
 }
 
 namespace {

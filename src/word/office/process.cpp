@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -223,28 +224,79 @@ void Slot::clearRecord() const {
 
 namespace {
 
-// The setting a private office needs from its very first start: file locking off. Written into
-// a new profile; an existing one keeps what the office saved there (the pool sets it again
-// through the configuration API at every start).
-void seedProfile(const Slot& slot) {
+// "7.4" from the installation's bootstraprc ("ProductKey=LibreOffice 7.4"); empty when unknown.
+std::string productVersion(const fs::path& programFolder) {
+  std::ifstream in(programFolder / "bootstraprc");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("ProductKey=", 0) != 0) continue;
+    std::string v = line.substr(line.find_last_of(' ') + 1);
+    while (!v.empty() && std::isspace(static_cast<unsigned char>(v.back()))) v.pop_back();
+    bool ok = !v.empty() && std::isdigit(static_cast<unsigned char>(v[0])) &&
+              v.find_first_not_of("0123456789.") == std::string::npos;
+    return ok ? v : std::string();
+  }
+  return {};
+}
+
+std::string lastVersionItem(const std::string& version) {
+  return "<item oor:path=\"/org.openoffice.Setup/Product\"><prop oor:name=\"ooSetupLastVersion\" oor:op=\"fuse\">"
+         "<value>" + version + "</value></prop></item>\n";
+}
+
+// What a private office needs in its profile before it starts:
+// - file locking off (an existing profile keeps what the office saved there; the pool sets it
+//   again through the configuration API at every start);
+// - the office version as the last one seen. A headless office never records it, and while it
+//   is missing the office runs its graphics self-tests at every start: 3 s of a core each time.
+// The office is not running here; the file is replaced whole, never written in place.
+void seedProfile(const Slot& slot, const fs::path& programFolder) {
   fs::path user = slot.profileDir() / "user";
   fs::path xcu = user / "registrymodifications.xcu";
+  const std::string version = productVersion(programFolder);
   std::error_code ec;
-  if (fs::exists(xcu, ec)) return;
-  fs::create_directories(user, ec);
-  std::ofstream out(xcu, std::ios::trunc);
-  out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
-         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
-         "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"UseLocking\" oor:op=\"fuse\">"
-         "<value>false</value></prop></item>\n"
-         "</oor:items>\n";
+  std::string text;
+  if (fs::exists(xcu, ec)) {
+    std::ifstream in(xcu, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const size_t end = text.rfind("</oor:items>");
+    if (version.empty() || end == std::string::npos || text.find(lastVersionItem(version)) != std::string::npos) return;
+    // An office upgraded since: drop the old value's item.
+    if (size_t at = text.find("oor:name=\"ooSetupLastVersion\""); at != std::string::npos) {
+      size_t from = text.rfind("<item", at), to = text.find("</item>", at);
+      if (from == std::string::npos || to == std::string::npos) return;
+      to += 7;
+      if (to < text.size() && text[to] == '\n') ++to;
+      text.erase(from, to - from);
+    }
+    text.insert(text.rfind("</oor:items>"), lastVersionItem(version));
+  } else {
+    fs::create_directories(user, ec);
+    text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+           "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
+           "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"UseLocking\" oor:op=\"fuse\">"
+           "<value>false</value></prop></item>\n" +
+           (version.empty() ? std::string() : lastVersionItem(version)) + "</oor:items>\n";
+  }
+  fs::path tmp = xcu;
+  tmp += ".new";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out.flush()) {
+      fs::remove(tmp, ec);
+      return;
+    }
+  }
+  fs::rename(tmp, xcu, ec);
+  if (ec) fs::remove(tmp, ec);
 }
 
 }  // namespace
 
 pid_t spawnOffice(const fs::path& programFolder, const Slot& slot, const std::string& pipeName) {
-  seedProfile(slot);
+  seedProfile(slot, programFolder);
   std::vector<std::string> args = {
       (programFolder / "soffice.bin").string(),
       "--headless",
