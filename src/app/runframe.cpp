@@ -352,24 +352,32 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
       if (!o.result.ok) log_.writeEntry(o.result.message + logDetail + QStringLiteral("："), o.result.path);
     };
     // Saves held for one flush (see word::SaveGroup) are put in place when a thread has held
-    // 64 documents or worked a quarter of a second since its first held one, and before it
+    // 64 documents or a quarter of a second after its first held one was done, and before it
     // stops, pauses or runs out of documents; only then are those documents handed on.
     const bool grouped = op.groupSaves;
     using Clock = std::chrono::steady_clock;
-    auto due = [](const std::vector<Outcome>& held, Clock::time_point since) {
-      return held.size() >= 64 || Clock::now() - since >= std::chrono::milliseconds(250);
+    struct Held {  // one thread's
+      word::SaveGroup group;
+      std::vector<Outcome> outcomes;
+      Clock::time_point since;
     };
-    auto settle = [&](word::SaveGroup& group, std::vector<Outcome>& held, const auto& handOn) {
-      group.commit();
-      for (auto& [tag, error] : group.takeFailures())
-        for (Outcome& o : held)
+    auto settle = [&](Held& held, const auto& handOn) {
+      held.group.commit();
+      for (auto& [tag, error] : held.group.takeFailures())
+        for (Outcome& o : held.outcomes)
           if (o.result.index == tag && o.result.ok) {
             QString logDetail;
             o.result.ok = guarded([&]() -> QString { std::rethrow_exception(error); }, &o.result.message, &logDetail);
             log_.writeEntry(o.result.message + logDetail + QStringLiteral("："), o.result.path);
           }
-      for (Outcome& o : held) handOn(o);
-      held.clear();
+      for (Outcome& o : held.outcomes) handOn(o);
+      held.outcomes.clear();
+    };
+    auto hold = [&](Held& held, const Outcome& o, const auto& handOn) {  // hands o on, or holds it
+      if (!grouped) return handOn(o);
+      if (held.outcomes.empty()) held.since = Clock::now();
+      held.outcomes.push_back(o);
+      if (held.outcomes.size() >= 64 || Clock::now() - held.since >= std::chrono::milliseconds(250)) settle(held, handOn);
     };
     auto report = [&](const Outcome& o) {  // in list order
       if (o.kind == Outcome::Unticked) return;
@@ -398,12 +406,10 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
     };
     const int workers = op.independent ? std::max(1, maxWorkers_.load()) : 1;
     if (workers == 1) {
-      word::SaveGroup group;
-      if (grouped) word::setSaveGroup(&group);
-      std::vector<Outcome> held;
-      Clock::time_point since;
+      Held held;
+      if (grouped) word::setSaveGroup(&held.group);
       auto settleHeld = [&] {
-        settle(group, held, report);
+        settle(held, report);
         word::setSaveGroup(nullptr);
       };
       for (int i = from; !broken && i < entries.size(); ++i) {
@@ -415,18 +421,12 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
           return;
         }
         Outcome o;
-        if (held.empty()) since = Clock::now();
         if (check(i, o)) {
-          group.setTag(i);
+          held.group.setTag(i);
           work(o);
           currentIndex_ = i;
         }
-        if (!grouped) {
-          report(o);
-          continue;
-        }
-        held.push_back(o);
-        if (due(held, since)) settle(group, held, report);
+        hold(held, o, report);
       }
       settleHeld();
     } else {
@@ -467,28 +467,20 @@ void RunFrame::launch(const Operation& op, int runSize, int startIndex) {
         for (int w = 0; w < workers; ++w)
           pool.emplace_back([&] {
             word::setSaveObserver(journal);
-            word::SaveGroup group;
-            if (grouped) word::setSaveGroup(&group);
+            Held held;
+            if (grouped) word::setSaveGroup(&held.group);
             auto handOn = [&](const Outcome& o) {
               std::lock_guard lock(m);
               finished[o.result.index] = o;
               flush();
             };
-            std::vector<Outcome> held;
-            Clock::time_point since;
             Outcome o;
             while (take(o)) {
-              if (held.empty()) since = Clock::now();
-              group.setTag(o.result.index);
+              held.group.setTag(o.result.index);
               work(o);
-              if (!grouped) {
-                handOn(o);
-                continue;
-              }
-              held.push_back(o);
-              if (due(held, since)) settle(group, held, handOn);
+              hold(held, o, handOn);
             }
-            settle(group, held, handOn);
+            settle(held, handOn);
             word::setSaveGroup(nullptr);
           });
         for (std::thread& t : pool) t.join();
