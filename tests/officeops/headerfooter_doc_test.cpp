@@ -8,7 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 
@@ -19,20 +18,16 @@
 #include "word/document.h"
 
 using namespace vm::test;
+using namespace vm::officeops;
 using vm::clitest::q;
-using vm::officeops::shell;
-namespace fs = std::filesystem;
 
 namespace {
 
 // Each page's text of the document rendered to PDF by the office (pdftotext, page by page).
 std::vector<std::string> pageTexts(const fs::path& doc) {
-  const fs::path pdf = vm::officeops::renderPdf(doc);
+  const fs::path pdf = renderPdf(doc);
   std::vector<std::string> pages;
-  const std::string info = shell("pdfinfo '" + pdf.string() + "'");
-  const auto at = info.find("Pages:");
-  const int n = at == std::string::npos ? 0 : std::atoi(info.c_str() + at + 6);
-  for (int i = 1; i <= n; ++i)
+  for (int i = 1, n = pdfPages(pdf); i <= n; ++i)
     pages.push_back(shell("pdftotext -f " + std::to_string(i) + " -l " + std::to_string(i) + " '" + pdf.string() + "' -"));
   return pages;
 }
@@ -42,17 +37,6 @@ std::string storyText(vm::word::Story* s) {
   std::string out;
   for (const auto& para : s ? s->paragraphs() : std::vector<vm::word::Paragraph>{}) out += (out.empty() ? "" : "\n") + para.text;
   return out;
-}
-
-// A Word 97 copy of a built document, made by the office.
-fs::path asDoc(const DocxBuilder& b, const fs::path& doc) {
-  fs::create_directories(doc.parent_path());
-  const fs::path docx = b.write(doc.parent_path() / (doc.stem().string() + ".src.docx"));
-  auto d = vm::word::open(docx, {vm::word::Need::Layout});
-  d->saveAs(doc, vm::word::SaveFormat::Doc);
-  d->close();
-  fs::remove(docx);
-  return doc;
 }
 
 class DocHeaders : public ::testing::Test {
@@ -80,9 +64,10 @@ class DocHeaders : public ::testing::Test {
 // The WordArt goes into the header of page 1's page style, which every page of the section
 // shows: its text is on each page of the rendering, next to that page's own text.
 TEST_F(DocHeaders, TextWatermarkIsOnEveryPage) {
-  const std::string brk = "<w:r><w:br w:type=\"page\"/></w:r>";
-  const fs::path doc = asDoc(DocxBuilder().body(p(r("第一页")) + p(brk + r("第二页")) + p(brk + r("第三页"))).header(p(r("原页眉"))),
-                             dir_.file("in/memo.doc"));
+  const fs::path doc = asDoc(DocxBuilder()
+                                 .body(p(r("第一页")) + p(kBreak + r("第二页")) + p(kBreak + r("第三页")))
+                                 .header(p(r("原页眉")))
+                                 .write(dir_.file("memo.docx")));
   auto done = run({"watermark", "add", "--text", "机密文件", "--colour", "255", "--transparency", "5", "--width", "120",
                    "--height", "30", q(doc)});
   ASSERT_TRUE(done["memo.doc"]) << messages_;

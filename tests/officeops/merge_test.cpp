@@ -43,16 +43,6 @@ class MergeRun : public ::testing::Test {
                                QStringList{"--suffix", "doc,docx", "--yes", "merge", "--target", q(target)} + args);
   }
   fs::path pages(const std::string& name, int n) { return numberedPages(dir_.file(name + ".docx"), name, n); }
-  // The document saved by the office as a Word 97 file: the office path then merges.
-  fs::path asDoc(const fs::path& docx) {
-    vm::word::OpenOptions o;
-    o.readOnly = true;
-    o.features = {vm::word::Feature::Convert};
-    auto d = vm::word::open(docx, o);
-    fs::path doc = fs::path(docx).replace_extension(".doc");
-    d->saveAs(doc, vm::word::SaveFormat::Doc);
-    return doc;
-  }
   TempDir dir_;
 };
 

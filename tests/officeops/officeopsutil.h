@@ -50,13 +50,37 @@ inline fs::path renderPdf(const fs::path& doc) {
   return pdf;
 }
 
-// The page count of the document rendered to PDF by the office, as pdfinfo reads it.
+// A field of pdfinfo's report ("Pages", "Page size"), trimmed; empty when missing.
+inline std::string pdfinfo(const fs::path& pdf, const std::string& field) {
+  const std::string out = "\n" + shell("pdfinfo '" + pdf.string() + "' 2>/dev/null");
+  const auto at = out.find("\n" + field + ":");
+  if (at == std::string::npos) return {};
+  const auto from = out.find_first_not_of(' ', at + field.size() + 2);
+  return out.substr(from, out.find('\n', from) - from);
+}
+
+inline int pdfPages(const fs::path& pdf) {
+  const std::string pages = pdfinfo(pdf, "Pages");
+  return pages.empty() ? -1 : std::stoi(pages);
+}
+
+// The page count of the document rendered to PDF by the office.
 inline int renderedPages(const fs::path& doc) {
   const fs::path pdf = renderPdf(doc);
-  const std::string out = shell("pdfinfo '" + pdf.string() + "' 2>/dev/null");
+  const int pages = pdfPages(pdf);
   fs::remove(pdf);
-  const auto at = out.find("Pages:");
-  return at == std::string::npos ? -1 : std::stoi(out.substr(at + 6));
+  return pages;
+}
+
+// The office's Word 97 copy of a .docx, beside it.
+inline fs::path asDoc(const fs::path& docx) {
+  vm::word::OpenOptions o;
+  o.readOnly = true;
+  o.features = {vm::word::Feature::Convert};
+  auto d = vm::word::open(docx, o);
+  const fs::path doc = fs::path(docx).replace_extension(".doc");
+  d->saveAs(doc, vm::word::SaveFormat::Doc);
+  return doc;
 }
 
 // The non-empty paragraph texts of the main story without page breaks (the office moves a

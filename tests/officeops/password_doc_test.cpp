@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "clitestutil.h"
+#include "officeopsutil.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
 #include "word/docreservation.h"
@@ -14,12 +15,7 @@ using vm::clitest::q;
 
 TEST(DocPassword, SetCheckedAndRemovedThroughTheCommand) {
   TempDir dir;
-  const auto docx = DocxBuilder().body(p(r("正文"))).write(dir.file("memo.docx"));
-  const auto doc = dir.file("memo.doc");
-  {
-    auto d = vm::word::open(docx, {vm::word::Need::Layout});
-    d->saveAs(doc, vm::word::SaveFormat::Doc);
-  }
+  const auto doc = vm::officeops::asDoc(DocxBuilder().body(p(r("正文"))).write(dir.file("memo.docx")));
   auto cli = [&](const QStringList& args) {
     return vm::clitest::runCli(dir.file("home"), QStringList{"--yes", "--suffix", "doc", "password"} + args + QStringList{q(doc)});
   };

@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QThread>
 
 #include <filesystem>
@@ -18,19 +17,17 @@
 #include "app/operation.h"
 #include "app/prompter.h"
 #include "clitestutil.h"
+#include "officeopsutil.h"
 #include "ops/print.h"
 #include "rules/replacerules.h"
-#include "support/bytes.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
 
 using namespace vm::test;
+using namespace vm::officeops;
 using vm::clitest::q;
-namespace fs = std::filesystem;
 
 namespace {
-
-const std::string kBreak = "<w:r><w:br w:type=\"page\"/></w:r>";
 
 QString run(const QString& program, const QStringList& args) {
   QProcess p;
@@ -42,20 +39,10 @@ QString run(const QString& program, const QStringList& args) {
 struct Job {
   QString pdf;
   QString info;  // copies=…, title=…, options=…
-  int pages() const {
-    const QString out = run("pdfinfo", {pdf});
-    for (const QString& line : out.split('\n'))
-      if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
-    return -1;
-  }
+  int pages() const { return pdfPages(pdf.toStdString()); }
   bool landscape() const {
-    const QString out = run("pdfinfo", {pdf});
-    for (const QString& line : out.split('\n'))
-      if (line.startsWith("Page size:")) {
-        const QStringList w = line.mid(10).simplified().split(' ');
-        return w.size() >= 3 && w[0].toDouble() > w[2].toDouble();
-      }
-    return false;
+    const QStringList w = QString::fromStdString(pdfinfo(pdf.toStdString(), "Page size")).split(' ');  // W x H pts
+    return w.size() >= 3 && w[0].toDouble() > w[2].toDouble();
   }
   // The leftmost and topmost text of page 1, in points.
   std::pair<double, double> textOrigin() const {
@@ -79,7 +66,7 @@ class PrintRun : public ::testing::Test {
  protected:
   // A queue and a job folder of the test's own: tests may run side by side.
   void SetUp() override {
-    if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) GTEST_SKIP() << "poppler-utils is not installed";
+    if (pdfinfoMissing()) GTEST_SKIP() << "poppler-utils is not installed";
     queue_ = "vellumark-" + QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
     jobs_ = QDir::tempPath() + "/" + queue_;
     QDir(jobs_).removeRecursively();
@@ -198,21 +185,13 @@ TEST_F(PrintRun, RefusedWithoutTickedDocumentsOrAPrinterOfThatName) {
   EXPECT_TRUE(prompter_.last().text.contains("no-such-queue"));
 }
 
-}  // namespace
-
-namespace {
-
 // Generate and print: one document per row into the output folder, then every document of that
 // folder is printed, one that was there before included.
 TEST_F(PrintRun, GenerateThenPrintPrintsTheWholeOutputFolder) {
   const fs::path out = dir_.file("out");
   fs::create_directories(out);
   DocxBuilder().body(p(r("旧文档"))).write(out / "旧.docx");
-  {
-    QFile csv(q(dir_.file("客户.csv")));
-    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-    csv.write("姓名\n张三\n李四\n");
-  }
+  writeFile(dir_.file("客户.csv"), "姓名\n张三\n李四\n");
   const fs::path templ = DocxBuilder().body(p(r("尊敬的【姓名】"))).write(dir_.file("模板.docx"));
   app_->documents().append({q(templ)});
   ASSERT_FALSE(app_->replaceRules().add("【姓名】", "$[WDCon_1]$"));
