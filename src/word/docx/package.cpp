@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -129,17 +130,25 @@ bool validUtf8(std::string_view s) {
   const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   const auto* e = p + s.size();
   while (p < e) {
-    if (e - p >= 8) {  // most of a part is ASCII markup: eight bytes at a time
+    if (e - p >= 8) {  // most of a part is ASCII markup: eight bytes at a time, to the first other
       std::uint64_t word;
       std::memcpy(&word, p, 8);
-      if (!(word & 0x8080808080808080ull)) {
+      word &= 0x8080808080808080ull;
+      if (!word) {
         p += 8;
         continue;
       }
+      if constexpr (std::endian::native == std::endian::little) p += std::countr_zero(word) / 8;
     }
     unsigned b = *p;
     if (b < 0x80) {
       ++p;
+      continue;
+    }
+    // Chinese text: three bytes whose second byte needs no range of its own.
+    if (((b >= 0xE1 && b <= 0xEC) || b >= 0xEE) && b <= 0xEF && e - p >= 3) {
+      if ((p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return false;
+      p += 3;
       continue;
     }
     std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
@@ -188,8 +197,10 @@ bool validReferences(std::string_view s) {
 
 // What the parser lets through and no reader of the part would: text or a second element beside
 // the root, references to undeclared entities, and nesting past the depth limit (every walk
-// up a node's ancestors is bounded by it).
-void checkMarkup(pugi::xml_document& doc, const std::string& part) {
+// up a node's ancestors is bounded by it). rawReferencesValid: every '&' of the UTF-8 bytes
+// before parsing starts a valid reference, so no text or attribute needs looking at (the
+// parser keeps references as they are; a '&' in a comment may be fine, hence the walk then).
+void checkMarkup(pugi::xml_document& doc, const std::string& part, bool rawReferencesValid) {
   int roots = 0;
   for (auto n = doc.first_child(); n; n = n.next_sibling()) {
     if (n.type() == pugi::node_element) ++roots;
@@ -198,6 +209,25 @@ void checkMarkup(pugi::xml_document& doc, const std::string& part) {
       damaged(part, "text outside the root element");
   }
   if (roots != 1) damaged(part, roots ? "more than one root element" : "no root element");
+  if (rawReferencesValid) {
+    // Only the depth: a walk without a call per node.
+    std::size_t depth = 0;
+    for (pugi::xml_node n = doc.first_child(); n;) {
+      if (pugi::xml_node child = n.first_child()) {
+        if (++depth >= limits::kDepth)
+          throw EngineError(ErrorCode::TooDeep,
+                            part + ": elements nested more than " + std::to_string(limits::kDepth) + " deep");
+        n = child;
+        continue;
+      }
+      while (n && !n.next_sibling()) {
+        n = n.parent();
+        if (depth) --depth;
+      }
+      if (n) n = n.next_sibling();
+    }
+    return;
+  }
   struct Walker : pugi::xml_tree_walker {
     bool tooDeep = false, badReference = false;
     bool for_each(pugi::xml_node& n) override {
@@ -257,6 +287,7 @@ XmlPart::XmlPart(std::string name, std::string bytes) : name_(std::move(name)), 
     prolog_ = buffer_.substr(0, start);
     verbatimProlog_ = true;
   }
+  const bool rawReferencesValid = validReferences(buffer_);  // read before parsing writes into it
   auto last = buffer_.find_last_not_of(" \t\r\n");
   bool textAfterRoot = last == std::string::npos || buffer_[last] != '>';  // read before parsing writes into it
   pugi::xml_parse_result result =
@@ -270,7 +301,7 @@ XmlPart::XmlPart(std::string name, std::string bytes) : name_(std::move(name)), 
     if (start == std::string::npos) damaged(name_, "text before the root element");
     if (textAfterRoot) damaged(name_, "text after the root element");
   }
-  checkMarkup(doc_, name_);
+  checkMarkup(doc_, name_, rawReferencesValid && encoding_ == pugi::encoding_utf8);
   if (encoding_ != pugi::encoding_utf8) verbatimProlog_ = false;
 }
 
