@@ -16,60 +16,18 @@
 namespace {
 
 using namespace vm::test;
-using vm::word::EngineError;
-using vm::word::ErrorCode;
 using vm::word::Story;
 using vm::word::StoryKind;
 
-#define SKIP_IF_UNSUPPORTED(statement)           \
-  try {                                          \
-    statement;                                   \
-  } catch (const EngineError& e) {               \
-    if (e.code() != ErrorCode::Unsupported) throw; \
-    GTEST_SKIP() << "not built: " << e.detail(); \
-  }
-
-const char* kHdrType = "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml";
-const char* kHdrRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/header";
 const char* kLinkRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink";
 
-std::string hdrPart(const std::string& inner) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><w:hdr " + standardNamespaces() + ">" + inner +
-         "</w:hdr>";
-}
-std::string ref(const std::string& what, const std::string& type, const std::string& id) {
-  return "<w:" + what + "Reference w:type=\"" + type + "\" r:id=\"" + id + "\"/>";
-}
 // Chinese Word's header style: its id is not "Header", its name is.
 const std::string kStyles =
     "<w:style w:type=\"paragraph\" w:styleId=\"a3\"><w:name w:val=\"header\"/><w:pPr><w:pBdr>"
     "<w:bottom w:val=\"single\" w:sz=\"6\" w:space=\"1\" w:color=\"auto\"/></w:pBdr><w:jc w:val=\"center\"/></w:pPr></w:style>"
     "<w:style w:type=\"character\" w:styleId=\"a5\"><w:name w:val=\"Hyperlink\"/></w:style>";
 
-std::vector<std::string> texts(Story& s) {
-  std::vector<std::string> out;
-  for (const auto& p : s.paragraphs()) out.push_back(p.text);
-  return out;
-}
-std::size_t count(const std::string& hay, const std::string& needle) {
-  std::size_t n = 0;
-  for (auto at = hay.find(needle); at != std::string::npos; at = hay.find(needle, at + 1)) ++n;
-  return n;
-}
-
-// The header (footer) of a section by its identity; the back ends list them in their own order.
-Story* story(vm::word::Document& doc, StoryKind kind, int section, vm::word::HeaderFooterKind which) {
-  for (Story* s : doc.stories(kind))
-    if (s->id() == vm::word::StoryId{kind, section, which}) return s;
-  return nullptr;
-}
-
-class HeaderEngine : public ::testing::TestWithParam<EngineOpener> {
- protected:
-  std::unique_ptr<vm::word::Document> open(const std::filesystem::path& p) { return GetParam().open(p); }
-  bool writesPackage() const { return GetParam().writesPackage; }
-  TempDir dir;
-};
+class HeaderEngine : public EngineCase {};
 
 // Sections: the first of two pages with a title page (default and first-page headers), the
 // second with its own. (The office drops a header that no page shows, so each one shows.)
@@ -77,13 +35,13 @@ DocxBuilder sections() {
   return DocxBuilder()
       .styles(kStyles)
       .body(p(r("body text")) +
-            p(r("page two"), "<w:pageBreakBefore/><w:sectPr>" + ref("header", "default", "rIdA") +
-                                 ref("header", "first", "rIdB") + "<w:titlePg/></w:sectPr>") +
-            p(r("second")) + "<w:sectPr>" + ref("header", "default", "rIdC") + "</w:sectPr>")
-      .part("word/header1.xml", hdrPart(p(r("default head"))), kHdrType, kHdrRel, "rIdA")
-      .part("word/header2.xml", hdrPart(p(r("first head", "<w:b/>"), "<w:pStyle w:val=\"a3\"/>")), kHdrType, kHdrRel,
-            "rIdB")
-      .part("word/header3.xml", hdrPart(p(r("second head")) + p(r("more"))), kHdrType, kHdrRel, "rIdC");
+            p(r("page two"), "<w:pageBreakBefore/><w:sectPr>" + hfRef("header", "default", "rIdA") +
+                                 hfRef("header", "first", "rIdB") + "<w:titlePg/></w:sectPr>") +
+            p(r("second")) + "<w:sectPr>" + hfRef("header", "default", "rIdC") + "</w:sectPr>")
+      .part("word/header1.xml", hfPart("hdr", p(r("default head"))), kHdrType, kHdrRel, "rIdA")
+      .part("word/header2.xml", hfPart("hdr", p(r("first head", "<w:b/>"), "<w:pStyle w:val=\"a3\"/>")), kHdrType,
+            kHdrRel, "rIdB")
+      .part("word/header3.xml", hfPart("hdr", p(r("second head")) + p(r("more"))), kHdrType, kHdrRel, "rIdC");
 }
 
 TEST_P(HeaderEngine, ContentGoesAtTheStartOfTheCurrentPageHeaderOrFooter) {
@@ -109,13 +67,13 @@ TEST_P(HeaderEngine, ContentGoesAtTheStartOfTheCurrentPageHeaderOrFooter) {
   doc = open(path);
   using K = vm::word::HeaderFooterKind;
   ASSERT_EQ(doc->stories(StoryKind::Header).size(), 3u);
-  Story* first = story(*doc, StoryKind::Header, 0, K::FirstPage);
-  Story* plain = story(*doc, StoryKind::Header, 0, K::Default);
-  Story* second = story(*doc, StoryKind::Header, 1, K::Default);
+  Story* first = storyWithId(*doc, StoryKind::Header, 0, K::FirstPage);
+  Story* plain = storyWithId(*doc, StoryKind::Header, 0, K::Default);
+  Story* second = storyWithId(*doc, StoryKind::Header, 1, K::Default);
   ASSERT_TRUE(first && plain && second);
-  EXPECT_EQ(texts(*first), std::vector<std::string>{"页眉<A&B> first 页眉"});
-  EXPECT_EQ(texts(*plain), std::vector<std::string>{"default head"});
-  EXPECT_EQ(texts(*second), (std::vector<std::string>{"second head", "more"}));
+  EXPECT_EQ(storyTexts(*first), std::vector<std::string>{"页眉<A&B> first 页眉"});
+  EXPECT_EQ(storyTexts(*plain), std::vector<std::string>{"default head"});
+  EXPECT_EQ(storyTexts(*second), (std::vector<std::string>{"second head", "more"}));
   // The picture and the mark (the office counts an inline picture as nothing: see tests/office/main.cpp).
   if (writesPackage()) EXPECT_EQ(doc->currentPageStory(StoryKind::Footer)->characterCount(), 2);
   doc->close();
@@ -135,8 +93,8 @@ TEST_P(HeaderEngine, ClearingEveryHeaderLeavesMainTextAndFooters) {
   doc->save();
   doc->close();
   doc = open(path);
-  for (Story* s : doc->stories(StoryKind::Header)) EXPECT_EQ(texts(*s), std::vector<std::string>{""});
-  EXPECT_EQ(texts(doc->mainStory()), (std::vector<std::string>{"body text", "page two", "second"}));
+  for (Story* s : doc->stories(StoryKind::Header)) EXPECT_EQ(storyTexts(*s), std::vector<std::string>{""});
+  EXPECT_EQ(storyTexts(doc->mainStory()), (std::vector<std::string>{"body text", "page two", "second"}));
 }
 
 TEST_P(HeaderEngine, WatermarksFloatInTheHeaderAndTheHeaderStyleLosesItsLine) {
@@ -158,14 +116,14 @@ TEST_P(HeaderEngine, WatermarksFloatInTheHeaderAndTheHeaderStyleLosesItsLine) {
   pic.picture = picture;
   head.addWatermark(pic);
   doc->removeHeaderStyleBorder();
-  EXPECT_EQ(texts(head), std::vector<std::string>{""});  // floating shapes are no text
-  EXPECT_EQ(texts(doc->mainStory()), std::vector<std::string>{"text"});
+  EXPECT_EQ(storyTexts(head), std::vector<std::string>{""});  // floating shapes are no text
+  EXPECT_EQ(storyTexts(doc->mainStory()), std::vector<std::string>{"text"});
   doc->save();
   doc->close();
   if (!writesPackage()) return;
   std::string xml = readPart(path, "word/header1.xml");
-  EXPECT_EQ(count(xml, "string=\"机密文件\""), 2u) << xml;
-  EXPECT_EQ(count(xml, "<v:shapetype id=\"_x0000_t136\""), 1u);
+  EXPECT_EQ(occurrences(xml, "string=\"机密文件\""), 2u) << xml;
+  EXPECT_EQ(occurrences(xml, "<v:shapetype id=\"_x0000_t136\""), 1u);
   // 50 mm wide; the WordArt's own aspect (four full-width characters: 4:1) kept.
   EXPECT_NE(xml.find("width:141.72pt;height:35.43pt"), std::string::npos) << xml;
   EXPECT_NE(xml.find("fillcolor=\"#FF0000\""), std::string::npos);
@@ -201,7 +159,7 @@ TEST_P(HeaderEngine, DeletingCommentsLeavesAValidPackage) {
   int deleted = 0;
   SKIP_IF_UNSUPPORTED(deleted = doc->deleteComments());
   EXPECT_EQ(deleted, 2);
-  EXPECT_EQ(texts(doc->mainStory()), (std::vector<std::string>{"marked text", "again"}));
+  EXPECT_EQ(storyTexts(doc->mainStory()), (std::vector<std::string>{"marked text", "again"}));
   EXPECT_EQ(doc->mainStory().characterCount(), 18);  // the reference marks are gone
   doc->save();
   doc->close();
@@ -237,7 +195,7 @@ TEST_P(HeaderEngine, HyperlinksBecomeTheirText) {
   int removed = 0;
   SKIP_IF_UNSUPPORTED(removed = doc->mainStory().removeHyperlinks());
   EXPECT_EQ(removed, 3);
-  EXPECT_EQ(texts(doc->mainStory()), (std::vector<std::string>{"see the link and field link, page 1", "simple"}));
+  EXPECT_EQ(storyTexts(doc->mainStory()), (std::vector<std::string>{"see the link and field link, page 1", "simple"}));
   EXPECT_EQ(doc->mainStory().removeHyperlinks(), 0);
   doc->save();
   doc->close();
@@ -246,7 +204,7 @@ TEST_P(HeaderEngine, HyperlinksBecomeTheirText) {
   EXPECT_EQ(xml.find("HYPERLINK"), std::string::npos);
   EXPECT_EQ(xml.find("hyperlink"), std::string::npos);
   EXPECT_EQ(xml.find("a5"), std::string::npos);  // the link style went with the links
-  EXPECT_EQ(count(xml, "fldCharType"), 3u);      // the page number stays a field
+  EXPECT_EQ(occurrences(xml, "fldCharType"), 3u);      // the page number stays a field
   EXPECT_EQ(readPart(path, "word/_rels/document.xml.rels").find("rIdL"), std::string::npos);
 }
 
@@ -267,20 +225,19 @@ TEST_P(HeaderEngine, OnlyParagraphsWithNothingButTheirMarkGo) {
   // for a blank paragraph that carries a section break).
   std::vector<std::string> kept = {"a", " ", "b", "c", "", "", "", "d", "", "", "", "　x　y", ""};
   if (!writesPackage()) kept.erase(kept.begin() + 10);
-  EXPECT_EQ(texts(doc->mainStory()), kept);
+  EXPECT_EQ(storyTexts(doc->mainStory()), kept);
   // Half-width spaces go, full-width ones stay.
   EXPECT_EQ(doc->mainStory().replaceAll(" ", ""), 1);
   doc->save();
   doc->close();
   doc = open(path);
   kept[1] = "";
-  EXPECT_EQ(texts(doc->mainStory()), kept);
+  EXPECT_EQ(storyTexts(doc->mainStory()), kept);
   if (writesPackage()) {
     EXPECT_NE(readPart(path, "word/document.xml").find("w:name=\"b\""), std::string::npos);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, HeaderEngine, ::testing::ValuesIn(engineOpeners()),
-                         [](const ::testing::TestParamInfo<EngineOpener>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Backends, HeaderEngine, ::testing::ValuesIn(engineOpeners()), openerName);
 
 }  // namespace

@@ -3,5 +3,5 @@
 #include "word/docx/docxdocument.h"
 
 std::vector<vm::test::EngineOpener> vm::test::engineOpeners() {
-  return {{"docx", [](const std::filesystem::path& p) { return vm::word::docx::open(p); }, true}};
+  return {{"docx", [](const std::filesystem::path& p) { return vm::word::docx::open(p); }, true, true}};
 }
