@@ -106,42 +106,32 @@ TEST_F(CliProcess, SharesOfABatchThroughGnuParallel) {
   EXPECT_EQ(out.count("\"count\":1"), 6) << out.toStdString();
 }
 
-TEST_F(CliProcess, ListFolder) {
-  Result r = runCli(base() + QStringList{"--suffix", "doc,docx", "list", docs.path()});
-  EXPECT_EQ(r.code, 0) << r.err.toStdString();
-  EXPECT_EQ(r.lines(), (QStringList{docs.file("REPORT.DOC"), docs.file("a.doc"), docs.file("b.docx")}));
-  // First start created the data folder.
-  EXPECT_TRUE(QFileInfo(home.file("data/config.ini")).isFile());
+// The list in its order: a folder by suffix, the tree add (no hidden file, long folder names
+// entered) then files on their own (a.doc does not qualify and says so), relative paths, the
+// default suffix without the office, the data folder from the environment.
+TEST_F(CliProcess, ListsPathsInOrderAndMakesTheDataFolder) {
+  const QString b = docs.file("b.docx");
+  const struct {
+    QStringList args;
+    QStringList lines;
+    QString cwd;
+    QMap<QString, QString> env;
+  } cases[] = {
+      {base() + QStringList{"--suffix", "doc,docx", "list", docs.path()}, {docs.file("REPORT.DOC"), docs.file("a.doc"), b}},
+      {base() + QStringList{"--recursive", "--suffix=docx", "list", docs.path(), b, docs.file("a.doc")},
+       {b, docs.file(QString(21, 'n') + "/too-deep.docx"), docs.file("sub/x.docx"), b}},
+      {base() + QStringList{"--suffix", "docx", "list", "sub", "./b.docx"}, {docs.file("sub/x.docx"), b}, docs.path()},
+      {base() + QStringList{"list", docs.path() + "/"}, {b}},
+      {{"list", b}, {b}, {}, {{"VELLUMARK_HOME", home.file("env-data")}}},
+  };
+  for (const auto& c : cases) {
+    Result r = runCli(c.args, c.env, c.cwd);
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.lines(), c.lines) << c.args.join(' ').toStdString();
+    EXPECT_EQ(r.err.contains(QStringLiteral("文件后缀名不是所选的文档后缀名")), &c == &cases[1]) << r.err.toStdString();
+  }
+  EXPECT_TRUE(QFileInfo(home.file("data/config.ini")).isFile());  // made at the first start
   EXPECT_TRUE(QFileInfo(home.file("data/log")).isDir());
-}
-
-TEST_F(CliProcess, ListRecursiveAndFiles) {
-  Result r = runCli(base() + QStringList{"--recursive", "--suffix=docx", "list", docs.path(), docs.file("b.docx"),
-                                         docs.file("a.doc")});
-  EXPECT_EQ(r.code, 0) << r.err.toStdString();
-  // The tree add (no hidden file; long folder names entered), then b.docx again; a.doc does not
-  // qualify and says so.
-  EXPECT_EQ(r.lines(), (QStringList{docs.file("b.docx"), docs.file(QString(21, 'n') + "/too-deep.docx"),
-                                    docs.file("sub/x.docx"), docs.file("b.docx")}));
-  EXPECT_TRUE(r.err.contains(QStringLiteral("文件后缀名不是所选的文档后缀名"))) << r.err.toStdString();
-}
-
-TEST_F(CliProcess, RelativePathsBecomeAbsolute) {
-  Result r = runCli(base() + QStringList{"--suffix", "docx", "list", "sub", "./b.docx"}, {}, docs.path());
-  EXPECT_EQ(r.code, 0) << r.err.toStdString();
-  EXPECT_EQ(r.lines(), (QStringList{docs.file("sub/x.docx"), docs.file("b.docx")}));
-}
-
-TEST_F(CliProcess, DefaultSuffixWithoutOffice) {
-  Result r = runCli(base() + QStringList{"list", docs.path() + "/"});
-  EXPECT_EQ(r.code, 0) << r.err.toStdString();
-  EXPECT_EQ(r.lines(), (QStringList{docs.file("b.docx")}));
-}
-
-TEST_F(CliProcess, HomeFromEnvironment) {
-  Result r = runCli({"list", docs.file("b.docx")}, {{"VELLUMARK_HOME", home.file("env-data")}});
-  EXPECT_EQ(r.code, 0) << r.err.toStdString();
-  EXPECT_EQ(r.lines(), QStringList{docs.file("b.docx")});
   EXPECT_TRUE(QFileInfo(home.file("env-data/config.ini")).isFile());
 }
 
@@ -222,6 +212,13 @@ struct InProcess {
   vm::cli::StreamPrompter prompter{err, true};
   std::unique_ptr<vm::AppContext> app = vm::AppContext::create(home.file("data"), prompter);
   vm::cli::CliContext ctx{*app, prompter, out, err, {}};
+  // Fills the list with the folder's .docx files, as the command's PATH does.
+  int add(const QString& folder) {
+    ctx.args.suffixGiven = true;
+    ctx.args.suffix = "docx";
+    ctx.args.paths = {folder};
+    return vm::cli::addDocuments(ctx);
+  }
 };
 
 }  // namespace
@@ -232,10 +229,7 @@ TEST(CliRunner, RunsAnOperationAndReportsFailures) {
   docs.touch("a.docx");
   docs.touch("b.docx");
   docs.touch("c.docx");
-  t.ctx.args.suffixGiven = true;
-  t.ctx.args.suffix = "docx";
-  t.ctx.args.paths = {docs.path()};
-  ASSERT_EQ(vm::cli::addDocuments(t.ctx), 0);
+  ASSERT_EQ(t.add(docs.path()), 0);
   t.app->documents().setTicked(0, false);
   vm::cli::tickAll(t.ctx);  // every document of the command
   vm::Operation op;
@@ -264,10 +258,7 @@ TEST(CliRunner, CtrlCTermAndHupStopTheRunWithExitOne) {
     InProcess t;
     Folder docs;
     for (int i = 0; i < 5; ++i) docs.touch(QStringLiteral("d%1.docx").arg(i));
-    t.ctx.args.suffixGiven = true;
-    t.ctx.args.suffix = "docx";
-    t.ctx.args.paths = {docs.path()};
-    ASSERT_EQ(vm::cli::addDocuments(t.ctx), 0);
+    ASSERT_EQ(t.add(docs.path()), 0);
     std::atomic<int> calls{0};
     vm::Operation op;
     op.id = "docT";

@@ -122,10 +122,8 @@ TEST(DocumentListAdd, SameFolderTwiceThenClearSame) {
   EXPECT_FALSE(list.isTicked(1));
   EXPECT_EQ(list.tickedCount(), 1);
   EXPECT_EQ(list.clearSame(), 0);
-}
-
-TEST(DocumentListAdd, ClearSameIsCaseSensitiveAndKeepsOrder) {
-  DocumentList list;
+  // Case-sensitive, the first of each kept in its place.
+  list.clear();
   list.append(QStringList{"/x/a.docx", "/x/B.docx", "/x/a.docx", "/x/b.docx", "/x/B.docx", "/x/a.docx"});
   EXPECT_EQ(list.clearSame(), 3);
   EXPECT_EQ(list.paths(), (QStringList{"/x/a.docx", "/x/B.docx", "/x/b.docx"}));
@@ -142,6 +140,8 @@ TEST(DocumentListAdd, SingleFileAdd) {
   EXPECT_EQ(list.addFiles(t, "docx,", false), 0);       // does not qualify: not added
   EXPECT_EQ(list.addFiles(f.file("gone.docx"), "docx,", false), 0);  // missing
   EXPECT_EQ(list.addFiles(f.file("dir.docx"), "docx,", false), 0);   // a folder is not a file
+  EXPECT_EQ(list.addFiles("/nonexistent/vm-folder", "docx,", true), 0);
+  EXPECT_EQ(list.showAllFile("/nonexistent/vm-folder", "docx,"), 0);
   EXPECT_EQ(list.addFiles(a, "docx,", false), 1);
   EXPECT_EQ(list.paths(), QStringList{a});              // unchanged
   EXPECT_EQ(list.addFiles(a, "docx,", false), 1);       // twice is twice
@@ -206,12 +206,6 @@ TEST(DocumentListAdd, WhatCannotBeListedIsReportedWithItsReason) {
   EXPECT_TRUE(vm::listcmd::missingPathText(f.file("loop1.docx")).startsWith("链接形成循环"));
   EXPECT_TRUE(vm::listcmd::missingPathText(QString::fromLocal8Bit(base + "/bad\xff.docx")).startsWith("文件名不是有效的"));
   EXPECT_TRUE(vm::listcmd::missingPathText(f.file("none.docx")).startsWith("文档或文件夹不存在"));
-}
-
-TEST(DocumentListAdd, MissingFolderAddsNothing) {
-  DocumentList list;
-  EXPECT_EQ(list.showAllFile("/nonexistent/vm-folder", "docx,"), 0);
-  EXPECT_EQ(list.addFiles("/nonexistent/vm-folder", "docx,", true), 0);
 }
 
 TEST(DocumentListScan, CancelFlagEndsScan) {

@@ -21,13 +21,10 @@ class ErrorLogTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ErrorLogTest, NothingPendingWritesNothing) {
+TEST_F(ErrorLogTest, FourLinesCrLfAndNothingWhenNothingIsPending) {
   EXPECT_FALSE(log.hasPending());
   EXPECT_FALSE(log.write("ctx"));
   EXPECT_FALSE(QFileInfo::exists(f.file("log/log.txt")));
-}
-
-TEST_F(ErrorLogTest, FourLinesCrLf) {
   log.setClock(fixedTime);
   log.record(QStringLiteral("文件未找到"));
   EXPECT_TRUE(log.hasPending());

@@ -73,17 +73,6 @@ TEST(RulesModel, TrimmingRemovesBlanksOnly) {
   EXPECT_EQ(trimBlanks(QStringLiteral("   ")), QString());
 }
 
-TEST(RulesModel, DuplicateTestIsExactAndCaseSensitive) {
-  ReplaceRules rules;
-  ASSERT_FALSE(rules.add(QStringLiteral("ABC"), QStringLiteral("1")));
-  EXPECT_FALSE(rules.add(QStringLiteral("abc"), QStringLiteral("2")));
-  EXPECT_FALSE(rules.add(QStringLiteral("ＡＢＣ"), QStringLiteral("3")));  // full-width differs
-  EXPECT_EQ(rules.add(QStringLiteral("  ABC "), QStringLiteral("4")), kDuplicate);
-  EXPECT_EQ(finds(rules), (QStringList{"ABC", "abc", "ＡＢＣ"}));
-  EXPECT_EQ(rules.indexOf(QStringLiteral("abc")), 1);
-  EXPECT_EQ(rules.indexOf(QStringLiteral("Abc")), -1);
-}
-
 TEST(RulesModel, ModifyChangesOnlyTheReplacement) {
   ReplaceRules rules;
   ASSERT_FALSE(rules.add(QStringLiteral("a"), QStringLiteral("b")));
@@ -150,38 +139,35 @@ TEST(RuleFile, ReadsRulesTicksCommentsAndPictures) {
   EXPECT_TRUE(isPictureReference(rules.at(3).replacement));
 }
 
-TEST(RuleFile, RefusedRuleNamesItsLineAndChangesNothing) {
+// A refused line or a line of the wrong form: its number, and nothing of the file is taken.
+TEST(RuleFile, RefusedOrMalformedLineNamesItsLineAndChangesNothing) {
   ReplaceRules rules;
   ASSERT_FALSE(rules.add(QStringLiteral("keep"), QStringLiteral("me")));
-  auto error = importRules(QStringLiteral("a\tb\nc\tc\n"), rules);
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->line, 2);
-  EXPECT_EQ(error->refusal, kSame);
-  EXPECT_EQ(error->toString(), QStringLiteral("出错！: 要替换的和被替换为内容不允许相同！（第 2 行）"));
-  EXPECT_EQ(finds(rules), QStringList{"keep"});
-
-  error = importRules(QStringLiteral("a\tb\na\tc\n"), rules);
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->line, 2);
-  EXPECT_EQ(error->refusal, kDuplicate);
-  error = importRules(QStringLiteral("keep\tother\n"), rules);  // duplicate of an existing rule
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->refusal, kDuplicate);
-  error = importRules(QStringLiteral("  \tx\n"), rules);
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->refusal, kEmptyFind);
-  EXPECT_EQ(rules.count(), 1);
-}
-
-TEST(RuleFile, FormatErrors) {
-  ReplaceRules rules;
-  for (const char* bad : {"no tab here\n", "a\tb\tc\n", "a\tb\t0\textra\n"}) {
-    auto error = importRules(QString::fromUtf8(bad), rules);
-    ASSERT_TRUE(error) << bad;
-    EXPECT_EQ(error->line, 1);
-    EXPECT_EQ(error->refusal.title, QStringLiteral("出错！"));
+  const struct {
+    const char* text;
+    int line;
+    std::optional<Refusal> refusal;  // none: a format error, only its title checked
+  } files[] = {
+      {"a\tb\nc\tc\n", 2, kSame},
+      {"a\tb\na\tc\n", 2, kDuplicate},
+      {"keep\tother\n", 1, kDuplicate},  // a duplicate of an existing rule
+      {"  \tx\n", 1, kEmptyFind},
+      {"no tab here\n", 1, {}},
+      {"a\tb\tc\n", 1, {}},
+      {"a\tb\t0\textra\n", 1, {}},
+  };
+  for (const auto& f : files) {
+    auto error = importRules(QString::fromUtf8(f.text), rules);
+    ASSERT_TRUE(error) << f.text;
+    EXPECT_EQ(error->line, f.line) << f.text;
+    EXPECT_EQ(error->refusal.title, QStringLiteral("出错！")) << f.text;
+    if (f.refusal) {
+      EXPECT_EQ(error->refusal, *f.refusal) << f.text;
+    }
   }
-  EXPECT_EQ(rules.count(), 0);
+  EXPECT_EQ(importRules(QString::fromUtf8(files[0].text), rules)->toString(),
+            QStringLiteral("出错！: 要替换的和被替换为内容不允许相同！（第 2 行）"));
+  EXPECT_EQ(finds(rules), QStringList{"keep"});
 }
 
 TEST(RuleFile, DuplicatesAreSkippedAndToldWhereTheCallerListens) {
