@@ -94,4 +94,11 @@ std::vector<int> officeProcessesUnder(const std::filesystem::path& dataFolder) {
   return pids;
 }
 
+std::vector<std::string> hiddenEntries(const std::filesystem::path& folder) {
+  std::vector<std::string> out;
+  for (auto& e : std::filesystem::directory_iterator(folder))
+    if (e.path().filename().string()[0] == '.') out.push_back(e.path().filename().string());
+  return out;
+}
+
 }  // namespace vm::test

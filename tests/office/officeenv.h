@@ -23,5 +23,19 @@ std::shared_ptr<vm::word::office::OfficeBackend> makeBackend(
 std::filesystem::path makeDoc(const TempDir& dir, const class DocxBuilder& b, const std::string& name = "in.doc");
 // Pids of soffice.bin processes whose command line names a profile under dataFolder.
 std::vector<int> officeProcessesUnder(const std::filesystem::path& dataFolder);
+// Names in the folder that start with '.': scratch files a save left behind.
+std::vector<std::string> hiddenEntries(const std::filesystem::path& folder);
 
 }  // namespace vm::test
+
+// The statement throws an EngineError of that code, with a message for the user.
+#define EXPECT_ENGINE_CODE(statement, expectedCode)                                        \
+  do {                                                                                     \
+    try {                                                                                  \
+      statement;                                                                           \
+      ADD_FAILURE() << "no EngineError from " #statement;                                  \
+    } catch (const vm::word::EngineError& e) {                                             \
+      EXPECT_EQ(static_cast<int>(e.code()), static_cast<int>(expectedCode)) << e.what();   \
+      EXPECT_FALSE(e.userMessage().empty()) << e.what();                                   \
+    }                                                                                      \
+  } while (0)
