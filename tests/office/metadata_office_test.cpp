@@ -32,12 +32,8 @@ TEST(OfficeMetadata, PropertiesOfADocSurviveItsSave) {
 TEST(OfficeMetadata, WritePasswordsReadBothWays) {
   TempDir dir;
   auto native = DocxBuilder().body(p(r("text"))).write(dir.file("native.docx"));
-  SaveOptions withPassword;
-  withPassword.writePassword = "密码1";
-  {
-    auto d = open(native);
-    d->saveAs(native, withPassword);
-  }
+  const SaveOptions withPassword{.writePassword = "密码1"};
+  open(native)->saveAs(native, withPassword);
   {
     auto d = sharedOffice()->open(native, {});
     EXPECT_TRUE(metadata(*d).hasWritePassword());
@@ -62,12 +58,7 @@ TEST(OfficeMetadata, AWritePasswordOfADocIsSetAndRemoved) {
   const std::string copy = readFile(dir.file("copy.doc"));
   for (const char* name : {"Data", "\x01" "CompObj", "\x05SummaryInformation", "\x05" "DocumentSummaryInformation"})
     EXPECT_EQ(compoundStream(copy, name), compoundStream(plain, name)) << name;
-  auto saveWith = [&](const std::string& password) {
-    SaveOptions o;
-    o.writePassword = password;
-    auto d = sharedOffice()->open(path, {});
-    d->saveAs(path, o);
-  };
+  auto saveWith = [&](const std::string& password) { sharedOffice()->open(path, {})->saveAs(path, {.writePassword = password}); };
   saveWith("密码1");
   EXPECT_EQ(docWriteReservation(readFile(path)), "密码1");
   {
