@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <filesystem>
@@ -46,16 +47,12 @@ struct Job {
   }
   // The leftmost and topmost text of page 1, in points.
   std::pair<double, double> textOrigin() const {
-    const QString out = run("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"});
+    static const QRegularExpression word(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)")re");
     double x = 1e9, y = 1e9;
-    for (const QString& line : out.split('\n')) {
-      if (!line.contains("<word")) continue;
-      auto attr = [&](const char* name) {
-        const int at = line.indexOf(QString::fromLatin1(name) + "=\"") + int(strlen(name)) + 2;
-        return line.mid(at, line.indexOf('"', at) - at).toDouble();
-      };
-      x = std::min(x, attr("xMin"));
-      y = std::min(y, attr("yMin"));
+    for (auto m = word.globalMatch(run("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"})); m.hasNext();) {
+      const QRegularExpressionMatch w = m.next();
+      x = std::min(x, w.captured(1).toDouble());
+      y = std::min(y, w.captured(2).toDouble());
     }
     return {x, y};
   }
