@@ -30,33 +30,29 @@ using vm::clitest::q;
 
 namespace {
 
-QString run(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  p.waitForFinished(60000);
-  return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 struct Job {
-  QString pdf;
+  fs::path pdf;
   QString info;  // copies=…, title=…, options=…
-  int pages() const { return pdfPages(pdf.toStdString()); }
+  int pages() const { return pdfPages(pdf); }
   bool landscape() const {
-    const QStringList w = QString::fromStdString(pdfinfo(pdf.toStdString(), "Page size")).split(' ');  // W x H pts
+    const QStringList w = QString::fromStdString(pdfinfo(pdf, "Page size")).split(' ');  // W x H pts
     return w.size() >= 3 && w[0].toDouble() > w[2].toDouble();
   }
   // The leftmost and topmost text of page 1, in points.
   std::pair<double, double> textOrigin() const {
     static const QRegularExpression word(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)")re");
     double x = 1e9, y = 1e9;
-    for (auto m = word.globalMatch(run("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"})); m.hasNext();) {
+    for (auto m = word.globalMatch(pdftotext("-bbox -f 1 -l 1")); m.hasNext();) {
       const QRegularExpressionMatch w = m.next();
       x = std::min(x, w.captured(1).toDouble());
       y = std::min(y, w.captured(2).toDouble());
     }
     return {x, y};
   }
-  QString text() const { return run("pdftotext", {pdf, "-"}); }
+  QString text() const { return pdftotext(""); }
+  QString pdftotext(const std::string& options) const {
+    return QString::fromStdString(shell("pdftotext " + options + " '" + pdf.string() + "' -"));
+  }
 };
 
 class PrintRun : public ::testing::Test {
@@ -96,7 +92,7 @@ class PrintRun : public ::testing::Test {
       const QString base = jobs_ + "/" + name.chopped(4);
       QFile f(base + ".txt");
       f.open(QIODevice::ReadOnly);
-      out << Job{base + ".pdf", QString::fromUtf8(f.readAll())};
+      out << Job{(base + ".pdf").toStdString(), QString::fromUtf8(f.readAll())};
     }
     return out;
   }
