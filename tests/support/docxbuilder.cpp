@@ -147,6 +147,7 @@ DocxBuilder& DocxBuilder::comments(std::string xml) { comments_ = std::move(xml)
 DocxBuilder& DocxBuilder::footnotes(std::string xml) { footnotes_ = std::move(xml); return *this; }
 DocxBuilder& DocxBuilder::endnotes(std::string xml) { endnotes_ = std::move(xml); return *this; }
 DocxBuilder& DocxBuilder::styles(std::string xml) { styles_ = std::move(xml); return *this; }
+DocxBuilder& DocxBuilder::settings(std::string xml) { settings_ = std::move(xml); return *this; }
 DocxBuilder& DocxBuilder::mainPart(std::string name) { mainPart_ = std::move(name); return *this; }
 DocxBuilder& DocxBuilder::mainContentType(std::string type) { mainType_ = std::move(type); return *this; }
 DocxBuilder& DocxBuilder::stored(bool on) { stored_ = on; return *this; }
@@ -195,6 +196,7 @@ std::string DocxBuilder::bytes() const {
   story(comments_, "comments.xml", "w:comments", "comments+xml", "comments", "rIdComments");
   story(footnotes_, "footnotes.xml", "w:footnotes", "footnotes+xml", "footnotes", "rIdFootnotes");
   story(endnotes_, "endnotes.xml", "w:endnotes", "endnotes+xml", "endnotes", "rIdEndnotes");
+  story(settings_, "settings.xml", "w:settings", "settings+xml", "settings", "rIdSettings");
   for (const auto& e : extra_) {
     if (!e.contentType.empty()) addOverride(e.name, e.contentType);
     if (!e.relType.empty()) {

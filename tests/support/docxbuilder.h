@@ -17,7 +17,7 @@
 // w14, wps, wpg, m) and mc:Ignorable="w14". When the body has no <w:sectPr>, one is appended
 // that references the header and footer (r:id "rIdHdr1", "rIdFtr1") if they were given.
 // Relationship ids from the main part: rIdHdr1, rIdFtr1, rIdComments, rIdFootnotes,
-// rIdEndnotes, rIdStyles; extra parts get the id passed to part().
+// rIdEndnotes, rIdStyles, rIdSettings; extra parts get the id passed to part().
 
 #include <filesystem>
 #include <optional>
@@ -43,13 +43,15 @@ class DocxBuilder {
  public:
   // Inside of <w:body>.
   DocxBuilder& body(std::string xml);
-  // Insides of <w:hdr>, <w:ftr>, <w:comments>, <w:footnotes>, <w:endnotes>, <w:styles>.
+  // Insides of <w:hdr>, <w:ftr>, <w:comments>, <w:footnotes>, <w:endnotes>, <w:styles>,
+  // <w:settings>.
   DocxBuilder& header(std::string xml);
   DocxBuilder& footer(std::string xml);
   DocxBuilder& comments(std::string xml);
   DocxBuilder& footnotes(std::string xml);
   DocxBuilder& endnotes(std::string xml);
   DocxBuilder& styles(std::string xml);
+  DocxBuilder& settings(std::string xml);
   // Main part name, e.g. "word/document2.xml" or "doc/main.xml" (default word/document.xml).
   DocxBuilder& mainPart(std::string name);
   // Main part content type (default: plain document; use macroEnabled/template for .docm/.dotx).
@@ -75,7 +77,7 @@ class DocxBuilder {
     std::string name, data, contentType, relType, relId;
   };
   std::string body_;
-  std::optional<std::string> header_, footer_, comments_, footnotes_, endnotes_, styles_;
+  std::optional<std::string> header_, footer_, comments_, footnotes_, endnotes_, styles_, settings_;
   std::string mainPart_ = "word/document.xml";
   std::string mainType_ =
       "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml";

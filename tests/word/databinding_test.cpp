@@ -196,10 +196,7 @@ TEST(DataBinding, BoundDataTakesTheControlsNewText) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     DocxBuilder b = storeDoc(c.body, c.data);
-    if (c.tracked)
-      b.part("word/settings.xml", "<w:settings " + standardNamespaces() + "><w:trackRevisions/></w:settings>",
-             "application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml",
-             "http://schemas.openxmlformats.org/officeDocument/2006/relationships/settings", "rIdSettings");
+    if (c.tracked) b.settings("<w:trackRevisions/>");
     Fixture f(b);
     for (const Step& s : c.steps) EXPECT_EQ(replaceIn(f.path, s.find, s.replacement), s.count) << s.find;
     EXPECT_EQ(f.item(), kProlog + c.item);

@@ -576,16 +576,6 @@ TEST_P(Engine, TextBoxesAndOtherStoriesAreLeftAlone) {
 
 // --- Track Changes -------------------------------------------------------------------------
 
-const char* kSettingsRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/settings";
-const char* kSettingsType = "application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml";
-
-DocxBuilder withTrackRevisions(const std::string& body, const std::string& trackRevisions = "<w:trackRevisions/>") {
-  return DocxBuilder().body(body).part("word/settings.xml",
-                                       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<w:settings " +
-                                           standardNamespaces() + ">" + trackRevisions + "</w:settings>",
-                                       kSettingsType, kSettingsRel, "rIdSettings");
-}
-
 // The revision elements (w:ins, w:del, w:rPrChange) of a part.
 struct Revisions {
   int insertedMarks = 0, deletedMarks = 0, insertedPictures = 0;
@@ -649,7 +639,7 @@ std::vector<std::string> rejectedView(const std::string& xml) {
 TEST_P(Engine, TrackedReplaceRecordsRevisions) {
   auto picture = dir.file("p.png");
   writeFile(picture, png(4, 4));
-  auto path = build(withTrackRevisions(
+  auto path = build(DocxBuilder().settings("<w:trackRevisions/>").body(
       p("<w:bookmarkStart w:id=\"40\" w:name=\"b\"/>" +
         r("say Hel", "<w:b/><w:rPrChange w:id=\"41\" w:author=\"t\" w:date=\"2024-01-01T00:00:00Z\"><w:rPr/></w:rPrChange>") +
         r("lo wor") + r("ld", "<w:i/>") + r(" now") + "<w:bookmarkEnd w:id=\"40\"/>") +
@@ -701,7 +691,7 @@ TEST_P(Engine, TrackedReplaceRecordsRevisions) {
 TEST_P(Engine, ReplaceIsNotTrackedWhenTrackChangesIsOff) {
   for (const char* setting : {"", "<w:trackRevisions w:val=\"false\"/>", "<w:trackRevisions w:val=\"0\"/>"}) {
     SCOPED_TRACE(setting);
-    auto path = build(withTrackRevisions(p(r("alpha beta")) + p(r("gamma")), setting));
+    auto path = build(DocxBuilder().settings(setting).body(p(r("alpha beta")) + p(r("gamma"))));
     auto doc = open(path);
     EXPECT_EQ(doc->mainStory().replaceAll("beta^pgam", "x"), 1);
     doc->save();

@@ -21,15 +21,8 @@ std::size_t count(const std::string& s, const std::string& what) {
   return n;
 }
 
-const std::string kSettingsRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/settings";
-const std::string kSettingsType = "application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml";
-
 std::filesystem::path withSettings(const TempDir& dir, const std::string& inside) {
-  return DocxBuilder()
-      .body(p(r("text")))
-      .part("word/settings.xml", "<?xml version=\"1.0\"?><w:settings " + standardNamespaces() + ">" + inside + "<w:zoom w:percent=\"100\"/></w:settings>",
-            kSettingsType, kSettingsRel, "rIdSettings")
-      .write(dir.file("p.docx"));
+  return DocxBuilder().body(p(r("text"))).settings(inside + "<w:zoom w:percent=\"100\"/>").write(dir.file("p.docx"));
 }
 
 }  // namespace
