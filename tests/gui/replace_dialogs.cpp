@@ -285,8 +285,9 @@ class TestReplaceDialogs : public QObject {
     QCOMPARE(picturePath(rules_->at(0).replacement), QStringLiteral("/pics/logo.jpg"));
   }
 
-  // m_modify refuses without rules and with two ticked, and does nothing with none ticked.
-  void modifyByMenuChecks() {
+  // m_modify refuses without rules and with two ticked, and does nothing with none ticked; with
+  // one ticked it changes that rule's replacement, refusing one equal to the find text.
+  void modifyByMenu() {
     auto refuses = [this](const QString& text) {
       prompter_->clear();
       bool shown = false;
@@ -303,12 +304,8 @@ class TestReplaceDialogs : public QObject {
     refuses(QStringLiteral("请不要选择多个规则进行修改！"));
     rules_->setAllTicked(false);
     refuses(QString());
-  }
 
-  void modifyByMenuChangesTheReplacement() {
-    addRule(QStringLiteral("a"), QStringLiteral("b"));
-    addRule(QStringLiteral("c"), QStringLiteral("d"));
-    rules_->setTicked(0, false);
+    rules_->setTicked(1, true);
     bool shown = false;
     whileModal(mod(), [this] { w().m_modify->trigger(); }, [this] {
       QCOMPARE(child<QLineEdit>(mod(), "txtKey")->text(), QStringLiteral("2"));

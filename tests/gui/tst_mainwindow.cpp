@@ -452,14 +452,11 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     w().setFileChooser([&chosen] { return chosen; });
     w().chkHzm[0]->setChecked(false);  // docx only
     w().chkHzm[1]->setChecked(true);
-    chosen = docs("REPORT.DOC");  // not a chosen suffix: says why
-    w().m_choosefile->trigger();
-    chosen = docs("note.txt");
-    w().m_choosefile->trigger();
-    chosen = docs("missing.docx");
-    w().m_choosefile->trigger();
-    chosen = QString();  // cancelled
-    w().m_choosefile->trigger();
+    // Not a chosen suffix (says why), not a document (says why), missing, cancelled.
+    for (const QString& c : {docs("REPORT.DOC"), docs("note.txt"), docs("missing.docx"), QString()}) {
+      chosen = c;
+      w().m_choosefile->trigger();
+    }
     QCOMPARE(list().entryCount(), 0);
     chosen = docs("b.docx");
     w().m_choosefile->trigger();
@@ -507,10 +504,8 @@ class TestMainWindow : public vm::guitest::MainWindowTest {
     QCOMPARE(p[2]->text(), QStringLiteral("0|0"));
     QCOMPARE(p[1]->text(), MainWindow::clockText());
     // Widths 62/23/15.
-    const double total = p[0]->width() + p[1]->width() + p[2]->width();
-    QVERIFY(qAbs(p[0]->width() / total - 0.62) < 0.03);
-    QVERIFY(qAbs(p[1]->width() / total - 0.23) < 0.03);
-    QVERIFY(qAbs(p[2]->width() / total - 0.15) < 0.03);
+    const double total = p[0]->width() + p[1]->width() + p[2]->width(), share[3] = {0.62, 0.23, 0.15};
+    for (int i = 0; i < 3; ++i) QVERIFY2(qAbs(p[i]->width() / total - share[i]) < 0.03, qPrintable(QString::number(i)));
     auto* tim = w().findChild<QTimer*>(QStringLiteral("tim_sta"));
     QVERIFY(tim && tim->isActive());
 
