@@ -153,22 +153,25 @@ class Deletions {
     for (size_t i = 1; i < spans_.size() && ordered_; ++i) ordered_ = !before(spans_[i].start, spans_[i - 1].end);
   }
 
+  // r itself is compared (its start by compareRegionStarts, its end by compareRegionEnds against
+  // a collapsed range): no call for r's start and end.
   bool overlap(const Reference<XTextRange>& r) const {
     if (spans_.empty()) return false;
-    Reference<XTextRange> start = r->getStart(), end = r->getEnd();
+    auto matchStartsBeforeEnd = [&](const Span& d) { return cmp_->compareRegionStarts(r, d.end) > 0; };
+    auto startsBeforeMatchEnds = [&](const Span& d) { return cmp_->compareRegionEnds(d.start, r) > 0; };
     try {
       if (!ordered_) {
         for (const Span& d : spans_)
-          if (before(start, d.end) && before(d.start, end)) return true;
+          if (matchStartsBeforeEnd(d) && startsBeforeMatchEnds(d)) return true;
         return false;
       }
       // The last deletion that starts before the match ends is the one that ends last.
       size_t lo = 0, hi = spans_.size();
       while (lo < hi) {
         size_t mid = (lo + hi) / 2;
-        if (before(spans_[mid].start, end)) lo = mid + 1; else hi = mid;
+        if (startsBeforeMatchEnds(spans_[mid])) lo = mid + 1; else hi = mid;
       }
-      return lo > 0 && before(start, spans_[lo - 1].end);
+      return lo > 0 && matchStartsBeforeEnd(spans_[lo - 1]);
     } catch (const css::lang::IllegalArgumentException&) {
       return false;  // another text
     }
@@ -271,9 +274,10 @@ std::vector<Reference<XTextRange>> findInStory(DocState& st, const Reference<XTe
     // forms; Word wildcards are not Writer's regular expressions. Full-width and half-width
     // forms are always told apart, which is the replace operation's setting.
     auto found = s->findAll(desc);
-    if (!found.is()) return out;
+    const sal_Int32 count = found.is() ? found->getCount() : 0;
+    if (count == 0) return out;  // no need to read the tracked deletions
     Deletions deletions(st, storyText);
-    for (sal_Int32 i = 0; i < found->getCount(); ++i) {
+    for (sal_Int32 i = 0; i < count; ++i) {
       Reference<XTextRange> r(found->getByIndex(i), UNO_QUERY);
       if (r.is() && inStoryText(r, storyText) && !deletions.overlap(r)) out.push_back(r);
     }
