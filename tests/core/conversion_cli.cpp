@@ -5,14 +5,12 @@
 
 #include <QFile>
 #include <QString>
-#include <QTextStream>
 
 #include <filesystem>
 
 #include "app/appcontext.h"
 #include "app/operation.h"
 #include "app/prompter.h"
-#include "cli/registry.h"
 #include "clitestutil.h"
 #include "ops/outputnames.h"
 #include "ops/stats.h"

@@ -1,6 +1,5 @@
 // The engine check and what the usable engines offer.
 #include <QElapsedTimer>
-#include <QSet>
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
-#include <QTextStream>
 
-#include "cli/registry.h"
 #include "clitestutil.h"
 #include "ops/watermark.h"
 #include "support/docxbuilder.h"

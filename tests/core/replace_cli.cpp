@@ -13,7 +13,6 @@
 
 #include <filesystem>
 
-#include "cli/registry.h"
 #include "clitestutil.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"

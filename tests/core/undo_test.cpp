@@ -1,13 +1,8 @@
 // Taking a run back: vellumark-cli runs / undo after replace runs, in process.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <QTextStream>
-
 #include <filesystem>
 
-#include "cli/registry.h"
 #include "clitestutil.h"
 #include "support/docxbuilder.h"
 #include "support/tempdir.h"
