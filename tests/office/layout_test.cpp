@@ -33,29 +33,21 @@ std::string allText(Document& d) {
 
 }  // namespace
 
-TEST(OfficeLayout, PageCountAndPages) {
+// The pages, a copy of two of them in a new document, and the count of the source saved as .doc.
+TEST(OfficeLayout, PagesAndACopyOfThem) {
   TempDir dir;
   auto doc = sharedOffice()->open(threePages(dir), {Need::Layout});
   auto* l = layout(*doc);
   ASSERT_NE(l, nullptr);
   EXPECT_EQ(l->pageCount(), 3);
   auto pages = l->pages();
-  ASSERT_EQ(pages.size(), 3u);
-  auto& m = doc->mainStory();
-  EXPECT_EQ(pages[0].start, 0);
-  EXPECT_EQ(m.text(pages[0].start, pages[0].end), "one\r");
-  EXPECT_EQ(m.text(pages[1].start, pages[1].end), "two\r");
-  EXPECT_EQ(m.text(pages[2].start, pages[2].end), "three\r");
-  EXPECT_EQ(pages[2].end, m.characterCount());
-  doc->saveAs(dir.file("pages.doc"), SaveFormat::Doc);
-  doc->close();
-  EXPECT_EQ(layout(*sharedOffice()->open(dir.file("pages.doc"), {}))->pageCount(), 3);
-}
+  std::vector<std::string> texts;
+  for (const auto& page : pages) texts.push_back(doc->mainStory().text(page.start, page.end));
+  EXPECT_EQ(texts, (std::vector<std::string>{"one\r", "two\r", "three\r"}));
+  EXPECT_EQ(pages.at(0).start, 0);
+  EXPECT_EQ(pages.at(2).end, doc->mainStory().characterCount());
 
-TEST(OfficeLayout, CopyPagesIntoNewDocument) {
-  TempDir dir;
-  auto doc = sharedOffice()->open(threePages(dir), {Need::Layout});
-  auto part = layout(*doc)->copyPages(2, 3);
+  auto part = l->copyPages(2, 3);
   EXPECT_TRUE(part->path().empty());
   EXPECT_EQ(part->backend(), "office");
   std::string t = allText(*part);
@@ -72,8 +64,11 @@ TEST(OfficeLayout, CopyPagesIntoNewDocument) {
   t = allText(*back);
   EXPECT_NE(t.find("three"), std::string::npos) << t;
   // The source is unchanged.
-  EXPECT_EQ(layout(*doc)->pageCount(), 3);
+  EXPECT_EQ(l->pageCount(), 3);
   EXPECT_FALSE(doc->modified());
+  doc->saveAs(dir.file("pages.doc"), SaveFormat::Doc);
+  doc->close();
+  EXPECT_EQ(layout(*sharedOffice()->open(dir.file("pages.doc"), {}))->pageCount(), 3);
 }
 
 TEST(OfficeLayout, InsertDocumentAndPageBreaks) {
