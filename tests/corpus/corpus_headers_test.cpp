@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "corpus_util.h"
+#include "support/docxbuilder.h"
 #include "support/tempdir.h"
 #include "word/document.h"
 #include "word/error.h"
@@ -12,6 +13,7 @@
 namespace {
 
 using namespace vm::corpus;
+using vm::test::occurrences;
 using vm::word::StoryKind;
 
 // A word of the story to replace: the first space-separated token of two characters or more
@@ -28,12 +30,6 @@ std::string pickWord(vm::word::Story& s) {
 }
 
 std::string wholeText(vm::word::Story& s) { return s.text(0, s.characterCount()); }
-
-std::size_t occurrences(const std::string& hay, const std::string& needle) {
-  std::size_t n = 0;
-  for (auto at = hay.find(needle); at != std::string::npos; at = hay.find(needle, at + 1)) ++n;
-  return n;
-}
 
 TEST(CorpusHeaders, HeaderAndFooterStoriesTakeAReplace) {
   const std::string token = "QZXJVHF";

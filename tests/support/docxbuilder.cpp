@@ -370,4 +370,10 @@ std::string partText(const std::string& partXml) {
   return out;
 }
 
+std::size_t occurrences(const std::string& hay, const std::string& needle) {
+  std::size_t n = 0;
+  for (auto at = hay.find(needle); at != std::string::npos; at = hay.find(needle, at + needle.size())) ++n;
+  return n;
+}
+
 }  // namespace vm::test

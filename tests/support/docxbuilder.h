@@ -112,5 +112,7 @@ std::string readRawEntry(const std::filesystem::path& package, const std::string
 std::vector<std::string> paragraphTexts(const std::string& partXml);
 // All paragraph texts joined with "\n".
 std::string partText(const std::string& partXml);
+// How often needle occurs in a part's XML (occurrences that do not overlap).
+std::size_t occurrences(const std::string& hay, const std::string& needle);
 
 }  // namespace vm::test

@@ -61,12 +61,6 @@ inline std::vector<std::string> storyTexts(vm::word::Story& s) {
   return out;
 }
 
-inline std::size_t occurrences(const std::string& hay, const std::string& needle) {
-  std::size_t n = 0;
-  for (auto at = hay.find(needle); at != std::string::npos; at = hay.find(needle, at + needle.size())) ++n;
-  return n;
-}
-
 // A section's header or footer by its identity (back ends list them in their own order).
 inline vm::word::Story* storyWithId(vm::word::Document& doc, vm::word::StoryKind kind, int section,
                                     vm::word::HeaderFooterKind which) {

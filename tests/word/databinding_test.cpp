@@ -249,13 +249,8 @@ TEST(DataBinding, DatePickersStoreTheDate) {
   EXPECT_EQ(f.item(), kProlog + data("<d:a>2027-01-05</d:a><d:b>2027-01-05T00:00:00</d:b><d:c>2027-01-05</d:c>"
                                      "<d:e>5 Jan 2027 10:30</d:e>"));
   std::string xml = readPart(f.path, "word/document.xml");
-  auto count = [&](const std::string& what) {
-    int n = 0;
-    for (auto at = xml.find(what); at != std::string::npos; at = xml.find(what, at + 1)) ++n;
-    return n;
-  };
-  EXPECT_EQ(count("w:fullDate=\"2027-01-05T00:00:00Z\""), 3);
-  EXPECT_EQ(count("w:fullDate=\"2026-01-05T00:00:00Z\""), 1);
+  EXPECT_EQ(occurrences(xml, "w:fullDate=\"2027-01-05T00:00:00Z\""), 3u);
+  EXPECT_EQ(occurrences(xml, "w:fullDate=\"2026-01-05T00:00:00Z\""), 1u);
   // Text that is no date of the format goes in as it is.
   EXPECT_EQ(replaceIn(f.path, "1月", "十三月"), 1);
   EXPECT_NE(f.item().find("<d:a>2027年十三月5日</d:a>"), std::string::npos);

@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include "support/docxbuilder.h"
+#include "support/engineerror.h"
 #include "support/tempdir.h"
 #include "support/testimages.h"
 #include "word/docx/docxdocument.h"
@@ -22,16 +23,6 @@ using namespace vm::test;
 using namespace vm::word;
 
 namespace {
-
-ErrorCode codeOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EngineError& e) {
-    return e.code();
-  }
-  ADD_FAILURE() << "no EngineError";
-  return ErrorCode::InvalidArgument;
-}
 
 TEST(Router, WordPackagesOpenWithTheDocxBackEnd) {
   TempDir dir;
@@ -63,11 +54,11 @@ TEST(Router, OtherFormatsNeedTheOfficeAndTheBackEndIsPickedByTheFeaturesAskedFor
   auto path = DocxBuilder().body(p(r("x"))).write(dir.file("a.docx"));
   // Without an office: other formats and layout are refused.
   writeFile(dir.file("old.doc"), "whatever");
-  EXPECT_EQ(codeOf([&] { vm::word::open(dir.file("old.doc")); }), ErrorCode::UnsupportedFormat);
-  EXPECT_EQ(codeOf([&] { vm::word::open(dir.file("missing.doc")); }), ErrorCode::FileNotFound);
+  EXPECT_EQ(errorCodeOf([&] { vm::word::open(dir.file("old.doc")); }), ErrorCode::UnsupportedFormat);
+  EXPECT_EQ(errorCodeOf([&] { vm::word::open(dir.file("missing.doc")); }), ErrorCode::FileNotFound);
   OpenOptions old;
   old.need = Need::Layout;
-  EXPECT_EQ(codeOf([&] { vm::word::open(path, old); }), ErrorCode::OfficeUnavailable);
+  EXPECT_EQ(errorCodeOf([&] { vm::word::open(path, old); }), ErrorCode::OfficeUnavailable);
   auto with = [](FeatureSet f) {
     OpenOptions o;
     o.features = f;
@@ -78,7 +69,7 @@ TEST(Router, OtherFormatsNeedTheOfficeAndTheBackEndIsPickedByTheFeaturesAskedFor
   EXPECT_FALSE(docx.has(Feature::Layout));
   EXPECT_EQ(installedFeatures(), docx);
   EXPECT_EQ(vm::word::open(path, with({Feature::HeaderFooter}))->backend(), "docx");
-  EXPECT_EQ(codeOf([&] { vm::word::open(path, with({Feature::Layout})); }), ErrorCode::OfficeUnavailable);
+  EXPECT_EQ(errorCodeOf([&] { vm::word::open(path, with({Feature::Layout})); }), ErrorCode::OfficeUnavailable);
 
   auto office = std::make_shared<FakeOffice>();
   setOfficeBackend(office);
@@ -102,7 +93,7 @@ TEST(DocxOptions, WhatIsNotBuiltIsUnsupportedNotEmpty) {
                   .write(dir.file("a.docx"));
   auto doc = docx::open(path);
   for (StoryKind kind : {StoryKind::Comments, StoryKind::Footnotes, StoryKind::Endnotes, StoryKind::TextFrames})
-    EXPECT_EQ(codeOf([&] { doc->stories(kind); }), ErrorCode::Unsupported);
+    EXPECT_EQ(errorCodeOf([&] { doc->stories(kind); }), ErrorCode::Unsupported);
 }
 
 TEST(DocxOptions, ReadOnlyRefusesSavingInPlace) {
@@ -113,7 +104,7 @@ TEST(DocxOptions, ReadOnlyRefusesSavingInPlace) {
   ro.readOnly = true;
   auto doc = docx::open(path, ro);
   doc->mainStory().replaceAll("text", "new");
-  EXPECT_EQ(codeOf([&] { doc->save(); }), ErrorCode::ReadOnly);
+  EXPECT_EQ(errorCodeOf([&] { doc->save(); }), ErrorCode::ReadOnly);
   doc->saveAs(dir.file("b.docx"));
   EXPECT_EQ(readFile(path), before);
   EXPECT_EQ(partText(readPart(dir.file("b.docx"), "word/document.xml")), "new");
@@ -130,7 +121,7 @@ TEST(DocxOptions, SaveAsThenSaveWritesTheNewPath) {
   doc->save();
   EXPECT_EQ(readFile(path), before);
   EXPECT_EQ(partText(readPart(dir.file("b.docx"), "word/document.xml")), "three");
-  EXPECT_EQ(codeOf([&] { doc->saveAs(dir.file("c.pdf"), SaveFormat::Pdf); }), ErrorCode::Unsupported);
+  EXPECT_EQ(errorCodeOf([&] { doc->saveAs(dir.file("c.pdf"), SaveFormat::Pdf); }), ErrorCode::Unsupported);
 }
 
 TEST(DocxPackage, DamageInAnyPartIsFoundWhenOpening) {
@@ -144,7 +135,7 @@ TEST(DocxPackage, DamageInAnyPartIsFoundWhenOpening) {
   ASSERT_NE(at, std::string::npos);
   bytes[at] = 't';
   writeFile(dir.file("a.docx"), bytes);
-  EXPECT_EQ(codeOf([&] { docx::open(dir.file("a.docx")); }), ErrorCode::DamagedPart);
+  EXPECT_EQ(errorCodeOf([&] { docx::open(dir.file("a.docx")); }), ErrorCode::DamagedPart);
   EXPECT_EQ(readFile(dir.file("a.docx")), bytes);
 }
 
@@ -182,7 +173,7 @@ TEST(DocxPackage, DeflatedPartsAreCheckedAgainstTheDirectory) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     writeFile(dir.file("a.docx"), c.bytes);
-    EXPECT_EQ(codeOf([&] { docx::open(dir.file("a.docx")); }), ErrorCode::DamagedPart);
+    EXPECT_EQ(errorCodeOf([&] { docx::open(dir.file("a.docx")); }), ErrorCode::DamagedPart);
     EXPECT_EQ(readFile(dir.file("a.docx")), c.bytes);
   }
   writeFile(dir.file("b.docx"), good);
@@ -231,13 +222,7 @@ TEST(DocxPackage, MislabelledFormatsAreNamed) {
                               "<?xml version=\"1.0\"?><w:wordDocument xmlns:w=\"urn:x\"/>"}) {
     SCOPED_TRACE(content);
     writeFile(dir.file("a.docx"), content);
-    try {
-      docx::open(dir.file("a.docx"));
-      ADD_FAILURE() << "opened";
-    } catch (const EngineError& e) {
-      EXPECT_EQ(e.code(), ErrorCode::WrongExtension);
-      EXPECT_NE(e.userMessage().find("与扩展名不符"), std::string::npos) << e.userMessage();
-    }
+    EXPECT_EQ(errorCodeOf([&] { docx::open(dir.file("a.docx")); }), ErrorCode::WrongExtension);
   }
 }
 

@@ -22,6 +22,7 @@
 #include "support/compoundfile.h"
 #include "support/docxbuilder.h"
 #include "support/enginecases.h"
+#include "support/engineerror.h"
 #include "support/tempdir.h"
 #include "support/testimages.h"
 #include "word/document.h"
@@ -39,10 +40,6 @@ const char* kImageRel = "http://schemas.openxmlformats.org/officeDocument/2006/r
 
 std::string mainXml(const std::filesystem::path& p) { return readPart(p, "word/document.xml"); }
 std::vector<std::string> paras(const std::filesystem::path& p) { return paragraphTexts(mainXml(p)); }
-
-bool hasChinese(const std::string& s) {
-  return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0xE0; });
-}
 
 // The w:rPr (printed) of the first run whose text contains text; "<none>" when no run does.
 std::string runProps(const std::string& xml, const std::string& text) {
@@ -112,18 +109,6 @@ std::string inlinePicture(int id, const std::string& rid) {
          "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr></pic:pic></a:graphicData></a:graphic></wp:inline>"
          "</w:drawing></w:r>";
 }
-
-// Expects an EngineError of the code with a Chinese user message.
-#define EXPECT_ENGINE_ERROR(statement, expectedCode)                                     \
-  do {                                                                                   \
-    try {                                                                                \
-      statement;                                                                         \
-      ADD_FAILURE() << "no EngineError from " #statement;                                \
-    } catch (const EngineError& e) {                                                     \
-      EXPECT_EQ(static_cast<int>(e.code()), static_cast<int>(expectedCode)) << e.what(); \
-      EXPECT_TRUE(hasChinese(e.userMessage())) << e.userMessage();                       \
-    }                                                                                    \
-  } while (0)
 
 class Engine : public EngineCase {
  protected:
@@ -328,7 +313,7 @@ TEST_P(Engine, ErrorsLeaveTheFileUntouched) {
       if (writesPackage()) {
         EXPECT_EQ(static_cast<int>(e.code()), static_cast<int>(c.code)) << e.what();
       }
-      EXPECT_TRUE(hasChinese(e.userMessage())) << e.userMessage();
+      EXPECT_TRUE(hasChineseText(e.userMessage())) << e.userMessage();
       EXPECT_FALSE(e.detail().empty());
     }
     EXPECT_EQ(readFile(path), c.bytes);
@@ -377,7 +362,7 @@ TEST_P(Engine, FullDiskLeavesTheFileUntouched) {
   } catch (const EngineError& e) {
     threw = true;
     EXPECT_EQ(e.code(), ErrorCode::DiskFull);
-    EXPECT_TRUE(hasChinese(e.userMessage()));
+    EXPECT_TRUE(hasChineseText(e.userMessage()));
   }
   ::setrlimit(RLIMIT_FSIZE, &old);
   ::signal(SIGXFSZ, oldHandler);

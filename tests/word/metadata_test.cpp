@@ -15,12 +15,6 @@ namespace {
 
 std::unique_ptr<Document> openDocx(const std::filesystem::path& path) { return open(path); }
 
-std::size_t count(const std::string& s, const std::string& what) {
-  std::size_t n = 0;
-  for (auto at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
-  return n;
-}
-
 std::filesystem::path withSettings(const TempDir& dir, const std::string& inside) {
   return DocxBuilder().body(p(r("text"))).settings(inside + "<w:zoom w:percent=\"100\"/>").write(dir.file("p.docx"));
 }
@@ -54,7 +48,7 @@ TEST(SummaryProperties, WrittenIntoExistingAndMissingPartsAndCleared) {
     }
     auto doc = openDocx(path);
     EXPECT_EQ(metadata(*doc).properties(), set);
-    EXPECT_EQ(count(readPart(path, "docProps/app.xml"), "Company>"), 2u);  // one element
+    EXPECT_EQ(occurrences(readPart(path, "docProps/app.xml"), "Company>"), 2u);  // one element
     EXPECT_NE(readPart(path, "[Content_Types].xml").find("/docProps/app.xml"), std::string::npos);
     metadata(*doc).setProperties({});
     doc->save();
@@ -138,7 +132,7 @@ TEST(ChineseScript, PhrasesAcrossRunsInEveryStoryKeepTheirRuns) {
   EXPECT_NE(main.find("<w:b/></w:rPr><w:t xml:space=\"preserve\">軟</w:t>"), std::string::npos) << main;
   EXPECT_EQ(paragraphTexts(main)[0], "軟體和記憶體\t滑鼠");
   EXPECT_NE(main.find("文字框裡的軟體"), std::string::npos);
-  EXPECT_EQ(count(main, "<w:r>") + count(main, "<w:r "), count(before, "<w:r>") + count(before, "<w:r "));
+  EXPECT_EQ(occurrences(main, "<w:r>") + occurrences(main, "<w:r "), occurrences(before, "<w:r>") + occurrences(before, "<w:r "));
   EXPECT_EQ(partText(readPart(out, "word/header1.xml")), "頁首軟體");
   EXPECT_NE(readPart(out, "word/footnotes.xml").find("腳註軟體"), std::string::npos);
   EXPECT_NE(readPart(out, "word/comments.xml").find("批註軟體"), std::string::npos);

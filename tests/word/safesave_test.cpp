@@ -10,27 +10,19 @@
 #include <thread>
 #include <vector>
 
+#include "support/engineerror.h"
 #include "support/tempdir.h"
 #include "word/error.h"
 #include "word/safesave.h"
 
 namespace {
 
+using vm::test::errorCodeOf;
 using vm::test::readFile;
 using vm::test::writeFile;
 using vm::word::EngineError;
 using vm::word::ErrorCode;
 namespace fs = std::filesystem;
-
-template <class F>
-ErrorCode codeOf(F&& f) {
-  try {
-    f();
-  } catch (const EngineError& e) {
-    return e.code();
-  }
-  return ErrorCode::InvalidArgument;  // stands for "no error"
-}
 
 unsigned modeOf(const fs::path& p) {
   struct stat st {};
@@ -60,11 +52,11 @@ TEST(SafeSave, AFailureLeavesTheTargetAsItWas) {
   vm::test::TempDir dir;
   fs::path target = dir.file("doc.docx");
   writeFile(target, "old");
-  EXPECT_EQ(codeOf([&] { vm::word::replaceFile(target, dir.file("missing"), false); }), ErrorCode::WriteFailed);
+  EXPECT_EQ(errorCodeOf([&] { vm::word::replaceFile(target, dir.file("missing"), false); }), ErrorCode::WriteFailed);
   fs::create_directory(dir.file("folder"));
   writeFile(dir.file("w"), "new");
-  EXPECT_EQ(codeOf([&] { vm::word::replaceFile(dir.file("folder"), dir.file("w"), false); }), ErrorCode::WriteFailed);
-  EXPECT_EQ(codeOf([&] { vm::word::writeFileAtomically(dir.file("folder"), "x", false); }), ErrorCode::WriteFailed);
+  EXPECT_EQ(errorCodeOf([&] { vm::word::replaceFile(dir.file("folder"), dir.file("w"), false); }), ErrorCode::WriteFailed);
+  EXPECT_EQ(errorCodeOf([&] { vm::word::writeFileAtomically(dir.file("folder"), "x", false); }), ErrorCode::WriteFailed);
   EXPECT_EQ(readFile(target), "old");
   EXPECT_EQ(readFile(dir.file("w")), "new");  // the caller's file stays for the caller
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);  // no temporary file left
@@ -94,10 +86,10 @@ TEST(SafeSave, ADocumentTheUserMayNotWriteIsRefusedAndKeptAsItWas) {
   ASSERT_EQ(::chmod(own.c_str(), 0444), 0);  // the user's own, read-only
   for (const fs::path& p : {readOnly, foreign, own}) {
     SCOPED_TRACE(p.string());
-    EXPECT_EQ(asNobody([&] { return codeOf([&] { vm::word::writeFileAtomically(p, "new", false); }); }),
+    EXPECT_EQ(asNobody([&] { return errorCodeOf([&] { vm::word::writeFileAtomically(p, "new", false); }); }),
               static_cast<int>(ErrorCode::ReadOnly));
     writeFile(dir.file("w"), "new");
-    EXPECT_EQ(asNobody([&] { return codeOf([&] { vm::word::replaceFile(p, dir.file("w"), false); }); }),
+    EXPECT_EQ(asNobody([&] { return errorCodeOf([&] { vm::word::replaceFile(p, dir.file("w"), false); }); }),
               static_cast<int>(ErrorCode::ReadOnly));
     EXPECT_EQ(readFile(p), "old");
   }
@@ -142,10 +134,10 @@ TEST(SafeSave, ALockedDocumentIsSavedOnlyWhileItIsTheFileThatWasRead) {
   ASSERT_TRUE(lock);
   // A second run, in another thread or process, refuses instead of racing.
   ErrorCode second = ErrorCode::InvalidArgument;
-  std::thread([&] { second = codeOf([&] { vm::word::DocumentLock::acquire(target); }); }).join();
+  std::thread([&] { second = errorCodeOf([&] { vm::word::DocumentLock::acquire(target); }); }).join();
   EXPECT_EQ(second, ErrorCode::OpenElsewhere);
   pid_t child = ::fork();
-  if (child == 0) ::_exit(static_cast<int>(codeOf([&] { vm::word::DocumentLock::acquire(target); })));
+  if (child == 0) ::_exit(static_cast<int>(errorCodeOf([&] { vm::word::DocumentLock::acquire(target); })));
   int status = 0;
   ::waitpid(child, &status, 0);
   EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(ErrorCode::OpenElsewhere));
@@ -153,11 +145,11 @@ TEST(SafeSave, ALockedDocumentIsSavedOnlyWhileItIsTheFileThatWasRead) {
   // Saved twice: the lock follows the new file.
   vm::word::writeFileAtomically(target, "first save", false);
   vm::word::writeFileAtomically(target, "second save", false);
-  EXPECT_EQ(codeOf([&] { vm::word::DocumentLock::acquire(target); }), ErrorCode::OpenElsewhere);
+  EXPECT_EQ(errorCodeOf([&] { vm::word::DocumentLock::acquire(target); }), ErrorCode::OpenElsewhere);
 
   // Another program writes meanwhile: its content survives.
   writeFile(target, "the other program's edit");
-  EXPECT_EQ(codeOf([&] { vm::word::writeFileAtomically(target, "lost edit", false); }), ErrorCode::ConcurrentEdit);
+  EXPECT_EQ(errorCodeOf([&] { vm::word::writeFileAtomically(target, "lost edit", false); }), ErrorCode::ConcurrentEdit);
   EXPECT_EQ(readFile(target), "the other program's edit");
   lock.reset();
   EXPECT_TRUE(vm::word::DocumentLock::acquire(target));
@@ -169,7 +161,7 @@ TEST(SafeSave, ADocumentOpenInAnOfficeIsNotOverwritten) {
     vm::test::TempDir dir;
     writeFile(dir.file("doc.docx"), "old");
     writeFile(dir.file(owner), "someone");
-    EXPECT_EQ(codeOf([&] { vm::word::writeFileAtomically(dir.file("doc.docx"), "new", false); }),
+    EXPECT_EQ(errorCodeOf([&] { vm::word::writeFileAtomically(dir.file("doc.docx"), "new", false); }),
               ErrorCode::OpenElsewhere);
     EXPECT_EQ(readFile(dir.file("doc.docx")), "old");
   }
@@ -225,7 +217,7 @@ TEST(SafeSave, GroupedSavesWaitForTheirCommitAndFailAloneWhenTheTargetChanged) {
     auto failures = group.takeFailures();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].first, 2);
-    EXPECT_EQ(codeOf([&] { std::rethrow_exception(failures[0].second); }), ErrorCode::ConcurrentEdit);
+    EXPECT_EQ(errorCodeOf([&] { std::rethrow_exception(failures[0].second); }), ErrorCode::ConcurrentEdit);
     EXPECT_EQ(readFile(a), "a2");
     EXPECT_EQ(readFile(b), "someone else's edit");
     EXPECT_EQ(readFile(c), "c1");

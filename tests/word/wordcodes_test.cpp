@@ -3,22 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/engineerror.h"
 #include "word/wordcodes.h"
 
 namespace {
 
 using namespace vm::word;
-
-template <class F>
-int errorOf(F f) {
-  try {
-    f();
-  } catch (const EngineError& e) {
-    return static_cast<int>(e.code());
-  }
-  return -1;
-}
-#define EXPECT_ENGINE_ERROR(statement, code) EXPECT_EQ(errorOf([&] { statement; }), static_cast<int>(code))
 
 TEST(WordCodes, EachTextTakesOnlyItsOwnCodes) {
   // find-side wildcards are refused in the replacement, ^& in the find text
