@@ -26,8 +26,7 @@ TEST(CorpusCleanup, AllRoutinesLeaveAValidPackage) {
   for (const CorpusDoc& d : packages(/*flagged=*/false)) {
     SCOPED_TRACE(d.relPath);
     vm::test::TempDir dir;
-    fs::path path = dir.file("in" + d.extension());
-    fs::copy_file(d.path(), path);
+    fs::path path = copyIn(d, dir);
     try {
       auto doc = vm::word::open(path);
       vm::word::Story& main = doc->mainStory();

@@ -103,9 +103,7 @@ TEST(CorpusDataBinding, BoundDataTakesTheReplacement) {
     for (auto& c : boundControls(before, mainPart)) {
       SCOPED_TRACE(d.relPath + ": \"" + c.word + "\" bound in " + c.store);
       vm::test::TempDir dir;
-      fs::path file = dir.file("in" + d.extension());
-      fs::copy_file(d.path(), file);
-      fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+      fs::path file = copyIn(d, dir);
       try {
         auto doc = vm::word::open(file);
         EXPECT_GT(doc->mainStory().replaceAll(c.word, repl), 0);

@@ -37,8 +37,7 @@ TEST(CorpusHeaders, HeaderAndFooterStoriesTakeAReplace) {
   for (const CorpusDoc& d : packages(/*flagged=*/false)) {
     SCOPED_TRACE(d.relPath);
     vm::test::TempDir dir;
-    fs::path in = dir.file("in" + d.extension()), out = dir.file("out" + d.extension());
-    fs::copy_file(d.path(), in);
+    fs::path in = copyIn(d, dir), out = dir.file("out" + d.extension());
     try {
       auto doc = vm::word::open(in);
       const std::string mainBefore = wholeText(doc->mainStory());

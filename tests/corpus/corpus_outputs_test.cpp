@@ -142,10 +142,8 @@ TEST(CorpusOutputs, OpenInLibreOfficeAndPythonDocx) {
     char id[16];
     std::snprintf(id, sizeof id, "%03d", ++index);
     o.id = id;
-    o.input = dir.file("in") / (o.id + d.extension());
+    o.input = copyIn(d, dir, "in/" + o.id);
     o.output = dir.file("out") / (o.id + d.extension());
-    fs::copy_file(d.path(), o.input);
-    fs::permissions(o.input, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
     try {
       auto doc = vm::word::open(o.input);
       auto paras = doc->mainStory().paragraphs();

@@ -35,13 +35,6 @@ using vm::word::ErrorCode;
 
 const std::string kNoMatch = "vm-no-match-\xE2\x9F\xA6" "7f3a" "\xE2\x9F\xA7";  // ⟦ ⟧ never in a document
 
-fs::path copyIn(const CorpusDoc& d, const vm::test::TempDir& dir, const std::string& stem = "in") {
-  fs::path target = dir.file(stem + d.extension());
-  fs::copy_file(d.path(), target, fs::copy_options::overwrite_existing);
-  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
-  return target;
-}
-
 std::string describe(const EngineError& e) {
   return "EngineError code " + std::to_string(static_cast<int>(e.code())) + " [" + e.userMessage() + "] " +
          e.detail();
@@ -138,12 +131,16 @@ std::ptrdiff_t filesIn(const vm::test::TempDir& dir) {
 
 // --- the cases ------------------------------------------------------------------------------
 
-class SoundDoc : public ::testing::TestWithParam<CorpusDoc> {};
+// Each case works on a copy of its document.
+class CorpusCase : public ::testing::TestWithParam<CorpusDoc> {
+ protected:
+  vm::test::TempDir dir;
+  const fs::path file = copyIn(GetParam(), dir);
+};
+
+class SoundDoc : public CorpusCase {};
 
 TEST_P(SoundDoc, OpensAndNoMatchSavesByteIdentical) {
-  const CorpusDoc& d = GetParam();
-  vm::test::TempDir dir;
-  fs::path file = copyIn(d, dir);
   const std::string original = readFile(file);
   try {
     auto doc = vm::word::open(file);
@@ -182,9 +179,6 @@ TEST_P(SoundDoc, OpensAndNoMatchSavesByteIdentical) {
 }
 
 TEST_P(SoundDoc, ReplaceChangesOnlyMainPart) {
-  const CorpusDoc& d = GetParam();
-  vm::test::TempDir dir;
-  fs::path file = copyIn(d, dir);
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read,
                   fs::perm_options::replace);
   const auto before = readZip(file);
@@ -242,9 +236,6 @@ TEST_P(SoundDoc, ReplaceChangesOnlyMainPart) {
 }
 
 TEST_P(SoundDoc, PictureChangesOnlyItsParts) {
-  const CorpusDoc& d = GetParam();
-  vm::test::TempDir dir;
-  fs::path file = copyIn(d, dir);
   fs::path picture = dir.file("pic.png");
   vm::test::writeFile(picture, vm::test::png(4, 2));
   const auto before = readZip(file);
@@ -334,13 +325,11 @@ std::set<ErrorCode> expectedCodes(const std::string& flags) {
   return {};
 }
 
-class FlaggedDoc : public ::testing::TestWithParam<CorpusDoc> {};
+class FlaggedDoc : public CorpusCase {};
 
 TEST_P(FlaggedDoc, GivesClearErrorAndStaysUntouched) {
   const CorpusDoc& d = GetParam();
   SCOPED_TRACE("flags: " + d.flags);
-  vm::test::TempDir dir;
-  fs::path file = copyIn(d, dir);
   const std::string original = readFile(file);
   bool threw = false;
   std::string stage = "open";

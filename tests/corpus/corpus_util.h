@@ -71,6 +71,14 @@ inline std::vector<CorpusDoc> packages(bool flagged) {
   return out;
 }
 
+// A copy of the document to work on: dir/STEM.EXT, the owner's to read and write.
+inline fs::path copyIn(const CorpusDoc& d, const vm::test::TempDir& dir, const std::string& stem = "in") {
+  fs::path target = dir.file(stem + d.extension());
+  fs::copy_file(d.path(), target, fs::copy_options::overwrite_existing);
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+  return target;
+}
+
 // A gtest-friendly unique name: the file name's letters and digits, prefixed by the index.
 inline std::string testName(std::size_t index, const CorpusDoc& d) {
   std::string stem = fs::path(d.relPath).filename().string();
