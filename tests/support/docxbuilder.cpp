@@ -256,25 +256,23 @@ std::string DocxBuilder::bytes() const {
     zip_source_free(buffer);
     zipFail("zip_open_from_source", &err);
   }
+  auto fail = [&](const std::string& what) {
+    std::string msg = what + ": " + zip_strerror(za);
+    zip_discard(za);
+    zip_source_free(buffer);
+    throw std::runtime_error(msg);
+  };
   for (const auto& [name, data] : parts) {
     zip_source_t* s = zip_source_buffer(za, data.data(), data.size(), 0);
     zip_int64_t idx = s ? zip_file_add(za, name.c_str(), s, ZIP_FL_ENC_UTF_8) : -1;
     if (idx < 0) {
       if (s) zip_source_free(s);
-      std::string msg = zip_strerror(za);
-      zip_discard(za);
-      zip_source_free(buffer);
-      throw std::runtime_error("zip_file_add " + name + ": " + msg);
+      fail("zip_file_add " + name);
     }
     zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), stored_ ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
     zip_file_set_dostime(za, static_cast<zip_uint64_t>(idx), 0, (1 << 5) | 1, 0);  // the same document, the same bytes
   }
-  if (zip_close(za) < 0) {
-    std::string msg = zip_strerror(za);
-    zip_discard(za);
-    zip_source_free(buffer);
-    throw std::runtime_error("zip_close: " + msg);
-  }
+  if (zip_close(za) < 0) fail("zip_close");
   std::string out;
   if (zip_source_open(buffer) == 0) {
     zip_source_seek(buffer, 0, SEEK_END);
