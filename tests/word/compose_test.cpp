@@ -118,6 +118,7 @@ TEST(Compose, EachSourceBringsItsStylesListsNotesCommentsPicturesAndHeaders) {
   auto embeds = values(doc, "a:blip", "r:embed");
   ASSERT_EQ(embeds.size(), 2u);
   const std::string rels = readPart(out, "word/_rels/document.xml.rels");
+  for (const std::string& id : embeds) EXPECT_NE(rels.find("Id=\"" + id + "\""), std::string::npos) << id;
   int media = 0, headers = 0;
   for (const std::string& name : partNames(out)) {
     media += name.rfind("word/media/", 0) == 0;
