@@ -15,14 +15,7 @@ using namespace vm::word;
 
 namespace {
 
-const char* kSettingsRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/settings";
-const char* kSettingsType = "application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml";
-
-DocxBuilder tracked(const std::string& body) {
-  return DocxBuilder().body(body).part(
-      "word/settings.xml", "<w:settings " + standardNamespaces() + "><w:trackRevisions/></w:settings>", kSettingsType,
-      kSettingsRel, "rIdSettings");
-}
+DocxBuilder tracked(const std::string& body) { return DocxBuilder().body(body).settings("<w:trackRevisions/>"); }
 
 std::set<std::string> authors(const std::string& xml) {
   pugi::xml_document d;
