@@ -3,6 +3,7 @@
 // was, and no office outlives its back end. closeStaleOffices ends only our own leftovers.
 
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -184,6 +185,43 @@ TEST(OfficeSupervision, OfficeStartsWithoutItsSelfTests) {
     EXPECT_NE(text.find(item), std::string::npos);
     EXPECT_EQ(text.find("ooSetupLastVersion"), text.rfind("ooSetupLastVersion"));
   }
+}
+
+// An office and the thread that calls it run on one core, so that a call's round trip wakes
+// no other core; the thread has its cores back after the call.
+TEST(OfficeSupervision, AnOfficeAndItsCallerShareOneCore) {
+  cpu_set_t before;
+  ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
+  if (CPU_COUNT(&before) < 2) GTEST_SKIP() << "one core only";
+  auto cores = [](const cpu_set_t& set) {
+    std::string list;
+    for (int c = 0; c < CPU_SETSIZE; ++c)
+      if (CPU_ISSET(c, &set)) list += (list.empty() ? "" : ",") + std::to_string(c);
+    return list;
+  };
+  auto officeCores = [](int pid) {
+    std::istringstream status(readFile("/proc/" + std::to_string(pid) + "/status"));
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("Cpus_allowed_list:", 0) == 0) return line.substr(line.find_first_not_of(" \t", 18));
+    return std::string();
+  };
+  TempDir dir;
+  std::vector<std::pair<std::string, std::string>> seen;  // the caller's cores, the office's
+  auto backend = makeBackend(dir.path() / "data", 30s, 1, [&](const std::string&, int pid) {
+    cpu_set_t caller;
+    sched_getaffinity(0, sizeof caller, &caller);
+    seen.emplace_back(cores(caller), officeCores(pid));
+  });
+  std::atomic<int> current{-1};
+  EXPECT_EQ(replaceRun(*backend, {threeDocs(dir)[0]}, current).done, 1);
+  ASSERT_FALSE(seen.empty());
+  for (const auto& [caller, office] : seen) {
+    EXPECT_EQ(caller.find(','), std::string::npos) << caller;
+    EXPECT_EQ(caller, office);
+  }
+  cpu_set_t after;
+  sched_getaffinity(0, sizeof after, &after);
+  EXPECT_TRUE(CPU_EQUAL(&before, &after));
 }
 
 namespace {

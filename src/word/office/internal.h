@@ -32,6 +32,7 @@
 #include <rtl/ustring.hxx>
 
 #include "word/error.h"
+#include "word/office/affinity.h"
 #include "word/office/office.h"
 #include "word/office/process.h"
 #include "word/office/wordfind.h"
@@ -86,6 +87,7 @@ struct OfficeDied : std::runtime_error {
 // One soffice.bin and its UNO connection.
 struct Office {
   int number = 0;
+  int core = -1;  // the core it and its callers run on (affinity.h); -1: any
   Slot slot;
   std::string pipeName;
   std::atomic<pid_t> pid{-1};
@@ -106,6 +108,7 @@ struct OfficeBackend::Impl : std::enable_shared_from_this<OfficeBackend::Impl> {
   OfficeOptions options;
   std::filesystem::path officeFolder;
   int maxOffices = 1;
+  std::vector<int> cores;  // coresForOffices(), read before any thread of ours is pinned
 
   mutable std::mutex mutex;
   std::vector<std::unique_ptr<Office>> offices;
@@ -132,6 +135,7 @@ struct OfficeBackend::Impl : std::enable_shared_from_this<OfficeBackend::Impl> {
   template <class F>
   auto call(Office& o, const std::string& name, F&& f) -> decltype(f());
 
+  void takeSlot(Office& o);       // under o.callMutex; sets o.core
   void ensureStarted(Office& o);  // under o.callMutex
   void stopOffice(Office& o, bool graceful);  // under o.callMutex
   void markDead(Office& o);
@@ -155,6 +159,9 @@ class DeadlineGuard {
 template <class F>
 auto OfficeBackend::Impl::call(Office& o, const std::string& name, F&& f) -> decltype(f()) {
   std::lock_guard lock(o.callMutex);
+  // Pinned before the start: the bridge's threads, made while connecting, keep the pin.
+  takeSlot(o);
+  ThreadPin pin(o.core);
   ensureStarted(o);
   o.lastCall = name;
   if (options.beforeCall) options.beforeCall(name, o.pid.load());

@@ -137,6 +137,7 @@ OfficeBackend::Impl::Impl(OfficeOptions o) : options(std::move(o)) {
   int cores = static_cast<int>(std::thread::hardware_concurrency());
   if (cores < 1) cores = 1;
   maxOffices = options.maxOffices > 0 ? std::min(options.maxOffices, cores) : cores;
+  this->cores = coresForOffices();
   supervisor = std::thread([this] { supervise(); });
 }
 
@@ -190,7 +191,7 @@ void OfficeBackend::Impl::supervise() {
 
 pid_t OfficeBackend::Impl::spawnOnSupervisor(Office& o) {
   auto task = std::make_shared<std::packaged_task<pid_t()>>(
-      [this, &o] { return spawnOffice(options.programFolder, o.slot, o.pipeName); });
+      [this, &o] { return spawnOffice(options.programFolder, o.slot, o.pipeName, o.core); });
   auto result = task->get_future();
   {
     std::lock_guard l(superMutex);
@@ -221,6 +222,22 @@ void OfficeBackend::Impl::markDead(Office& o) {
   o.slot.clearRecord();
 }
 
+void OfficeBackend::Impl::takeSlot(Office& o) {
+  if (o.slot.valid()) return;
+  {
+    std::lock_guard l(mutex);
+    if (closing) throw EngineError(ErrorCode::OfficeUnavailable, "the office back end is shutting down");
+  }
+  try {
+    o.slot = Slot::acquire(officeFolder, o.number);
+  } catch (const std::exception& e) {
+    throw EngineError(ErrorCode::OfficeUnavailable, e.what());
+  }
+  // By slot, not by office: runs side by side on one data folder take other slots, and so
+  // other cores.
+  o.core = cores.empty() ? -1 : cores[static_cast<std::size_t>(o.slot.index()) % cores.size()];
+}
+
 void OfficeBackend::Impl::ensureStarted(Office& o) {
   pid_t pid = o.pid.load();
   if (pid > 0 && !o.killedByWatchdog && childAlive(pid) && o.desktop.is()) return;
@@ -231,13 +248,7 @@ void OfficeBackend::Impl::ensureStarted(Office& o) {
   }
   auto local = localContext(options.programFolder);
   o.killedByWatchdog = false;
-  if (!o.slot.valid()) {
-    try {
-      o.slot = Slot::acquire(officeFolder, o.number);
-    } catch (const std::exception& e) {
-      throw EngineError(ErrorCode::OfficeUnavailable, e.what());
-    }
-  }
+  takeSlot(o);
   o.pipeName = "vellumark-" + std::to_string(::getpid()) + "-" + std::to_string(o.slot.index()) + "-" + randomToken();
 
   auto until = nowMs() + options.startTimeout.count();

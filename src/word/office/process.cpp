@@ -21,6 +21,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "word/office/affinity.h"
+
 extern char** environ;
 
 namespace vm::word::office {
@@ -295,7 +297,7 @@ void seedProfile(const Slot& slot, const fs::path& programFolder) {
 
 }  // namespace
 
-pid_t spawnOffice(const fs::path& programFolder, const Slot& slot, const std::string& pipeName) {
+pid_t spawnOffice(const fs::path& programFolder, const Slot& slot, const std::string& pipeName, int core) {
   seedProfile(slot, programFolder);
   std::vector<std::string> args = {
       (programFolder / "soffice.bin").string(),
@@ -338,6 +340,7 @@ pid_t spawnOffice(const fs::path& programFolder, const Slot& slot, const std::st
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
     ::setpgid(0, 0);
+    pinThisProcess(core);
     int devnull = ::open("/dev/null", O_RDWR);
     if (devnull >= 0) {
       ::dup2(devnull, 0);

@@ -53,8 +53,10 @@ class Slot {
 // Starts soffice.bin (not the soffice script: its pid is then our child's) with a private
 // profile, pipe and TMPDIR. The child gets SIGKILL when the calling thread's process dies
 // (PR_SET_PDEATHSIG, so call this from a thread that lives as long as the office), and its own
-// process group. Returns the pid; throws std::runtime_error when fork/exec fails.
-pid_t spawnOffice(const std::filesystem::path& programFolder, const Slot& slot, const std::string& pipeName);
+// process group; core >= 0 pins it to that core. Returns the pid; throws std::runtime_error when
+// fork/exec fails.
+pid_t spawnOffice(const std::filesystem::path& programFolder, const Slot& slot, const std::string& pipeName,
+                  int core = -1);
 
 // Whether our child is still running; reaps it when it has ended (exit status in *status).
 bool childAlive(pid_t pid, int* status = nullptr);
