@@ -136,7 +136,7 @@ struct OfficeBackend::Impl : std::enable_shared_from_this<OfficeBackend::Impl> {
   auto call(Office& o, const std::string& name, F&& f) -> decltype(f());
 
   void takeSlot(Office& o);       // under o.callMutex; sets o.core
-  void ensureStarted(Office& o);  // under o.callMutex
+  void ensureStarted(Office& o);  // under o.callMutex, after takeSlot
   void stopOffice(Office& o, bool graceful);  // under o.callMutex
   void markDead(Office& o);
   void shutdownAll(bool final, bool graceful = true);

@@ -134,10 +134,9 @@ DeadlineGuard::~DeadlineGuard() { o_.deadline = 0; }
 OfficeBackend::Impl::Impl(OfficeOptions o) : options(std::move(o)) {
   if (options.dataFolder.empty()) options.dataFolder = defaultDataFolder();
   officeFolder = options.dataFolder / "office";
-  int cores = static_cast<int>(std::thread::hardware_concurrency());
-  if (cores < 1) cores = 1;
-  maxOffices = options.maxOffices > 0 ? std::min(options.maxOffices, cores) : cores;
-  this->cores = coresForOffices();
+  const int hardware = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  maxOffices = options.maxOffices > 0 ? std::min(options.maxOffices, hardware) : hardware;
+  cores = coresForOffices();
   supervisor = std::thread([this] { supervise(); });
 }
 
@@ -248,7 +247,6 @@ void OfficeBackend::Impl::ensureStarted(Office& o) {
   }
   auto local = localContext(options.programFolder);
   o.killedByWatchdog = false;
-  takeSlot(o);
   o.pipeName = "vellumark-" + std::to_string(::getpid()) + "-" + std::to_string(o.slot.index()) + "-" + randomToken();
 
   auto until = nowMs() + options.startTimeout.count();

@@ -261,8 +261,9 @@ void seedProfile(const Slot& slot, const fs::path& programFolder) {
   if (fs::exists(xcu, ec)) {
     std::ifstream in(xcu, std::ios::binary);
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    const size_t end = text.rfind("</oor:items>");
-    if (version.empty() || end == std::string::npos || text.find(lastVersionItem(version)) != std::string::npos) return;
+    if (version.empty() || text.rfind("</oor:items>") == std::string::npos ||
+        text.find(lastVersionItem(version)) != std::string::npos)
+      return;
     // An office upgraded since: drop the old value's item.
     if (size_t at = text.find("oor:name=\"ooSetupLastVersion\""); at != std::string::npos) {
       size_t from = text.rfind("<item", at), to = text.find("</item>", at);
